@@ -1,0 +1,25 @@
+# Thin wrapper over CMake: `make` builds into build/, `make test` builds and runs every test suite.
+BUILD_DIR ?= build
+SAN_DIR ?= build-sanitize
+JOBS ?= 2
+CMAKE_FLAGS ?=
+
+.PHONY: all build test test-sanitize demo clean
+
+all: build
+
+build:
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+test: build
+	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+
+# The whole test suite once more under AddressSanitizer and UndefinedBehaviorSanitizer.
+test-sanitize:
+	cmake -S . -B $(SAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DKESTROVAN_SANITIZE=ON $(CMAKE_FLAGS)
+	cmake --build $(SAN_DIR) -j $(JOBS)
+	ctest --test-dir $(SAN_DIR) --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD_DIR) $(SAN_DIR)
