@@ -1,0 +1,12 @@
+// Entry point of the sensor: the only place where the process ends.
+#include <cstdio>
+
+#include "driver/sensor.h"
+
+int main(int argc, char **argv) {
+  std::vector<std::string> arguments(argv, argv + argc);
+  auto os = MakeSystemPlatform(SystemDriveRoot());
+  const int exit_code = RunSensor(*os, nullptr, std::move(arguments));
+  std::fflush(stdout);
+  return exit_code;
+}

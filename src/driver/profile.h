@@ -1,0 +1,35 @@
+// Reading a profile into the connection values, and checking what was read.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "state/run_state.h"
+
+/// A single-profile run reads profile lines in pieces of this many characters at most.
+inline constexpr std::size_t kSingleProfilePiece = 159;
+/// A global listing run reads each system's profile lines in pieces of this many at most.
+inline constexpr std::size_t kGlobalProfilePiece = 199;
+/// Keys are 12 characters including dots and colon; column 13 is skipped.
+inline constexpr std::size_t kProfileKeyWidth = 12;
+/// Values start in column 14 and hold at most 60 characters.
+inline constexpr std::size_t kProfileValueWidth = 60;
+
+enum class ProfileReading {
+  StopAtFault,    // single-profile run: the first password fault ends the reading
+  ContinueAfter,  // global listing run: faults are only noted
+};
+
+struct ProfileReadResult {
+  bool valid = true;        // no password fault was found
+  std::string first_fault;  // the message of the first fault, empty when valid
+};
+
+/// Reads profile text line by line into state.Connection and state.DisplayHost; only the
+/// fields whose keys occur are overwritten.
+ProfileReadResult ReadProfile(RunState &state, std::string_view text, std::size_t piece_length,
+                              ProfileReading reading);
+
+/// The first failing check after reading (user, password, minimum lengths), or "" when all pass.
+std::string CheckProfile(const RunState &state);

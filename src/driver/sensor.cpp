@@ -1,0 +1,20 @@
+// The sensor's run: start-up, then a single-profile run or a global listing run.
+#include "driver/sensor.h"
+
+#include "driver/single_profile_run.h"
+#include "driver/startup.h"
+#include "output/error_ending.h"
+
+int RunSensor(Platform &os, const RfcLibrary *rfc, std::vector<std::string> arguments) {
+  RunState state(os);
+  state.rfc = rfc;
+  state.arguments = std::move(arguments);
+  try {
+    StartupResult started = StartUp(state);
+    if (state.GlobalListing)
+      EndWithErrorDocument(state, "Kestrovan: global listing runs are missing in this build...");
+    SingleProfileRun(state, started.profile_text);
+  } catch (const RunEnded &ended) {
+    return ended.exit_code;
+  }
+}

@@ -1,0 +1,13 @@
+// Maps Windows paths onto a POSIX directory tree, so the sensor's Windows paths work on Linux.
+#pragma once
+
+#include <string>
+
+/// "X:\rest" -> drive_root/X/rest (X upper-cased); "\rest" -> drive_root/C/rest (C: is the
+/// current drive); anything else stays relative to the working directory. Backslashes become
+/// slashes. An empty drive_root means "/".
+std::string MapWindowsPath(const std::string &path, const std::string &drive_root);
+
+/// The mapped path itself when it exists; otherwise the path whose components match it without
+/// regard to letter case, as Windows finds files; otherwise the mapped path unchanged.
+std::string ResolveIgnoringCase(const std::string &posix_path);
