@@ -1,21 +1,13 @@
 // The profile format: twelve-character keys, a skipped separator column, values of up to 60 characters.
 #include "driver/profile.h"
 
-#include <array>
-
 #include "driver/password.h"
 #include "output/option_text.h"
 #include "platform/text_pieces.h"
 
 namespace {
 
-struct ProfileKey {
-  std::string_view key;
-  std::string ConnectionParameters::*field;
-  std::size_t minimum; // shortest value the checks accept
-};
-
-constexpr std::array<ProfileKey, 11> kKeys{{
+constexpr std::array<ProfileField, 11> kKeys{{
     {"Extcompany.:", &ConnectionParameters::extcompany, 2},
     {"Destination:", &ConnectionParameters::destination, 3},
     {"Client.....:", &ConnectionParameters::client, 3},
@@ -38,6 +30,8 @@ std::string Message(std::string_view head, const std::string &profile, std::stri
 
 } // namespace
 
+const std::array<ProfileField, 11> &ProfileFields() { return kKeys; }
+
 ProfileReadResult ReadProfile(RunState &state, std::string_view text, std::size_t piece_length,
                               ProfileReading reading) {
   ProfileReadResult result;
@@ -48,8 +42,8 @@ ProfileReadResult ReadProfile(RunState &state, std::string_view text, std::size_
     StripLineFeed(&line);
     if (line.size() < kProfileKeyWidth) continue;
     const std::string_view key = std::string_view(line).substr(0, kProfileKeyWidth);
-    const ProfileKey *match = nullptr;
-    for (const ProfileKey &candidate : kKeys) {
+    const ProfileField *match = nullptr;
+    for (const ProfileField &candidate : kKeys) {
       if (candidate.key == key) match = &candidate;
     }
     if (!match) continue;
@@ -93,7 +87,7 @@ std::string CheckProfile(const RunState &state) {
     return Message("Error 1006: Username in Profile ", state.ProfileName, " is missing...");
   if (values.password.empty())
     return Message("Error 1007: Password in Profile ", state.ProfileName, " is missing...");
-  for (const ProfileKey &key : kKeys) {
+  for (const ProfileField &key : kKeys) {
     if ((values.*(key.field)).size() < key.minimum)
       return Message("Error 1003: Invalid Parameter(s) at ", state.ProfileName, " found...");
   }

@@ -1,6 +1,7 @@
 // Reading a profile into the connection values, and checking what was read.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -15,6 +16,16 @@ inline constexpr std::size_t kGlobalProfilePiece = 199;
 inline constexpr std::size_t kProfileKeyWidth = 12;
 /// Values start in column 14 and hold at most 60 characters.
 inline constexpr std::size_t kProfileValueWidth = 60;
+
+/// One key of the profile format, the field it fills and the shortest value the checks accept.
+struct ProfileField {
+  std::string_view key;
+  std::string ConnectionParameters::*field;
+  std::size_t minimum;
+};
+
+/// The eleven keys, in the order a complete profile lists them.
+const std::array<ProfileField, 11> &ProfileFields();
 
 enum class ProfileReading {
   StopAtFault,    // single-profile run: the first password fault ends the reading

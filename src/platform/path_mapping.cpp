@@ -44,28 +44,28 @@ std::string ResolveIgnoringCase(const std::string &posix_path) {
   if (posix_path.empty() || fs::exists(posix_path, ec)) return posix_path;
 
   const fs::path wanted(posix_path);
-  fs::path current = wanted.is_absolute() ? wanted.root_path() : fs::path(".");
+  fs::path current = wanted.is_absolute() ? wanted.root_path() : fs::path();
+  bool lost = false; // once a component is missing, the rest is kept as written
   for (const fs::path &component : wanted.relative_path()) {
     const std::string name = component.string();
-    if (name.empty() || name == ".") continue;
-    if (fs::exists(current / name, ec)) {
+    if (lost || name.empty() || name == "." || fs::exists(current / name, ec)) {
       current /= name;
       continue;
     }
     bool found = false;
-    for (fs::directory_iterator it(current, ec), end; !ec && it != end; it.increment(ec)) {
-      if (SameIgnoringCase(it->path().filename().string(), name)) {
-        current = it->path();
+    const fs::path directory = current.empty() ? fs::path(".") : current;
+    for (fs::directory_iterator it(directory, ec), end; !ec && it != end; it.increment(ec)) {
+      const std::string candidate = it->path().filename().string();
+      if (SameIgnoringCase(candidate, name)) {
+        current /= candidate;
         found = true;
         break;
       }
     }
-    if (!found) return posix_path;
-  }
-  if (!wanted.is_absolute()) {
-    std::string s = current.string();
-    if (s.rfind("./", 0) == 0) s.erase(0, 2);
-    return s;
+    if (!found) {
+      current /= name;
+      lost = true;
+    }
   }
   return current.string();
 }

@@ -8,6 +8,6 @@
 /// slashes. An empty drive_root means "/".
 std::string MapWindowsPath(const std::string &path, const std::string &drive_root);
 
-/// The mapped path itself when it exists; otherwise the path whose components match it without
-/// regard to letter case, as Windows finds files; otherwise the mapped path unchanged.
+/// The mapped path itself when it exists; otherwise each component is matched without regard
+/// to letter case, as Windows finds files, and what cannot be matched is kept as written.
 std::string ResolveIgnoringCase(const std::string &posix_path);

@@ -1,0 +1,150 @@
+// kestrovan-profile: writes sensor profiles with the scrambled password, and scrambles passwords.
+#include <cstring>
+#include <iostream>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "driver/password.h"
+#include "driver/profile.h"
+#include "platform/secret_input.h"
+#include "tools/password_scrambler.h"
+
+namespace {
+
+constexpr int kExitUsage = 2;
+/// The sensor refuses a profile whose password is shorter.
+constexpr std::size_t kMinPasswordLength = 2;
+
+constexpr const char *kUsage =
+    "usage: kestrovan-profile scramble\n"
+    "         Reads one password line from standard input and prints its stored form.\n"
+    "       kestrovan-profile write FILE --extcompany TEXT --destination SID --client NNN\n"
+    "         --user NAME --language L --mode R/3 --hostname HOST --sysnr NN --gwhost HOST\n"
+    "         --gwservice SERVICE [--force]\n"
+    "         Writes a complete profile. The password is asked for without echo on a\n"
+    "         terminal, or read as one line from standard input; never from the command line.\n";
+
+/// The option name of each profile key: "Extcompany.:" -> "--extcompany".
+std::string OptionName(std::string_view key) {
+  std::string name = "--";
+  for (char c : key) {
+    if (c == '.' || c == ':') break;
+    name.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+  }
+  return name;
+}
+
+int Fail(const std::string &message) {
+  std::cerr << "kestrovan-profile: " << message << "\n";
+  return kExitUsage;
+}
+
+std::optional<std::string> ReadPassword() {
+  if (StdinIsTerminal()) return ReadSecretLine("Password: ");
+  std::string line;
+  if (!std::getline(std::cin, line)) return std::nullopt;
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
+/// The stored form, or an explanation on standard error and nullopt.
+std::optional<std::string> StoredPassword(const std::optional<std::string> &password) {
+  if (!password || password->empty()) {
+    Fail("the password is empty");
+    return std::nullopt;
+  }
+  if (password->size() < kMinPasswordLength) {
+    Fail("the password needs at least " + std::to_string(kMinPasswordLength) +
+         " characters; the sensor refuses shorter ones");
+    return std::nullopt;
+  }
+  if (password->size() > kMaxPasswordLength) {
+    Fail("the password is longer than " + std::to_string(kMaxPasswordLength) +
+         " characters, which a profile cannot hold");
+    return std::nullopt;
+  }
+  std::mt19937 random{std::random_device{}()};
+  auto stored = ScramblePassword(*password, random);
+  if (!stored) Fail("the password holds characters that cannot be stored in a profile");
+  return stored;
+}
+
+int Scramble() {
+  const auto stored = StoredPassword(ReadPassword());
+  if (!stored) return kExitUsage;
+  std::cout << *stored << "\n";
+  return 0;
+}
+
+int Write(const std::vector<std::string> &args) {
+  if (args.empty() || args[0].rfind("--", 0) == 0) return Fail("write needs the profile file name first");
+  const std::string file = args[0];
+  bool force = false;
+  std::map<std::string, std::string> given;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    if (args[i] == "--force") {
+      force = true;
+      continue;
+    }
+    if (i + 1 >= args.size()) return Fail("option " + args[i] + " needs a value");
+    given[args[i]] = args[i + 1];
+    ++i;
+  }
+
+  std::string profile;
+  for (const ProfileField &field : ProfileFields()) {
+    if (field.field == &ConnectionParameters::password) continue;
+    const std::string option = OptionName(field.key);
+    auto it = given.find(option);
+    if (it == given.end()) return Fail("option " + option + " is missing");
+    const std::string &value = it->second;
+    if (value.size() < field.minimum)
+      return Fail(option + " needs at least " + std::to_string(field.minimum) + " characters");
+    if (value.size() > kProfileValueWidth)
+      return Fail(option + " is longer than " + std::to_string(kProfileValueWidth) +
+                  " characters, which the sensor would cut");
+    for (char c : value) {
+      if (static_cast<unsigned char>(c) < 0x20) return Fail(option + " holds a control character");
+    }
+    given.erase(it);
+  }
+  if (!given.empty()) return Fail("unknown option " + given.begin()->first);
+
+  const auto stored = StoredPassword(ReadPassword());
+  if (!stored) return kExitUsage;
+
+  for (const ProfileField &field : ProfileFields()) {
+    profile += field.key;
+    profile += ' ';
+    if (field.field == &ConnectionParameters::password) {
+      profile += *stored;
+    } else {
+      for (std::size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == OptionName(field.key)) profile += args[i + 1];
+      }
+    }
+    profile += "\n";
+  }
+  if (!WritePrivateFile(file, profile, force))
+    return Fail("cannot write " + file + (force ? "" : " (it may exist already; --force replaces it)"));
+  std::cout << "wrote " << file << "\n";
+  return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+    (args.empty() ? std::cerr : std::cout) << kUsage;
+    return args.empty() ? kExitUsage : 0;
+  }
+  const std::string command = args[0];
+  args.erase(args.begin());
+  if (command == "scramble" && args.empty()) return Scramble();
+  if (command == "write") return Write(args);
+  std::cerr << kUsage;
+  return kExitUsage;
+}

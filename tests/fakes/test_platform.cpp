@@ -1,0 +1,50 @@
+// Scratch trees and the in-process test platform.
+#include "test_platform.h"
+
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <unistd.h>
+
+#include "platform/path_mapping.h"
+
+namespace fs = std::filesystem;
+
+ScratchTree::ScratchTree() {
+  std::random_device seed;
+  base_ = fs::temp_directory_path() /
+          ("kestrovan-test-" + std::to_string(::getpid()) + "-" + std::to_string(seed()));
+  fs::create_directories(root() / "C");
+  fs::create_directories(work());
+  saved_cwd_ = fs::current_path();
+  fs::current_path(work());
+}
+
+ScratchTree::~ScratchTree() {
+  std::error_code ec;
+  fs::current_path(saved_cwd_, ec);
+  fs::remove_all(base_, ec);
+}
+
+fs::path ScratchTree::Local(const std::string &windows_path) const {
+  const std::string mapped = MapWindowsPath(windows_path, root().string());
+  const fs::path p(mapped);
+  return p.is_absolute() ? p : work() / p;
+}
+
+void ScratchTree::Write(const std::string &windows_path, const std::string &bytes) const {
+  const fs::path p = Local(windows_path);
+  fs::create_directories(p.parent_path());
+  std::ofstream(p, std::ios::binary) << bytes;
+}
+
+bool ScratchTree::Exists(const std::string &windows_path) const { return fs::exists(Local(windows_path)); }
+
+std::string ScratchTree::Read(const std::string &windows_path) const {
+  std::ifstream in(Local(windows_path), std::ios::binary);
+  std::stringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+TestPlatform::TestPlatform(const ScratchTree &tree) : real_(MakeSystemPlatform(tree.root().string())) {}

@@ -1,0 +1,57 @@
+// A platform for in-process tests: real files below a scratch drive root, a fixed clock, captured stdout.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "platform/platform.h"
+
+/// A scratch directory that holds a drive root ("root/C", "root/D", ...) and a working
+/// directory ("work"); the process's working directory is moved there for the test's life.
+class ScratchTree {
+public:
+  ScratchTree();
+  ~ScratchTree();
+  ScratchTree(const ScratchTree &) = delete;
+  ScratchTree &operator=(const ScratchTree &) = delete;
+
+  const std::filesystem::path &base() const { return base_; }
+  std::filesystem::path root() const { return base_ / "root"; }
+  std::filesystem::path work() const { return base_ / "work"; }
+
+  /// Writes a file below the drive root given as a Windows path ("C:\dir\f", "\dir\f") or
+  /// relative to the working directory; parent directories are created.
+  void Write(const std::string &windows_path, const std::string &bytes) const;
+  /// The POSIX path of a Windows path in this tree.
+  std::filesystem::path Local(const std::string &windows_path) const;
+  bool Exists(const std::string &windows_path) const;
+  std::string Read(const std::string &windows_path) const;
+
+private:
+  std::filesystem::path base_;
+  std::filesystem::path saved_cwd_;
+};
+
+class TestPlatform : public Platform {
+public:
+  explicit TestPlatform(const ScratchTree &tree);
+
+  std::optional<std::string> ReadText(const std::string &path) override { return real_->ReadText(path); }
+  std::optional<std::string> ReadBytes(const std::string &path) override { return real_->ReadBytes(path); }
+  bool WriteBytes(const std::string &path, std::string_view bytes) override {
+    return real_->WriteBytes(path, bytes);
+  }
+  void RemoveFile(const std::string &path) override { real_->RemoveFile(path); }
+  std::unique_ptr<AppendFile> OpenAppend(const std::string &path) override {
+    return real_->OpenAppend(path);
+  }
+  LocalTime Now() override { return clock; }
+  void WriteStdout(std::string_view text) override { stdout_text.append(text); }
+
+  LocalTime clock{2024, 3, 5, 2, 14, 3, 27};
+  std::string stdout_text;
+
+private:
+  std::unique_ptr<Platform> real_;
+};

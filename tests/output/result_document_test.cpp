@@ -1,0 +1,169 @@
+// The result document's bytes in every flavour, channel labels, grouping and the error document.
+#include <gtest/gtest.h>
+
+#include "output/option_text.h"
+#include "output/result_document.h"
+#include "test_platform.h"
+
+namespace {
+
+struct Fixture {
+  ScratchTree tree;
+  TestPlatform os{tree};
+  RunState state{os};
+};
+
+/// The result of one system as the missing-indices check writes it.
+std::string OneSystemResult(RunState &state, const std::string &text) {
+  BeginDocument(state);
+  BeginText(state);
+  state.ResultDocument += text;
+  EndText(state);
+  AddChannel(state, "Index_Undefined", "0", "");
+  AddChannel(state, "Missing_Idices", "12", "");
+  EndDocument(state);
+  return state.ResultDocument;
+}
+
+struct FlavourCase {
+  const char *name;
+  OutputMode mode;
+  const char *options;
+  const char *expected;
+};
+
+const FlavourCase kFlavours[] = {
+    {"exexml", OutputMode::EXEXML, "",
+     "\n<Prtg>\n\n<Text>T</Text>\n"
+     "\n<Result><Channel>Index_Undefined</Channel>\n<Value>0</Value></Result>\n"
+     "\n<Result><Channel>Missing_Idices</Channel>\n<Value>12</Value></Result>\n"
+     "\n</Prtg>\n"},
+    {"pellith_same_as_exexml", OutputMode::Pellith, "",
+     "\n<Prtg>\n\n<Text>T</Text>\n"
+     "\n<Result><Channel>Index_Undefined</Channel>\n<Value>0</Value></Result>\n"
+     "\n<Result><Channel>Missing_Idices</Channel>\n<Value>12</Value></Result>\n"
+     "\n</Prtg>\n"},
+    {"vintrel_same_as_exexml", OutputMode::Vintrel, "CH=2",
+     "\n<Prtg>\n\n<Text>T</Text>\n"
+     "\n<Result><Channel>Index_Undefined</Channel>\n<Value>0</Value></Result>\n"
+     "\n<Result><Channel>Missing_Idices</Channel>\n<Value>12</Value></Result>\n"
+     "\n</Prtg>\n"},
+    {"halcrest", OutputMode::Halcrest, "",
+     "\n# T"
+     "\n\nMessage.Index_Undefined: Index_Undefined (#)\nStatistic.Index_Undefined: 0"
+     "\n\nMessage.Missing_Idices: Missing_Idices (#)\nStatistic.Missing_Idices: 12"
+     "\n"},
+    {"morvane", OutputMode::Morvane, "",
+     "\n# T\n> Index_Undefined: 0 #\n> Missing_Idices: 12 #\n"},
+    {"morvane_channel_2", OutputMode::Morvane, "CH=2", "12\n"},
+    {"morvane_channel_1_lower_case", OutputMode::Morvane, "x,ch=1", "0\n"},
+    {"morvane_channel_0", OutputMode::Morvane, "CH=0", "\n"},
+    {"morvane_channel_beyond", OutputMode::Morvane, "CH=3", "\n"},
+    {"morvane_channel_stops_at_comma", OutputMode::Morvane, "CH=2,X", "12\n"},
+    {"morvane_channel_reads_three_characters", OutputMode::Morvane, "CH=12345", "\n"},
+    {"morvane_channel_leading_zeros", OutputMode::Morvane, "CH=00123", "0\n"},
+    {"morvane_channel_leading_blank", OutputMode::Morvane, "CH= 2", "12\n"},
+    {"morvane_channel_plus_sign", OutputMode::Morvane, "CH=+2", "12\n"},
+    {"morvane_channel_no_digits", OutputMode::Morvane, "CH=x", "\n"},
+};
+
+class Flavours : public ::testing::TestWithParam<FlavourCase> {};
+
+TEST_P(Flavours, OneSystemResultBytes) {
+  Fixture f;
+  f.state.Mode = GetParam().mode;
+  SetParameterString(f.state, GetParam().options);
+  EXPECT_EQ(OneSystemResult(f.state, "T"), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllFlavours, Flavours, ::testing::ValuesIn(kFlavours),
+                         [](const auto &p) { return std::string(p.param.name); });
+
+TEST(ResultDocument, ErrorDocumentIsTheSameInEveryFlavour) {
+  for (OutputMode mode : {OutputMode::EXEXML, OutputMode::Vintrel, OutputMode::Pellith,
+                          OutputMode::Halcrest, OutputMode::Morvane}) {
+    Fixture f;
+    f.state.Mode = mode;
+    f.state.ResultDocument = "old content";
+    MakeErrorDocument(f.state, "Error 1018: DataBase mismatch !");
+    EXPECT_EQ(f.state.ResultDocument,
+              "<Prtg>\n<Error>1</Error>\n<Text>Error 1018: DataBase mismatch !</Text>\n</Prtg>\n");
+  }
+}
+
+TEST(ResultDocument, XmlUnitsAreWrittenAsGivenAndTextUnitsAreMapped) {
+  Fixture f;
+  AddChannel(f.state, "CPU", "5", "PerCent");
+  EXPECT_EQ(f.state.ResultDocument,
+            "\n<Result><Channel>CPU</Channel>\n<Unit>Custom</Unit>\n<CustomUnit>PerCent</CustomUnit>"
+            "\n<Value>5</Value></Result>\n");
+
+  struct { const char *unit; const char *shown; } units[] = {
+      {"", "#"}, {"PerCent", "%"}, {"TimeResponse", "mSec"}, {"Bytes", "Bytes"}, {"percent", "percent"}};
+  for (const auto &u : units) {
+    Fixture h;
+    h.state.Mode = OutputMode::Halcrest;
+    AddChannel(h.state, "X", "1", u.unit);
+    EXPECT_EQ(h.state.ResultDocument, std::string("\n\nMessage.X: X (") + u.shown + ")\nStatistic.X: 1") << u.unit;
+    Fixture m;
+    m.state.Mode = OutputMode::Morvane;
+    AddChannel(m.state, "X", "1", u.unit);
+    EXPECT_EQ(m.state.ResultDocument, std::string("\n> X: 1 ") + u.shown) << u.unit;
+  }
+}
+
+TEST(ResultDocument, HalcrestLabelsAreCleanedButNamesStay) {
+  struct { const char *name; const char *label; } cases[] = {
+      {"DB.Index.Count", "DB_Index.Count"},
+      {"CPU (avg)", "CPU__avg_"},
+      {"a/b\\c[d]e*f:g-h", "a_b_c_d_e_f_g_h"},
+      {"plain", "plain"},
+  };
+  for (const auto &c : cases) {
+    Fixture f;
+    f.state.Mode = OutputMode::Halcrest;
+    AddChannel(f.state, c.name, "7", "");
+    EXPECT_EQ(f.state.ResultDocument, std::string("\n\nMessage.") + c.label + ": " + c.name +
+                                          " (#)\nStatistic." + c.label + ": 7")
+        << c.name;
+  }
+  Fixture x;
+  AddChannel(x.state, "CPU (avg)", "1", "");
+  EXPECT_NE(x.state.ResultDocument.find("<Channel>CPU (avg)</Channel>"), std::string::npos);
+}
+
+TEST(ResultDocument, HalcrestGlobalRunLabelsCarryTheSystemChannelName) {
+  Fixture f;
+  f.state.Mode = OutputMode::Halcrest;
+  f.state.GlobalListing = true;
+  f.state.SystemChannelName = "PRD.P00";
+  AddChannel(f.state, "whatever", "3", "");
+  EXPECT_EQ(f.state.ResultDocument, "\n\nMessage.PRD_P00: whatever (#)\nStatistic.PRD_P00: 3");
+}
+
+TEST(ResultDocument, HalcrestShowsTenChannelsPerProcessAndCountsEveryCall) {
+  Fixture f;
+  f.state.Mode = OutputMode::Halcrest;
+  for (int i = 1; i <= 12; ++i) AddChannel(f.state, "C" + std::to_string(i), "1", "");
+  EXPECT_EQ(f.state.ChannelCount, 12);
+  EXPECT_NE(f.state.ResultDocument.find("Statistic.C10: 1"), std::string::npos);
+  EXPECT_EQ(f.state.ResultDocument.find("C11"), std::string::npos);
+  EXPECT_EQ(f.state.ResultDocument.find("C12"), std::string::npos);
+}
+
+TEST(ResultDocument, NothingIsEscaped) {
+  Fixture f;
+  AddChannel(f.state, "a<b>&c", "1", "");
+  EXPECT_EQ(f.state.ResultDocument, "\n<Result><Channel>a<b>&c</Channel>\n<Value>1</Value></Result>\n");
+}
+
+TEST(GroupThousands, PutsAtMostTwoSeparators) {
+  struct { const char *in, *out; } cases[] = {
+      {"", ""}, {"0", "0"}, {"999", "999"}, {"1000", "1.000"}, {"1234", "1.234"},
+      {"123456", "123.456"}, {"1234567", "1.234.567"}, {"1234567890", "1234.567.890"},
+      {"4294967295", "4294.967.295"},
+  };
+  for (const auto &c : cases) EXPECT_EQ(GroupThousands(c.in), c.out) << c.in;
+}
+
+} // namespace
