@@ -1,0 +1,229 @@
+// Logon, call and reply exchanges with their time limits, and the mapping of what can go wrong.
+#include "rfclib/connection.h"
+
+#include <new>
+
+#include "rfclib/wire_channel.h"
+
+namespace rfclib {
+namespace {
+
+constexpr std::chrono::milliseconds kGoodbyeWait{500};
+
+// Failures of waiting for a frame; every one of them leaves the stream unusable.
+Failure FromReceived(const rfcwire::Received &received, std::chrono::milliseconds limit) {
+  Failure failure;
+  failure.connection_lost = true;
+  failure.key = kKeyCommunication;
+  switch (received.status) {
+  case rfcwire::ReceiveStatus::Timeout:
+    failure.reason = kReasonTimeout;
+    failure.detail = "no answer within " + std::to_string(limit.count()) + " ms";
+    break;
+  case rfcwire::ReceiveStatus::Closed:
+    failure.reason = kReasonClosed;
+    break;
+  case rfcwire::ReceiveStatus::Malformed:
+    failure.key = kKeyProtocol;
+    failure.reason = kReasonMalformed;
+    failure.detail = received.detail;
+    failure.protocol_violation = true;
+    break;
+  case rfcwire::ReceiveStatus::Failed:
+  case rfcwire::ReceiveStatus::Ok:
+    failure.reason = kReasonBroken;
+    failure.detail = received.detail;
+    break;
+  }
+  return failure;
+}
+
+Failure Violation(std::string detail) {
+  Failure failure = MakeFailure(kKeyProtocol, kReasonMalformed, std::move(detail));
+  failure.protocol_violation = true;
+  failure.connection_lost = true;
+  return failure;
+}
+
+Failure SendFailure(rfcwire::IoResult result, std::string detail) {
+  Failure failure = MakeFailure(kKeyCommunication, result == rfcwire::IoResult::Timeout
+                                                       ? "timeout during send"
+                                                       : result == rfcwire::IoResult::Closed
+                                                             ? kReasonClosed
+                                                             : kReasonBroken,
+                                std::move(detail));
+  failure.connection_lost = true;
+  return failure;
+}
+
+std::string Unexpected(rfcwire::MessageType type, const char *waiting_for) {
+  return "unexpected message type " + std::to_string(static_cast<int>(type)) + " while waiting for " +
+         waiting_for;
+}
+
+// A system's failure notice: its own text is the reason the user must see.
+Failure SystemFailure(const rfcwire::Frame &frame, const std::string &context) {
+  rfcwire::Notice notice;
+  std::string problem;
+  if (!rfcwire::Decode(frame, notice, problem)) {
+    return Violation(problem);
+  }
+  Failure failure = MakeFailure(kKeySystemFailure,
+                                notice.text.empty() ? std::string("failure in the partner system")
+                                                    : notice.text,
+                                context);
+  failure.connection_lost = true;
+  return failure;
+}
+
+} // namespace
+
+std::unique_ptr<Connection> Connection::Open(const Endpoint &endpoint,
+                                             const rfcwire::LogonRequest &logon,
+                                             const Timeouts &timeouts, Failure &failure) {
+  const rfcwire::Deadline deadline = rfcwire::Clock::now() + timeouts.connect;
+  std::string detail;
+  rfcwire::Socket socket = rfcwire::Connect(endpoint.host, endpoint.port, deadline, detail);
+  if (!socket.IsOpen()) {
+    failure = MakeFailure(kKeyCommunication, kReasonNotReached, detail);
+    return nullptr;
+  }
+  const rfcwire::IoResult sent = rfcwire::SendFrame(socket, rfcwire::Encode(logon), deadline, detail);
+  if (sent != rfcwire::IoResult::Done) {
+    failure = SendFailure(sent, detail);
+    return nullptr;
+  }
+  const rfcwire::Received received = rfcwire::ReceiveFrame(socket, deadline);
+  if (received.status != rfcwire::ReceiveStatus::Ok) {
+    failure = FromReceived(received, timeouts.connect);
+    return nullptr;
+  }
+  std::string problem;
+  switch (received.frame.type) {
+  case rfcwire::MessageType::LogonAccepted: {
+    rfcwire::LogonAccepted accepted;
+    if (!rfcwire::Decode(received.frame, accepted, problem)) {
+      failure = Violation(problem);
+      return nullptr;
+    }
+    return std::make_unique<Connection>(std::move(socket), endpoint.Describe(), timeouts);
+  }
+  case rfcwire::MessageType::LogonRejected: {
+    rfcwire::Notice notice;
+    if (!rfcwire::Decode(received.frame, notice, problem)) {
+      failure = Violation(problem);
+      return nullptr;
+    }
+    failure = MakeFailure(kKeyLogon, notice.text.empty() ? kReasonLogonRejected : notice.text,
+                          "logon of client " + logon.client + " user " + logon.user + " rejected");
+    return nullptr;
+  }
+  case rfcwire::MessageType::Failure:
+    failure = SystemFailure(received.frame, "during logon");
+    return nullptr;
+  default:
+    failure = Violation(Unexpected(received.frame.type, "the logon answer"));
+    return nullptr;
+  }
+}
+
+Connection::Connection(rfcwire::Socket socket, std::string partner, Timeouts timeouts)
+    : socket_(std::move(socket)), partner_(std::move(partner)), timeouts_(timeouts) {}
+
+Connection::~Connection() {
+  // A polite goodbye lets the system end the session at once; without it, it sees the close.
+  if (socket_.IsOpen() && !pending_) {
+    std::string ignored;
+    rfcwire::SendFrame(socket_, rfcwire::EncodeEmpty(rfcwire::MessageType::Close),
+                       rfcwire::Clock::now() + kGoodbyeWait, ignored);
+  }
+}
+
+rfcwire::Received Connection::Await() {
+  try {
+    return rfcwire::ReceiveFrame(socket_, rfcwire::Clock::now() + timeouts_.call);
+  } catch (const std::bad_alloc &) {
+    rfcwire::Received received;
+    received.status = rfcwire::ReceiveStatus::Failed;
+    received.detail = "out of memory for the partner's answer";
+    return received;
+  }
+}
+
+bool Connection::Call(const rfcwire::CallRequest &request, Failure &failure) {
+  std::string detail;
+  const rfcwire::IoResult sent = rfcwire::SendFrame(
+      socket_, rfcwire::Encode(request), rfcwire::Clock::now() + timeouts_.call, detail);
+  if (sent != rfcwire::IoResult::Done) {
+    failure = SendFailure(sent, detail);
+    return false;
+  }
+  const rfcwire::Received received = Await();
+  if (received.status != rfcwire::ReceiveStatus::Ok) {
+    failure = FromReceived(received, timeouts_.call);
+    return false;
+  }
+  std::string problem;
+  switch (received.frame.type) {
+  case rfcwire::MessageType::CallAccepted:
+    if (!rfcwire::DecodeEmpty(received.frame, problem)) {
+      failure = Violation(problem);
+      return false;
+    }
+    pending_ = true;
+    function_ = request.function;
+    return true;
+  case rfcwire::MessageType::Failure:
+    failure = SystemFailure(received.frame, "call of " + request.function + " not accepted");
+    return false;
+  default:
+    failure = Violation(Unexpected(received.frame.type, "the call to be accepted"));
+    return false;
+  }
+}
+
+Connection::Outcome Connection::Receive(rfcwire::Reply &reply, rfcwire::RaisedException &raised,
+                                        Failure &failure) {
+  const rfcwire::Received received = Await();
+  pending_ = false;
+  if (received.status != rfcwire::ReceiveStatus::Ok) {
+    failure = FromReceived(received, timeouts_.call);
+    return Outcome::Failed;
+  }
+  std::string problem;
+  bool decoded = false;
+  Outcome outcome = Outcome::Failed;
+  switch (received.frame.type) {
+  case rfcwire::MessageType::Reply:
+    try {
+      decoded = rfcwire::Decode(received.frame, reply, problem);
+    } catch (const std::bad_alloc &) {
+      failure = MakeFailure(kKeyInternal, "out of memory", "for the reply of " + function_);
+      failure.connection_lost = true;
+      return Outcome::Failed;
+    }
+    outcome = Outcome::Done;
+    break;
+  case rfcwire::MessageType::Exception:
+    decoded = rfcwire::Decode(received.frame, raised, problem);
+    outcome = Outcome::Exception;
+    break;
+  case rfcwire::MessageType::SystemException:
+    decoded = rfcwire::Decode(received.frame, raised, problem);
+    outcome = Outcome::SystemException;
+    break;
+  case rfcwire::MessageType::Failure:
+    failure = SystemFailure(received.frame, "in " + function_);
+    return Outcome::Failed;
+  default:
+    failure = Violation(Unexpected(received.frame.type, "the reply"));
+    return Outcome::Failed;
+  }
+  if (!decoded) {
+    failure = Violation(problem);
+    return Outcome::Failed;
+  }
+  return outcome;
+}
+
+} // namespace rfclib

@@ -1,0 +1,52 @@
+// One logged-on connection to a system: the client side of the wire protocol.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "rfclib/endpoint.h"
+#include "rfclib/failure.h"
+#include "rfclib/settings.h"
+#include "rfclib/transport.h"
+#include "rfclib/wire_channel.h"
+#include "rfclib/wire_messages.h"
+
+namespace rfclib {
+
+class Connection {
+ public:
+  enum class Outcome { Done, Exception, SystemException, Failed };
+
+  /// Connects and logs on within the connect timeout; null with the failure filled otherwise.
+  static std::unique_ptr<Connection> Open(const Endpoint &endpoint,
+                                          const rfcwire::LogonRequest &logon,
+                                          const Timeouts &timeouts, Failure &failure);
+
+  Connection(rfcwire::Socket socket, std::string partner, Timeouts timeouts);
+  ~Connection();
+  Connection(const Connection &) = delete;
+  Connection &operator=(const Connection &) = delete;
+
+  const std::string &Partner() const { return partner_; }
+  bool CallPending() const { return pending_; }
+  const std::string &PendingFunction() const { return function_; }
+  /// Drops the socket without a goodbye: used when the stream is no longer in a known state.
+  void Abandon() { socket_.Close(); }
+
+  /// Sends the call and waits until the system has accepted it.
+  bool Call(const rfcwire::CallRequest &request, Failure &failure);
+
+  /// Waits for the outcome of the accepted call.
+  Outcome Receive(rfcwire::Reply &reply, rfcwire::RaisedException &raised, Failure &failure);
+
+ private:
+  rfcwire::Received Await();
+
+  rfcwire::Socket socket_;
+  std::string partner_;
+  Timeouts timeouts_;
+  bool pending_ = false;
+  std::string function_;
+};
+
+} // namespace rfclib

@@ -1,0 +1,253 @@
+// Conversions between the caller's memory and wire values, guarded by the declared lengths.
+#include "rfclib/parameters.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <span>
+
+#include "rfclib/text_util.h"
+
+namespace rfclib {
+namespace {
+
+// Entry names: nlen characters when given, otherwise up to the terminating zero.
+bool EntryName(const void *name, unsigned nlen, std::string &out, std::string &problem) {
+  const char *text = static_cast<const char *>(name);
+  const std::size_t size = nlen != 0 ? nlen : ::strnlen(text, rfcwire::kMaxNameLength + 1);
+  if (size == 0 || size > rfcwire::kMaxNameLength) {
+    problem = "a list entry's name has " + std::to_string(size) + " characters (1.." +
+              std::to_string(rfcwire::kMaxNameLength) + " allowed)";
+    return false;
+  }
+  out.assign(text, ::strnlen(text, size));
+  return true;
+}
+
+std::vector<std::uint8_t> IntegerBytes(std::int32_t value) {
+  const auto bits = static_cast<std::uint32_t>(value);
+  return {static_cast<std::uint8_t>(bits >> 24), static_cast<std::uint8_t>(bits >> 16),
+          static_cast<std::uint8_t>(bits >> 8), static_cast<std::uint8_t>(bits)};
+}
+
+std::int32_t IntegerValue(const std::vector<std::uint8_t> &bytes) {
+  const std::uint32_t bits = (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) |
+                             (std::uint32_t{bytes[2]} << 8) | std::uint32_t{bytes[3]};
+  return static_cast<std::int32_t>(bits);
+}
+
+// A number sent as text into an integer field: blanks around digits, an optional sign.
+std::int32_t ParseIntegerText(const std::vector<std::uint8_t> &bytes) {
+  const std::string text(bytes.begin(), bytes.end());
+  std::string_view digits = rfcwire::Trim(text);
+  bool negative = false;
+  if (!digits.empty() && (digits.front() == '-' || digits.front() == '+')) {
+    negative = digits.front() == '-';
+    digits.remove_prefix(1);
+  }
+  unsigned long value = 0;
+  if (!rfcwire::ParseUnsigned(digits, 2147483647UL, value)) {
+    return 0;
+  }
+  const auto magnitude = static_cast<std::int32_t>(value);
+  return negative ? -magnitude : magnitude;
+}
+
+void StoreOne(const RFC_PARAMETER &entry, const rfcwire::Value &value,
+              const StructureRegistry &structures) {
+  std::span<std::uint8_t> target(static_cast<std::uint8_t *>(entry.addr), entry.leng);
+  if (entry.type == TYPINT) {
+    if (entry.leng < sizeof(std::int32_t)) {
+      return; // no room for the number: left as it was rather than cut
+    }
+    const std::int32_t number = value.kind == rfcwire::ValueKind::Integer
+                                    ? IntegerValue(value.bytes)
+                                    : ParseIntegerText(value.bytes);
+    std::fill(target.begin(), target.end(), std::uint8_t{0});
+    std::memcpy(target.data(), &number, sizeof number);
+    return;
+  }
+  const StructureLayout *layout = structures.Find(entry.type);
+  FillInitial(layout, entry.type, target);
+  if (value.kind == rfcwire::ValueKind::Integer) {
+    const std::string text = std::to_string(IntegerValue(value.bytes));
+    std::copy_n(text.begin(), std::min(text.size(), target.size()), target.begin());
+    return;
+  }
+  const std::size_t size = std::min(value.bytes.size(), target.size());
+  std::copy_n(value.bytes.begin(), size, target.begin());
+  if (layout != nullptr) {
+    SwapNumbers(*layout, target.first(size));
+  }
+}
+
+} // namespace
+
+bool CollectExporting(const RFC_PARAMETER *list, const StructureRegistry &structures,
+                      std::vector<rfcwire::Value> &values, std::string &problem) {
+  values.clear();
+  for (unsigned i = 0; list != nullptr && list[i].name != nullptr; ++i) {
+    if (i >= kMaxListLength) {
+      problem = "exporting list has no end entry within " + std::to_string(kMaxListLength);
+      return false;
+    }
+    const RFC_PARAMETER &entry = list[i];
+    rfcwire::Value value;
+    if (!EntryName(entry.name, entry.nlen, value.name, problem)) {
+      return false;
+    }
+    if (entry.leng > rfcwire::kMaxValueLength || (entry.leng > 0 && entry.addr == nullptr)) {
+      problem = "exporting parameter " + value.name + " has no usable value (length " +
+                std::to_string(entry.leng) + ")";
+      return false;
+    }
+    const auto *source = static_cast<const std::uint8_t *>(entry.addr);
+    if (entry.type == TYPINT && entry.leng == sizeof(std::int32_t)) {
+      std::int32_t number = 0;
+      std::memcpy(&number, source, sizeof number);
+      value.kind = rfcwire::ValueKind::Integer;
+      value.bytes = IntegerBytes(number);
+    } else {
+      value.bytes.assign(source, source + entry.leng);
+      if (const StructureLayout *layout = structures.Find(entry.type)) {
+        SwapNumbers(*layout, value.bytes);
+      }
+    }
+    values.push_back(std::move(value));
+  }
+  return true;
+}
+
+bool CollectTables(const RFC_TABLE *list, TableRegistry &tables,
+                   const StructureRegistry &structures, std::vector<rfcwire::Table> &out,
+                   std::string &problem) {
+  out.clear();
+  std::uint64_t total = 0;
+  for (unsigned i = 0; list != nullptr && list[i].name != nullptr; ++i) {
+    if (i >= kMaxListLength) {
+      problem = "tables list has no end entry within " + std::to_string(kMaxListLength);
+      return false;
+    }
+    rfcwire::Table wire;
+    if (!EntryName(list[i].name, list[i].nlen, wire.name, problem)) {
+      return false;
+    }
+    const InternalTable *table = tables.Find(list[i].ithandle);
+    if (table == nullptr) {
+      problem = "table " + wire.name + " has no valid table handle";
+      return false;
+    }
+    total += std::uint64_t{table->line_length} * table->rows.size();
+    if (total > rfcwire::kMaxPayload / 2) {
+      problem = "the tables of the call exceed " + std::to_string(rfcwire::kMaxPayload / 2) + " bytes";
+      return false;
+    }
+    wire.line_length = table->line_length;
+    wire.rows = static_cast<std::uint32_t>(table->rows.size());
+    wire.data.reserve(std::size_t{table->line_length} * table->rows.size());
+    const StructureLayout *layout = structures.Find(list[i].type);
+    for (const std::vector<std::uint8_t> &row : table->rows) {
+      const std::size_t start = wire.data.size();
+      wire.data.insert(wire.data.end(), row.begin(), row.end());
+      if (layout != nullptr) {
+        SwapNumbers(*layout, std::span<std::uint8_t>(wire.data).subspan(start));
+      }
+    }
+    out.push_back(std::move(wire));
+  }
+  return true;
+}
+
+bool CheckImporting(const RFC_PARAMETER *list, std::string &problem) {
+  for (unsigned i = 0; list != nullptr && list[i].name != nullptr; ++i) {
+    if (i >= kMaxListLength) {
+      problem = "importing list has no end entry within " + std::to_string(kMaxListLength);
+      return false;
+    }
+    std::string name;
+    if (!EntryName(list[i].name, list[i].nlen, name, problem)) {
+      return false;
+    }
+    if (list[i].leng > 0 && list[i].addr == nullptr) {
+      problem = "importing parameter " + name + " has no address";
+      return false;
+    }
+  }
+  return true;
+}
+
+bool CheckTables(const RFC_TABLE *list, TableRegistry &tables, std::string &problem) {
+  for (unsigned i = 0; list != nullptr && list[i].name != nullptr; ++i) {
+    if (i >= kMaxListLength) {
+      problem = "tables list has no end entry within " + std::to_string(kMaxListLength);
+      return false;
+    }
+    std::string name;
+    if (!EntryName(list[i].name, list[i].nlen, name, problem)) {
+      return false;
+    }
+    if (tables.Find(list[i].ithandle) == nullptr) {
+      problem = "table " + name + " has no valid table handle";
+      return false;
+    }
+  }
+  return true;
+}
+
+void StoreImporting(const RFC_PARAMETER *list, const std::vector<rfcwire::Value> &values,
+                    const StructureRegistry &structures) {
+  for (unsigned i = 0; list != nullptr && list[i].name != nullptr && i < kMaxListLength; ++i) {
+    std::string name;
+    std::string ignored;
+    if (!EntryName(list[i].name, list[i].nlen, name, ignored) || list[i].leng == 0) {
+      continue;
+    }
+    const auto found = std::find_if(values.begin(), values.end(),
+                                    [&](const rfcwire::Value &v) { return v.name == name; });
+    if (found != values.end()) {
+      StoreOne(list[i], *found, structures);
+    }
+  }
+}
+
+void StoreTables(const RFC_TABLE *list, const std::vector<rfcwire::Table> &received,
+                 TableRegistry &tables, const StructureRegistry &structures) {
+  struct Pending {
+    InternalTable *table;
+    std::vector<std::vector<std::uint8_t>> rows;
+  };
+  std::vector<Pending> pending;
+  for (unsigned i = 0; list != nullptr && list[i].name != nullptr && i < kMaxListLength; ++i) {
+    std::string name;
+    std::string ignored;
+    InternalTable *table = tables.Find(list[i].ithandle);
+    if (!EntryName(list[i].name, list[i].nlen, name, ignored) || table == nullptr) {
+      continue;
+    }
+    const auto found = std::find_if(received.begin(), received.end(),
+                                    [&](const rfcwire::Table &t) { return t.name == name; });
+    if (found == received.end()) {
+      continue;
+    }
+    const StructureLayout *layout = structures.Find(list[i].type);
+    const std::size_t copied = std::min<std::size_t>(found->line_length, table->line_length);
+    Pending update{table, {}};
+    update.rows.reserve(found->rows);
+    for (std::uint32_t row = 0; row < found->rows; ++row) {
+      std::vector<std::uint8_t> line(table->line_length);
+      FillInitial(layout, list[i].type, line);
+      const auto source = found->data.begin() + static_cast<std::ptrdiff_t>(row) * found->line_length;
+      std::copy_n(source, copied, line.begin());
+      if (layout != nullptr) {
+        SwapNumbers(*layout, std::span<std::uint8_t>(line).first(copied));
+      }
+      update.rows.push_back(std::move(line));
+    }
+    pending.push_back(std::move(update));
+  }
+  for (Pending &update : pending) {
+    update.table->rows.swap(update.rows);
+  }
+}
+
+} // namespace rfclib

@@ -1,0 +1,125 @@
+// The C entry points: each runs its work guarded, then calls the error handler if the partner broke the protocol.
+#include <array>
+#include <exception>
+#include <new>
+
+#include "rfc/rfc_api.h"
+#include "rfc/rfc_library.h"
+#include "rfclib/library.h"
+
+namespace {
+
+using rfclib::Library;
+
+// The handler receives a writable copy of the operation name; it may throw, which unwinds
+// from here to the program with nothing of the library's left in between.
+void CallErrorHandler(const char *operation) {
+  const RFC_ERROR_HANDLER handler = Library::Instance().Handler();
+  if (handler == nullptr) {
+    return;
+  }
+  std::array<char, 64> name{};
+  for (std::size_t i = 0; i + 1 < name.size() && operation[i] != '\0'; ++i) {
+    name[i] = operation[i];
+  }
+  handler(name.data());
+}
+
+// Runs work(violation); C++ exceptions of the library's own (memory exhausted) become a failure.
+template <typename Result, typename Work>
+Result Guarded(const char *operation, Result failed, Work work) {
+  Result result = failed;
+  bool violation = false;
+  try {
+    result = work(violation);
+  } catch (const std::bad_alloc &) {
+    Library::Instance().RecordInternal(operation, "out of memory");
+    result = failed;
+  } catch (const std::exception &error) {
+    Library::Instance().RecordInternal(operation, error.what());
+    result = failed;
+  }
+  if (violation) {
+    CallErrorHandler(operation);
+  }
+  return result;
+}
+
+} // namespace
+
+extern "C" {
+
+void RFC_CALL RfcEnvironment(RFC_ENV *environment) {
+  Library::Instance().SetEnvironment(environment);
+}
+
+RFC_HANDLE RFC_CALL RfcOpen(RFC_OPTIONS *options) {
+  return Guarded("RfcOpen", RFC_HANDLE{0},
+                 [&](bool &violation) { return Library::Instance().Open(options, violation); });
+}
+
+RFC_HANDLE RFC_CALL RfcOpenEx(const char *connect_param, RFC_ERROR_INFO_EX *error_info) {
+  return Guarded("RfcOpenEx", RFC_HANDLE{0}, [&](bool &violation) {
+    return Library::Instance().OpenEx(connect_param, error_info, violation);
+  });
+}
+
+RFC_RC RFC_CALL RfcInstallStructure(const char *name, RFC_TYPE_ELEMENT *elements, unsigned entries,
+                                    RFC_TYPEHANDLE *type_handle) {
+  return Guarded("RfcInstallStructure", RFC_RC{RFC_FAILURE}, [&](bool &) {
+    return Library::Instance().InstallStructure(name, elements, entries, type_handle);
+  });
+}
+
+RFC_RC RFC_CALL RfcCall(RFC_HANDLE handle, const char *function, RFC_PARAMETER *exporting,
+                        RFC_TABLE *tables) {
+  return Guarded("RfcCall", RFC_RC{RFC_FAILURE}, [&](bool &violation) {
+    return Library::Instance().Call(handle, function, exporting, tables, violation);
+  });
+}
+
+RFC_RC RFC_CALL RfcReceive(RFC_HANDLE handle, RFC_PARAMETER *importing, RFC_TABLE *tables,
+                           char **exception) {
+  return Guarded("RfcReceive", RFC_RC{RFC_FAILURE}, [&](bool &violation) {
+    return Library::Instance().Receive(handle, importing, tables, exception, violation);
+  });
+}
+
+ITAB_H RFC_CALL ItCreate(char *name, unsigned leng, unsigned, unsigned) {
+  return Guarded("ItCreate", ITAB_H{0},
+                 [&](bool &) { return Library::Instance().ItCreate(name, leng); });
+}
+
+unsigned RFC_CALL ItFill(ITAB_H table) {
+  return Guarded("ItFill", 0u, [&](bool &) { return Library::Instance().ItFill(table); });
+}
+
+void *RFC_CALL ItGetLine(ITAB_H table, unsigned line) {
+  return Guarded("ItGetLine", static_cast<void *>(nullptr),
+                 [&](bool &) { return Library::Instance().ItGetLine(table, line); });
+}
+
+void *RFC_CALL ItAppLine(ITAB_H table) {
+  return Guarded("ItAppLine", static_cast<void *>(nullptr),
+                 [&](bool &) { return Library::Instance().ItAppLine(table); });
+}
+
+int RFC_CALL ItDelete(ITAB_H table) {
+  return Guarded("ItDelete", 1, [&](bool &) { return Library::Instance().ItDelete(table); });
+}
+
+int RFC_CALL RfcLastError(RFC_ERROR_INFO *error_info) {
+  return Library::Instance().LastError(error_info);
+}
+
+void RFC_CALL RfcClose(RFC_HANDLE handle) { Library::Instance().Close(handle); }
+
+} // extern "C"
+
+const RfcLibrary &LinkedRfcLibrary() {
+  static const RfcLibrary library = {
+      RfcEnvironment, RfcOpen,   RfcOpenEx, RfcInstallStructure, RfcCall,      RfcReceive,
+      ItCreate,       ItFill,    ItGetLine, ItDelete,            RfcLastError, RfcClose,
+  };
+  return library;
+}

@@ -1,0 +1,26 @@
+// The stand-in's own settings file: the time limits that keep every operation from hanging.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <string_view>
+
+namespace rfclib {
+
+/// Read from the working directory at every open; the program itself reads no environment.
+inline constexpr const char *kSettingsFileName = "RfcStandin.ini";
+
+struct Timeouts {
+  /// Bounds the whole open: name resolution aside, the TCP connect and the logon answer.
+  std::chrono::milliseconds connect{5000};
+  /// Bounds each wait for the system inside RfcCall and RfcReceive.
+  std::chrono::milliseconds call{20000};
+};
+
+/// Defaults, overridden by CONNECT_TIMEOUT= and CALL_TIMEOUT= lines of the file when it exists.
+Timeouts ReadTimeouts(const std::string &path);
+
+/// "5", "5s", "2.5s" or "500ms"; between 1 ms and one hour.
+bool ParseDuration(std::string_view text, std::chrono::milliseconds &duration);
+
+} // namespace rfclib

@@ -1,0 +1,51 @@
+// Frame-level I/O: header first, validated, then exactly the announced payload.
+#include "rfclib/wire_channel.h"
+
+#include <array>
+
+namespace rfcwire {
+namespace {
+
+ReceiveStatus FromIo(IoResult result) {
+  switch (result) {
+  case IoResult::Done:
+    return ReceiveStatus::Ok;
+  case IoResult::Timeout:
+    return ReceiveStatus::Timeout;
+  case IoResult::Closed:
+    return ReceiveStatus::Closed;
+  case IoResult::Failed:
+    break;
+  }
+  return ReceiveStatus::Failed;
+}
+
+} // namespace
+
+IoResult SendFrame(Socket &socket, const Frame &frame, Deadline deadline, std::string &detail) {
+  const std::vector<std::uint8_t> bytes = SerializeFrame(frame);
+  return SendAll(socket, bytes, deadline, detail);
+}
+
+Received ReceiveFrame(Socket &socket, Deadline deadline) {
+  Received received;
+  std::array<std::uint8_t, kHeaderSize> header_bytes{};
+  IoResult result = ReceiveAll(socket, header_bytes, deadline, received.detail);
+  if (result != IoResult::Done) {
+    received.status = FromIo(result);
+    return received;
+  }
+  FrameHeader header;
+  received.detail = DecodeHeader(header_bytes, header);
+  if (!received.detail.empty()) {
+    received.status = ReceiveStatus::Malformed;
+    return received;
+  }
+  received.frame.type = header.type;
+  received.frame.payload.resize(header.payload_size);
+  result = ReceiveAll(socket, received.frame.payload, deadline, received.detail);
+  received.status = FromIo(result);
+  return received;
+}
+
+} // namespace rfcwire
