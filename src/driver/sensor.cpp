@@ -4,6 +4,7 @@
 #include "driver/single_profile_run.h"
 #include "driver/startup.h"
 #include "output/error_ending.h"
+#include "rfc/error_report.h"
 
 int RunSensor(Platform &os, const RfcLibrary *rfc, std::vector<std::string> arguments) {
   RunState state(os);
@@ -15,6 +16,7 @@ int RunSensor(Platform &os, const RfcLibrary *rfc, std::vector<std::string> argu
       EndWithErrorDocument(state, "Kestrovan: global listing runs are missing in this build...");
     SingleProfileRun(state, started.profile_text);
   } catch (const RunEnded &ended) {
+    ForgetErrorHandlerRun(state);
     return ended.exit_code;
   }
 }

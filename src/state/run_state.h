@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "rfc/rfc_api.h"
 
 struct RfcLibrary;
 
@@ -28,6 +29,23 @@ struct ConnectionParameters {
 /// The output flavours: the monitoring host's XML and four front ends of the product family.
 /// EXEXML, Pellith and Vintrel write identical bytes.
 enum class OutputMode { EXEXML, Vintrel, Pellith, Halcrest, Morvane };
+
+/// The texts an open hands to the RFC library. They live as long as the run, because the
+/// options record points into them while the library may still hold it.
+struct RfcOpenCopies {
+  std::string destination, client, user, password, language, mode, hostname, sysnr, gwhost,
+      gwservice;
+  RFC_CONNOPT_R3 server{};
+  RFC_CONNOPT_CPIC gateway{};
+  RFC_OPTIONS options{};
+};
+
+/// Type handles of the structures installed with the library, once per process.
+struct RfcStructureHandles {
+  RFC_TYPEHANDLE rfcsi = 0;
+  RFC_TYPEHANDLE date_time = 0;
+  RFC_TYPEHANDLE ora_miss = 0;
+};
 
 /// How a global listing run names the channel of each system.
 enum class EntryKind { Profile, Alias, Host, Sid };
@@ -67,6 +85,11 @@ struct RunState {
   int ChannelCount = 0;
   std::string RunStatus = "ERR";
   std::string DatabaseSystem;
+
+  // RFC connection layer.
+  RfcOpenCopies OpenCopies;
+  RFC_ENV Environment{};
+  RfcStructureHandles StructureHandles;
 
   // Global listing values.
   std::string ServerListing;

@@ -1,0 +1,118 @@
+// The trace-file detail of failed checks and the library's error block.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "fake_rfc_library.h"
+#include "rfc/error_report.h"
+#include "test_platform.h"
+
+namespace {
+
+struct TraceCase {
+  const char *name;
+  const char *trace; // nullptr: no trace file
+  const char *appended;
+};
+
+const TraceCase kTraces[] = {
+    {"no_file", nullptr, " - Look for Trace-File"},
+    {"empty_file", "", " - Please Check Trace-File !"},
+    {"error_line", "**** ERROR file opened at 20240305 140327\nERROR       abc\n", " - abc"},
+    {"message_marker", "       ======> abc\n", " - abc"},
+    {"marker_six_blanks", "      ======> abc\n", " - Please Check Trace-File !"},
+    {"last_wins", "ERROR       first\nERROR       second\n", " - second"},
+    {"header_discards", "ERROR       first\n**** ERROR file opened at x\n", " - Please Check Trace-File !"},
+    {"header_then_new_error", "ERROR       old\n**** ERROR file\nERROR       new\n", " - new"},
+    {"windows_line_ends", "ERROR       partner not reached\r\n", " - partner not reached"},
+    {"no_line_end", "ERROR       tail", " - tail"},
+    {"short_error_line", "ERROR x\n", " - Please Check Trace-File !"},
+    {"other_lines_ignored", "LOCATION    CPIC\nTIME        now\n", " - Please Check Trace-File !"},
+};
+
+class Traces : public ::testing::TestWithParam<TraceCase> {};
+
+TEST_P(Traces, AppendedDetail) {
+  ScratchTree tree;
+  if (GetParam().trace) tree.Write("Dev_Rfc.Trc", GetParam().trace);
+  TestPlatform os(tree);
+  RunState state(os);
+  state.ResultDocument = "Error 1014: RFC-Failure raised !";
+  AppendTraceDetail(state);
+  EXPECT_EQ(state.ResultDocument, std::string("Error 1014: RFC-Failure raised !") + GetParam().appended);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllTraces, Traces, ::testing::ValuesIn(kTraces),
+                         [](const auto &p) { return std::string(p.param.name); });
+
+TEST(ErrorReport, LongLinesAreScannedInPiecesOf99) {
+  ScratchTree tree;
+  // The error text starts at column 13 and runs past the piece: only 87 characters are taken.
+  tree.Write("Dev_Rfc.Trc", "ERROR       " + std::string(100, 'e') + "\n");
+  TestPlatform os(tree);
+  RunState state(os);
+  AppendTraceDetail(state);
+  EXPECT_EQ(state.ResultDocument, " - " + std::string(87, 'e'));
+}
+
+TEST(ErrorReport, CheckFailureBecomesErrorDocumentAndTraceStays) {
+  ScratchTree tree;
+  tree.Write("Dev_Rfc.Trc", "ERROR       connection closed by partner\n");
+  TestPlatform os(tree);
+  RunState state(os);
+  state.ResultDocument = "Error 1012: Exception.: NOT_FOUND";
+  ReportCheckFailure(state);
+  EXPECT_EQ(os.stdout_text,
+            "<Prtg>\n<Error>1</Error>\n<Text>Error 1012: Exception.: NOT_FOUND - connection closed by "
+            "partner</Text>\n</Prtg>\n");
+  EXPECT_TRUE(tree.Exists("Dev_Rfc.Trc"));
+}
+
+TEST(ErrorReport, HandlerPrintsTheBlockClosesAllAndEndsWithOne) {
+  ScratchTree tree;
+  TestPlatform os(tree);
+  FakeRfc fake;
+  std::strcpy(fake.last_error.key, "RFC_ERROR_COMMUNICATION");
+  std::strcpy(fake.last_error.status, "CONNECT");
+  std::strcpy(fake.last_error.message, "partner not reached");
+  std::strcpy(fake.last_error.intstat, "");
+  RunState state(os);
+  state.rfc = fake.Library();
+  InstallErrorHandler(state);
+  int exit_code = -1;
+  try {
+    fake.environment.errorhandler(const_cast<char *>("ItGetLine MISSING_INDEX"));
+  } catch (const RunEnded &ended) {
+    exit_code = ended.exit_code;
+  }
+  ForgetErrorHandlerRun(state);
+  EXPECT_EQ(exit_code, 1);
+  EXPECT_EQ(os.stdout_text,
+            "RFC error\n"
+            "operation/code  : ItGetLine MISSING_INDEX\n"
+            "key             : RFC_ERROR_COMMUNICATION\n"
+            "status          : CONNECT\n"
+            "message         : partner not reached\n"
+            "internal status : \n"
+            "\n"
+            "* Programm aborted...\n");
+  EXPECT_EQ(fake.calls, (std::vector<std::string>{"RfcEnvironment", "RfcLastError", "RfcClose 0"}));
+}
+
+TEST(ErrorReport, UnterminatedErrorFieldsAreNotReadPastTheirEnd) {
+  ScratchTree tree;
+  TestPlatform os(tree);
+  FakeRfc fake;
+  std::memset(fake.last_error.key, 'K', sizeof fake.last_error.key);
+  RunState state(os);
+  state.rfc = fake.Library();
+  EXPECT_THROW(AbortOnRfcError(state, "RfcReceive"), RunEnded);
+  EXPECT_NE(os.stdout_text.find("key             : " + std::string(33, 'K') + "\n"), std::string::npos);
+}
+
+TEST(ErrorReport, HandlerWithoutARunReturnsToTheLibrary) {
+  RfcErrorHandler(const_cast<char *>("RfcOpen")); // nothing installed: must not end anything
+  SUCCEED();
+}
+
+} // namespace
