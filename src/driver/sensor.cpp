@@ -1,9 +1,9 @@
 // The sensor's run: start-up, then a single-profile run or a global listing run.
 #include "driver/sensor.h"
 
+#include "driver/global_listing_run.h"
 #include "driver/single_profile_run.h"
 #include "driver/startup.h"
-#include "output/error_ending.h"
 #include "rfc/error_report.h"
 
 int RunSensor(Platform &os, const RfcLibrary *rfc, std::vector<std::string> arguments) {
@@ -12,8 +12,7 @@ int RunSensor(Platform &os, const RfcLibrary *rfc, std::vector<std::string> argu
   state.arguments = std::move(arguments);
   try {
     StartupResult started = StartUp(state);
-    if (state.GlobalListing)
-      EndWithErrorDocument(state, "Kestrovan: global listing runs are missing in this build...");
+    if (state.GlobalListing) GlobalListingRun(state);
     SingleProfileRun(state, started.profile_text);
   } catch (const RunEnded &ended) {
     ForgetErrorHandlerRun(state);

@@ -91,6 +91,7 @@ RFC_HANDLE FakeRfc::Open(RFC_OPTIONS *options) {
     seen.gwservice = Text(server->gateway_service);
   }
   opens.push_back(seen);
+  if (on_open) on_open(*this, seen);
   if (!handler_during_open.empty()) environment.errorhandler(handler_during_open.data());
   return open_result;
 }
@@ -101,6 +102,7 @@ RFC_HANDLE FakeRfc::OpenEx(const char *text) {
   seen.by_connect_text = true;
   seen.connect_text = Text(text);
   opens.push_back(seen);
+  if (on_open) on_open(*this, seen);
   return open_result;
 }
 

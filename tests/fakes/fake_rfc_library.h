@@ -1,6 +1,7 @@
 // A scripted, in-process RFC library for unit tests of the connection layer and the checks.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -39,6 +40,8 @@ public:
   std::string fail_table;                          // which table the It* failures hit
   RFC_ERROR_INFO last_error{};
   std::string handler_during_open;                 // call the error handler from RfcOpen with this
+  /// Called at every open, before its result is taken: lets a test play several systems.
+  std::function<void(FakeRfc &, const SeenOpen &)> on_open;
 
   // Record.
   std::vector<std::string> calls;                  // operation names in order

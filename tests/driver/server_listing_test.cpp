@@ -1,0 +1,164 @@
+// Reading the global selection from "SAP Tessaloy.Gbl" and "Tessaloy.Prf", with every error.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "driver/server_listing.h"
+#include "driver/startup.h"
+#include "test_platform.h"
+
+namespace {
+
+const std::string kHostDir = "\\Program Files\\PRTG Network Monitor\\Custom Sensors\\ExeXml\\";
+const std::string kAllocation = ",Sensor=\"SAP Kestrovan\"";
+
+std::string ErrorDocument(const std::string &text) {
+  return "<Prtg>\n<Error>1</Error>\n<Text>" + text + "</Text>\n</Prtg>\n";
+}
+
+struct Selection {
+  ScratchTree tree;
+  TestPlatform os{tree};
+  RunState state{os};
+  int exit_code = 0;
+
+  Selection(const std::string &file, const std::string &content, std::vector<std::string> args) {
+    if (!file.empty()) tree.Write(kHostDir + file, content);
+    state.arguments = {"kestrovan"};
+    state.arguments.insert(state.arguments.end(), args.begin(), args.end());
+    try {
+      StartUp(state);
+      ReadServerListing(state);
+    } catch (const RunEnded &ended) {
+      exit_code = ended.exit_code;
+    }
+  }
+};
+
+Selection Listing(const std::string &content, std::vector<std::string> args = {"GLOBAL", "prod"}) {
+  return Selection("SAP Tessaloy.Gbl", content, std::move(args));
+}
+
+TEST(ServerListing, ListingRouteSelectsTheNamedSensorInAnyCase) {
+  Selection s = Listing("# GSNG: PROD      : A.P00#\n"
+                        "# gsng: Prod      x:B.P00#\r\n"
+                        "# GSNG: TEST      : T.P00#\n"
+                        "# GSNX: prod      : Item=Missing_Idices,,HOST=h1" + kAllocation + ",Alias\n"
+                        "# GSNX: TEST      : Item=Other" + kAllocation + ",Sid\n");
+  EXPECT_EQ(s.exit_code, 0) << s.os.stdout_text;
+  EXPECT_EQ(s.state.ServerListing, "A.P00#B.P00#");
+  EXPECT_EQ(s.state.ItemName, "Missing_Idices");
+  EXPECT_EQ(s.state.Kind, EntryKind::Alias);
+  EXPECT_EQ(s.state.OptionText, " Item=Missing_Idices,,HOST=h1");
+  EXPECT_EQ(s.state.ParameterString, " Item=Missing_Idices,,HOST=h1") << "the options now come from the listing";
+  EXPECT_EQ(s.state.ParameterStringUpper, " ITEM=MISSING_IDICES,,HOST=H1");
+}
+
+TEST(ServerListing, NameComparison) {
+  struct { const char *arg; const char *line_name; bool selected; } cases[] = {
+      {"PRODUCTION1", "PRODUCTION2", true},
+      {"prod", "PROD      ", true},
+      {"prod rest", "PROD      ", true},
+      {"prod", "PROD:     ", false},
+      {"PROD", "PRODX     ", false},
+  };
+  for (const auto &c : cases) {
+    const std::string name = c.line_name;
+    Selection s = Listing("# GSNG: " + name + ": A.P00#\n# GSNX: " + name + ": Item=X" + kAllocation + "\n",
+                          {"GLOBAL", c.arg});
+    EXPECT_EQ(s.exit_code == 0, c.selected) << c.arg << " / " << c.line_name << ": " << s.os.stdout_text;
+  }
+}
+
+TEST(ServerListing, EntryKindAndItem) {
+  struct { std::string gsnx; EntryKind kind; const char *item; } cases[] = {
+      {"Item=A:B,more" + kAllocation + ",Alias,Host", EntryKind::Host, "A B"},
+      {"Item=X" + kAllocation + ",Alias,Sid", EntryKind::Sid, "X"},
+      {"Item=X" + kAllocation, EntryKind::Profile, "X"},
+      {"Item=X Y" + kAllocation + ",Profile", EntryKind::Profile, "X"},
+      {"Item=X" + kAllocation + ",alias", EntryKind::Profile, "X"},
+  };
+  for (const auto &c : cases) {
+    Selection s = Listing("# GSNG: PROD      : A.P00#\n# GSNX: PROD      :" + c.gsnx + "\n");
+    EXPECT_EQ(s.state.Kind, c.kind) << c.gsnx;
+    EXPECT_EQ(s.state.ItemName, c.item) << c.gsnx;
+  }
+}
+
+TEST(ServerListing, LaterExtensionLineReplacesTextButKindOnlyByItsKeywords) {
+  Selection s = Listing("# GSNG: PROD      : A.P00#\n"
+                        "# GSNX: PROD      : Item=First,,SYSLOG" + kAllocation + ",Alias\n"
+                        "# GSNX: PROD      : Item=Second" + kAllocation + "\n");
+  EXPECT_EQ(s.state.ItemName, "Second");
+  EXPECT_EQ(s.state.OptionText, " Item=Second");
+  EXPECT_EQ(s.state.Kind, EntryKind::Alias);
+}
+
+TEST(ServerListing, OptionsAfterTheAllocationHaveNoEffectAndColonsBecomeBlanks) {
+  Selection s = Listing("# GSNG: PROD      : A.P00#\n# GSNX: PROD      : Item=X,a:b" + kAllocation + ",HOST=h\n");
+  EXPECT_EQ(s.state.OptionText, " Item=X,a b");
+}
+
+TEST(ServerListing, Errors) {
+  const std::string ok_listing = "# GSNG: PROD      : A.P00#\n";
+  struct { const char *name; std::string content; std::vector<std::string> args; std::string text; } cases[] = {
+      {"allocation_missing", ok_listing + "# GSNX: PROD      : Item=X,Sensor=SAP Kestrovan\n", {"GLOBAL", "PROD"},
+       "Error 1029: Invalid Sensor-Allocation..."},
+      {"allocation_other_case", ok_listing + "# GSNX: PROD      : Item=X,Sensor=\"SAP KESTROVAN\"\n", {"GLOBAL", "PROD"},
+       "Error 1029: Invalid Sensor-Allocation..."},
+      {"allocation_first_line_counts",
+       ok_listing + "# GSNX: PROD      : Item=X\n# GSNX: PROD      : Item=X" + kAllocation + "\n", {"GLOBAL", "PROD"},
+       "Error 1029: Invalid Sensor-Allocation..."},
+      {"sensor_not_found", ok_listing, {"GLOBAL", "Prod"}, "Error 1030: Global Sensor Prod not found..."},
+      {"sensor_not_found_no_argument", ok_listing, {"GLOBAL"}, "Error 1030: Global Sensor  not found..."},
+      {"no_listing", "# GSNX: PROD      : Item=X" + kAllocation + "\n", {"GLOBAL", "PROD"},
+       "Error 1025: Global Server Listing missing..."},
+      {"no_item", ok_listing + "# GSNX: PROD      : item=X" + kAllocation + "\n", {"GLOBAL", "PROD"},
+       "Error 1026: Global Item Idenification missing..."},
+  };
+  for (const auto &c : cases) {
+    Selection s = Listing(c.content, c.args);
+    EXPECT_EQ(s.exit_code, 2) << c.name;
+    EXPECT_EQ(s.os.stdout_text, ErrorDocument(c.text)) << c.name;
+  }
+}
+
+TEST(ServerListing, ItemRoute) {
+  Selection s("Tessaloy.Prf",
+              "# Gsng: anything  : A.P00#\n"
+              "# GSNG: PROD      : X.P00#\n"
+              "# Gsng:x           B.P00#\n"
+              "# Gsng: other name: C.P00#\n"
+              "# Gsng:\n",
+              {"PRD", "ITEM=Index_Undefined,,NO=5"});
+  EXPECT_EQ(s.exit_code, 0) << s.os.stdout_text;
+  EXPECT_EQ(s.state.ServerListing, "A.P00#C.P00#");
+  EXPECT_EQ(s.state.ItemName, "Index_Undefined");
+  EXPECT_EQ(s.state.Kind, EntryKind::Profile);
+  EXPECT_EQ(s.state.ParameterString, "ITEM=Index_Undefined,,NO=5");
+}
+
+TEST(ServerListing, ItemRouteWithoutListing) {
+  Selection s("Tessaloy.Prf", "# GSNG: PROD      : X.P00#\n", {"PRD", "ITEM=X"});
+  EXPECT_EQ(s.os.stdout_text, ErrorDocument("Error 1025: Global Server Listing missing..."));
+}
+
+TEST(ServerListing, LongLinesAreReadIn199CharacterPieces) {
+  // The piece after the first 199 characters is a line of its own and can be a listing line.
+  const std::string long_line = "# comment " + std::string(189, '-');
+  ASSERT_EQ(long_line.size(), kListingPiece);
+  Selection s = Listing(long_line + "# GSNG: PROD      : A.P00#\n# GSNX: PROD      : Item=X" + kAllocation + "\n");
+  EXPECT_EQ(s.state.ServerListing, "A.P00#");
+}
+
+TEST(ServerListing, GlobalSensorNameIsPaddedNotCut) {
+  ScratchTree tree;
+  TestPlatform os(tree);
+  RunState state(os);
+  state.ParameterStringUpper = "PROD X";
+  EXPECT_EQ(GlobalSensorName(state), "PROD      ");
+  state.ParameterStringUpper = "PRODUCTION1";
+  EXPECT_EQ(GlobalSensorName(state), "PRODUCTION1");
+}
+
+} // namespace
