@@ -174,7 +174,7 @@ bool Connection::Call(const rfcwire::CallRequest &request, Failure &failure) {
     function_ = request.function;
     return true;
   case rfcwire::MessageType::Failure:
-    failure = SystemFailure(received.frame, "call of " + request.function + " not accepted");
+    failure = SystemFailure(received.frame, "call not accepted by the system");
     return false;
   default:
     failure = Violation(Unexpected(received.frame.type, "the call to be accepted"));
@@ -213,7 +213,7 @@ Connection::Outcome Connection::Receive(rfcwire::Reply &reply, rfcwire::RaisedEx
     outcome = Outcome::SystemException;
     break;
   case rfcwire::MessageType::Failure:
-    failure = SystemFailure(received.frame, "in " + function_);
+    failure = SystemFailure(received.frame, "failure reported by the system");
     return Outcome::Failed;
   default:
     failure = Violation(Unexpected(received.frame.type, "the reply"));

@@ -1,0 +1,52 @@
+// Serves one client connection: logon, then calls until the client leaves or the system stops.
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "rfclib/transport.h"
+#include "rfclib/wire_frame.h"
+#include "sapsim/event_log.h"
+#include "sapsim/system_file.h"
+
+namespace sapsim {
+
+/// A frame that starts arriving must be complete within this time.
+inline constexpr std::chrono::seconds kFrameTime{30};
+/// How often waiting sessions look at the stop flag.
+inline constexpr std::chrono::milliseconds kStopPoll{100};
+
+class Session {
+ public:
+  Session(rfcwire::Socket socket, std::string peer, const SystemDescription &system,
+          const std::atomic<bool> &stopping, EventLog &log);
+  void Run();
+
+ private:
+  enum class Next { Continue, End };
+
+  /// Waits for the next frame while watching the stop flag; false when there is none to serve.
+  bool Await(rfcwire::Frame &frame);
+  /// A hanging system keeps the connection open, reading and discarding, until the client leaves.
+  void HangUntilClosed();
+  void Sleep(std::chrono::milliseconds delay);
+  bool Send(const rfcwire::Frame &frame);
+  /// Carries out a fault; Continue only for an exception, after which calls go on.
+  Next Inflict(const Fault &fault, const std::string &subject);
+  bool Logon();
+  Next Serve(const rfcwire::Frame &frame);
+  void Note(const std::string &event);
+
+  rfcwire::Socket socket_;
+  std::string peer_;
+  const SystemDescription &system_;
+  const std::atomic<bool> &stopping_;
+  EventLog &log_;
+};
+
+/// Bytes that are not a frame at all, and a reply whose table claims more rows than follow.
+std::vector<std::uint8_t> GarbageBytes();
+std::vector<std::uint8_t> MalformedReplyBytes();
+
+} // namespace sapsim

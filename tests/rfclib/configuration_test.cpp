@@ -1,0 +1,184 @@
+// Connect texts, saprfc.ini entries, gateway ports and the stand-in's settings file.
+#include <gtest/gtest.h>
+
+#include "rfclib/connect_text.h"
+#include "rfclib/endpoint.h"
+#include "rfclib/settings.h"
+#include "support/scoped_temp_dir.h"
+
+namespace kestrovan_test {
+namespace {
+
+TEST(ConnectTextTest, KeysAreUpperCasedAndValuesKept) {
+  rfclib::Settings settings;
+  std::string problem;
+  ASSERT_TRUE(rfclib::ParseConnectText(
+      "  client=100 User=Monitor PASSWD=\"a b=c\"\tlang=D DEST=PRD  ", settings, problem))
+      << problem;
+  EXPECT_EQ(settings, (rfclib::Settings{{"CLIENT", "100"}, {"USER", "Monitor"}, {"PASSWD", "a b=c"},
+                                        {"LANG", "D"}, {"DEST", "PRD"}}));
+}
+
+TEST(ConnectTextTest, EmptyValueAndEmptyText) {
+  rfclib::Settings settings;
+  std::string problem;
+  ASSERT_TRUE(rfclib::ParseConnectText("PASSWD= DEST=PRD", settings, problem)) << problem;
+  EXPECT_EQ(settings["PASSWD"], "");
+  rfclib::Settings none;
+  EXPECT_TRUE(rfclib::ParseConnectText("", none, problem));
+  EXPECT_TRUE(none.empty());
+}
+
+TEST(ConnectTextTest, ProblemsNameThePlaceButNeverAValue) {
+  struct Case {
+    const char *text;
+    const char *problem;
+  };
+  const Case cases[] = {
+      {"CLIENT=100 s3cr3t", "position 12 has no '='"},
+      {"=s3cr3t", "invalid key at position 1"},
+      {"PA-SS=s3cr3t", "invalid key"},
+      {"PASSWD=\"s3cr3t", "PASSWD lacks its closing quote"},
+  };
+  for (const Case &c : cases) {
+    rfclib::Settings settings;
+    std::string problem;
+    EXPECT_FALSE(rfclib::ParseConnectText(c.text, settings, problem)) << c.text;
+    EXPECT_NE(problem.find(c.problem), std::string::npos) << c.text << ": " << problem;
+    EXPECT_EQ(problem.find("s3cr3t"), std::string::npos) << problem;
+  }
+}
+
+constexpr const char *kIni =
+    "/*====================================================================*/\n"
+    "/* Type A: specific application server                                 */\n"
+    "/*====================================================================*/\n"
+    "* comment line\n"
+    "# another comment\n"
+    "DEST=QAS\n"
+    "TYPE=A\n"
+    "ASHOST=qashost\n"
+    "SYSNR=01\n"
+    "/* a comment\n"
+    "   over two lines with DEST=PRD inside */\n"
+    "DEST=PRD\r\n"
+    "  type = A  \r\n"
+    "ASHOST=127.1.2.3\r\n"
+    "SYSNR=05\r\n"
+    "RFC_TRACE=0\r\n"
+    "DEST=DEV\n"
+    "ASHOST=devhost\n";
+
+TEST(SapRfcIniTest, FindsTheNamedEntryOnly) {
+  rfclib::Settings entry;
+  ASSERT_TRUE(rfclib::FindDestination(kIni, "PRD", entry));
+  EXPECT_EQ(entry, (rfclib::Settings{{"DEST", "PRD"}, {"TYPE", "A"}, {"ASHOST", "127.1.2.3"},
+                                     {"SYSNR", "05"}, {"RFC_TRACE", "0"}}));
+  rfclib::Settings last;
+  ASSERT_TRUE(rfclib::FindDestination(kIni, "DEV", last));
+  EXPECT_EQ(last["ASHOST"], "devhost");
+}
+
+TEST(SapRfcIniTest, DestinationNamesAreCaseSensitive) {
+  rfclib::Settings entry;
+  EXPECT_FALSE(rfclib::FindDestination(kIni, "prd", entry));
+  EXPECT_FALSE(rfclib::FindDestination(kIni, "XYZ", entry));
+  EXPECT_FALSE(rfclib::FindDestination("", "PRD", entry));
+}
+
+TEST(EndpointTest, GatewayPorts) {
+  struct Case {
+    const char *service;
+    const char *port; // null: rejected
+  };
+  const Case cases[] = {{"3300", "3300"},   {"sapgw00", "3300"}, {"sapgw99", "3399"},
+                        {"SAPGW12", "3312"}, {" 3301 ", "3301"}, {"0", nullptr},
+                        {"65536", nullptr},  {"sapgw1", nullptr}, {"sapgw123", nullptr},
+                        {"sapdp00", nullptr}, {"", nullptr}};
+  for (const Case &c : cases) {
+    std::string port;
+    EXPECT_EQ(rfclib::GatewayPort(c.service, port), c.port != nullptr) << c.service;
+    if (c.port != nullptr) {
+      EXPECT_EQ(port, c.port) << c.service;
+    }
+  }
+}
+
+TEST(EndpointTest, ApplicationServerUsesItsGatewayUnlessOneIsGiven) {
+  struct Case {
+    const char *name;
+    const char *host;
+    int sysnr;
+    const char *gateway_host;
+    const char *gateway_service;
+    const char *expected; // null: rejected
+  };
+  const Case cases[] = {
+      {"plain", "127.0.0.5", 0, "", "", "127.0.0.5:3300"},
+      {"system number 42", "app", 42, "", "", "app:3342"},
+      {"gateway host", "app", 1, "127.0.0.9", "", "127.0.0.9:3301"},
+      {"gateway service", "app", 1, "", "sapgw07", "app:3307"},
+      {"both", "app", 1, "gw", "4000", "gw:4000"},
+      {"no host", "", 1, "", "", nullptr},
+      {"system number 100", "app", 100, "", "", nullptr},
+      {"negative system number", "app", -1, "", "", nullptr},
+      {"router string", "/H/router/S/3299/H/app", 0, "", "", nullptr},
+      {"bad service", "app", 0, "", "gateway", nullptr},
+  };
+  for (const Case &c : cases) {
+    rfclib::Endpoint endpoint;
+    std::string problem;
+    const bool ok = rfclib::ApplicationServerEndpoint(c.host, c.sysnr, c.gateway_host,
+                                                      c.gateway_service, endpoint, problem);
+    EXPECT_EQ(ok, c.expected != nullptr) << c.name << ": " << problem;
+    if (ok && c.expected != nullptr) {
+      EXPECT_EQ(endpoint.Describe(), c.expected) << c.name;
+    } else {
+      EXPECT_FALSE(problem.empty()) << c.name;
+    }
+  }
+}
+
+TEST(EndpointTest, GatewayModeNeedsHostAndService) {
+  rfclib::Endpoint endpoint;
+  std::string problem;
+  EXPECT_TRUE(rfclib::GatewayEndpoint("gw", "sapgw03", endpoint, problem));
+  EXPECT_EQ(endpoint.Describe(), "gw:3303");
+  EXPECT_FALSE(rfclib::GatewayEndpoint("", "3300", endpoint, problem));
+  EXPECT_FALSE(rfclib::GatewayEndpoint("gw", "", endpoint, problem));
+}
+
+TEST(SettingsTest, Durations) {
+  struct Case {
+    const char *text;
+    long long milliseconds; // -1: rejected
+  };
+  const Case cases[] = {{"5", 5000},      {"5s", 5000},  {"2.5", 2500},   {"0.25s", 250},
+                        {"500ms", 500},   {" 1 ", 1000}, {"3600", 3600000}, {"0", -1},
+                        {"0ms", -1},      {"3601", -1},  {"1.5ms", -1},   {"abc", -1},
+                        {"", -1},         {"-5", -1},    {"1.2345", -1},  {"5 s", -1}};
+  for (const Case &c : cases) {
+    std::chrono::milliseconds duration{-1};
+    const bool ok = rfclib::ParseDuration(c.text, duration);
+    EXPECT_EQ(ok, c.milliseconds >= 0) << c.text;
+    if (ok) {
+      EXPECT_EQ(duration.count(), c.milliseconds) << c.text;
+    }
+  }
+}
+
+TEST(SettingsTest, FileOverridesDefaultsAndIgnoresWhatItCannotUse) {
+  ScopedTempDir folder;
+  const rfclib::Timeouts defaults = rfclib::ReadTimeouts((folder.Path() / "missing.ini").string());
+  EXPECT_EQ(defaults.connect.count(), 5000);
+  EXPECT_EQ(defaults.call.count(), 20000);
+  const auto file = folder.Write("RfcStandin.ini",
+                                 "# limits\n* old comment\n; and another\n"
+                                 "connect_timeout = 750ms\nCALL_TIMEOUT=nonsense\nOTHER=1\n");
+  const rfclib::Timeouts read = rfclib::ReadTimeouts(file.string());
+  EXPECT_EQ(read.connect.count(), 750);
+  EXPECT_EQ(read.call.count(), 20000);
+}
+
+} // namespace
+} // namespace kestrovan_test

@@ -1,0 +1,34 @@
+// An in-process partner that logs the client on, accepts one call and answers with given bytes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "rfclib/transport.h"
+
+namespace kestrovan_test {
+
+class ScriptedPartner {
+ public:
+  /// Listens on a random loopback address at a free port; `answer` is sent after the call was accepted.
+  explicit ScriptedPartner(std::vector<std::uint8_t> answer);
+  ~ScriptedPartner();
+  ScriptedPartner(const ScriptedPartner &) = delete;
+  ScriptedPartner &operator=(const ScriptedPartner &) = delete;
+
+  const std::string &Address() const { return address_; }
+  std::string Port() const { return std::to_string(port_); }
+
+ private:
+  void Play();
+
+  std::vector<std::uint8_t> answer_;
+  std::string address_;
+  int port_ = 0;
+  rfcwire::Socket listener_;
+  std::thread thread_;
+};
+
+} // namespace kestrovan_test
