@@ -40,25 +40,22 @@ bool GatewayPort(std::string_view service, std::string &port) {
 bool ApplicationServerEndpoint(std::string_view host, int sysnr, std::string_view gateway_host,
                                std::string_view gateway_service, Endpoint &endpoint,
                                std::string &problem) {
-  const std::string_view target = gateway_host.empty() ? host : gateway_host;
-  if (!CheckHost(target, gateway_host.empty() ? "application server host" : "gateway host",
-                 problem)) {
+  // The application server's own gateway is the target; a separate gateway is only used when
+  // no application server is named, so a host given for the run always takes effect.
+  if (host.empty() && !gateway_host.empty()) {
+    if (gateway_service.empty()) {
+      problem = "no application server host and no gateway service given";
+      return false;
+    }
+    return GatewayEndpoint(gateway_host, gateway_service, endpoint, problem);
+  }
+  if (!CheckHost(host, "application server host", problem)) return false;
+  if (sysnr < 0 || sysnr > 99) {
+    problem = "system number " + std::to_string(sysnr) + " is outside 00..99";
     return false;
   }
-  if (!gateway_service.empty()) {
-    if (!GatewayPort(gateway_service, endpoint.port)) {
-      problem = "gateway service " + std::string(gateway_service) +
-                " is neither a port number nor sapgwNN";
-      return false;
-    }
-  } else {
-    if (sysnr < 0 || sysnr > 99) {
-      problem = "system number " + std::to_string(sysnr) + " is outside 00..99";
-      return false;
-    }
-    endpoint.port = std::to_string(kGatewayBasePort + sysnr);
-  }
-  endpoint.host = std::string(target);
+  endpoint.port = std::to_string(kGatewayBasePort + sysnr);
+  endpoint.host = std::string(host);
   return true;
 }
 

@@ -15,8 +15,8 @@ struct Endpoint {
 /// The port of a gateway service: a port number, or sapgwNN meaning 3300 + NN.
 bool GatewayPort(std::string_view service, std::string &port);
 
-/// An application server is reached through its gateway, which listens on 3300 plus the system
-/// number; a gateway host or service given explicitly takes precedence, as it does with SAP.
+/// An application server is reached through its own gateway, which listens on 3300 plus the
+/// system number; the gateway host and service are used only when no server host is given.
 bool ApplicationServerEndpoint(std::string_view host, int sysnr, std::string_view gateway_host,
                                std::string_view gateway_service, Endpoint &endpoint,
                                std::string &problem);

@@ -15,7 +15,7 @@ namespace {
 using CallTest = LibraryTest;
 
 std::string IndexNameForTest(const char *prefix, unsigned long number) {
-  char digits[16];
+  char digits[24];
   std::snprintf(digits, sizeof digits, "%07lu", number);
   std::string name = std::string(prefix) + digits;
   name.resize(30, ' ');

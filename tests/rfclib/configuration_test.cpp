@@ -104,7 +104,7 @@ TEST(EndpointTest, GatewayPorts) {
   }
 }
 
-TEST(EndpointTest, ApplicationServerUsesItsGatewayUnlessOneIsGiven) {
+TEST(EndpointTest, ApplicationServerIsReachedAtItsOwnGateway) {
   struct Case {
     const char *name;
     const char *host;
@@ -116,14 +116,16 @@ TEST(EndpointTest, ApplicationServerUsesItsGatewayUnlessOneIsGiven) {
   const Case cases[] = {
       {"plain", "127.0.0.5", 0, "", "", "127.0.0.5:3300"},
       {"system number 42", "app", 42, "", "", "app:3342"},
-      {"gateway host", "app", 1, "127.0.0.9", "", "127.0.0.9:3301"},
-      {"gateway service", "app", 1, "", "sapgw07", "app:3307"},
-      {"both", "app", 1, "gw", "4000", "gw:4000"},
+      {"gateway host is not the target", "app", 1, "127.0.0.9", "", "app:3301"},
+      {"gateway service is not the target", "app", 1, "", "sapgw07", "app:3301"},
+      {"gateway only without a host", "", 1, "gw", "4000", "gw:4000"},
+      {"gateway without service", "", 1, "gw", "", nullptr},
       {"no host", "", 1, "", "", nullptr},
       {"system number 100", "app", 100, "", "", nullptr},
       {"negative system number", "app", -1, "", "", nullptr},
       {"router string", "/H/router/S/3299/H/app", 0, "", "", nullptr},
-      {"bad service", "app", 0, "", "gateway", nullptr},
+      {"service ignored with a host", "app", 0, "", "gateway", "app:3300"},
+      {"bad service without a host", "", 0, "gw", "gateway", nullptr},
   };
   for (const Case &c : cases) {
     rfclib::Endpoint endpoint;

@@ -115,10 +115,21 @@ TEST_F(OpenTest, ModeOneGoesToGatewayHostAndService) {
   }
 }
 
-TEST_F(OpenTest, ModeZeroHonoursAnExplicitGateway) {
+TEST_F(OpenTest, ModeZeroGoesToTheApplicationServerNotTheGateway) {
   SimulatedSystem system(SystemFile(), 3306);
   OpenValues values;
-  values.host = "127.0.0.2"; // the application server; its gateway is given explicitly
+  values.host = system.Address();
+  values.sysnr = 6;
+  values.gateway_host = "127.0.0.2"; // nothing listens there
+  values.gateway_service = "sapgw42";
+  const RFC_HANDLE handle = Open(values);
+  EXPECT_NE(handle, 0u) << Trace();
+}
+
+TEST_F(OpenTest, ModeZeroWithoutHostUsesTheGateway) {
+  SimulatedSystem system(SystemFile(), 3306);
+  OpenValues values;
+  values.host = "";
   values.sysnr = 42;
   values.gateway_host = system.Address();
   values.gateway_service = "sapgw06";
