@@ -23,3 +23,7 @@ test-sanitize:
 
 clean:
 	rm -rf $(BUILD_DIR) $(SAN_DIR)
+
+# Builds everything, then runs the sensor against two bundled simulated SAP systems.
+demo: build
+	BUILD_DIR=$(BUILD_DIR) demo/run-demo.sh
