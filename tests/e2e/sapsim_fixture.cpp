@@ -1,0 +1,42 @@
+// The end-to-end landscape: simulators, profiles and the sensor process.
+#include "sapsim_fixture.h"
+
+#include <random>
+
+#include "tools/password_scrambler.h"
+
+std::string SystemFileText(const SystemSpec &spec) {
+  return "rfchost = " + spec.host + "\nrfcsysid = PRD\nrfcdbsys = " + spec.dbsys +
+         "\nclient = 100\nuser = MONITOR\npassword = Secret1\nmissing_index = " + std::to_string(spec.missing) +
+         "\nindex_not_defined = " + std::to_string(spec.not_defined) + "\n" + spec.extra;
+}
+
+std::string ProfileFor(const std::string &destination, const std::string &host, int sysnr,
+                       const std::string &password) {
+  std::mt19937 random(9);
+  char number[8];
+  std::snprintf(number, sizeof number, "%02d", sysnr);
+  return "Extcompany.: Monitoring\r\nDestination: " + destination + "\r\nClient.....: 100\r\n"
+         "User.......: monitor\r\nPassword...: " + *ScramblePassword(password, random) +
+         "\r\nLanguage...: E\r\nMode.......: R/3\r\nHostname...: " + host + "\r\nSysnr......: " + number +
+         "\r\nGwhost.....: " + host + "\r\nGwservice..: sapgw" + number + "\r\n";
+}
+
+Landscape::Landscape() = default;
+
+kestrovan_test::SimulatedSystem &Landscape::Start(const SystemSpec &spec, int sysnr) {
+  systems_.push_back(std::make_unique<kestrovan_test::SimulatedSystem>(
+      SystemFileText(spec), kestrovan_test::SimulatedSystem::kGatewayBasePort + sysnr));
+  return *systems_.back();
+}
+
+void Landscape::ShortTimeouts() { tree.Write("RfcStandin.ini", "CONNECT_TIMEOUT=500ms\nCALL_TIMEOUT=500ms\n"); }
+
+ProcessResult Landscape::Sensor(const std::vector<std::string> &args) const {
+  return RunProcess(KESTROVAN_BIN, args, tree.work().string(),
+                    {{"KESTROVAN_DRIVE_ROOT", tree.root().string()}});
+}
+
+std::string ErrorDocument(const std::string &text) {
+  return "<Prtg>\n<Error>1</Error>\n<Text>" + text + "</Text>\n</Prtg>\n";
+}

@@ -1,0 +1,48 @@
+// End-to-end fixture: simulated systems on loopback, a drive root with the probe's sensor folder,
+// and the built sensor run in its own working directory as the monitoring host runs it.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "run_process.h"
+#include "support/simulated_system.h"
+#include "test_platform.h"
+
+inline const std::string kSensorDir = "\\Program Files\\PRTG Network Monitor\\Custom Sensors\\ExeXml\\";
+
+/// What a simulated system's file says, before faults are added.
+struct SystemSpec {
+  std::string host = "sapprd";
+  std::string dbsys = "ORACLE";
+  unsigned missing = 1234;
+  unsigned not_defined = 3;
+  std::string extra; // further lines of the system file
+};
+
+std::string SystemFileText(const SystemSpec &spec);
+
+/// A profile for a system reached at host and system number, logon MONITOR / Secret1.
+std::string ProfileFor(const std::string &destination, const std::string &host, int sysnr,
+                       const std::string &password = "Secret1");
+
+class Landscape {
+public:
+  Landscape();
+
+  /// Starts a system at 3300 + sysnr on its own loopback address.
+  kestrovan_test::SimulatedSystem &Start(const SystemSpec &spec, int sysnr);
+  /// Short timeouts for systems that hang, so a test does not wait for the defaults.
+  void ShortTimeouts();
+
+  ProcessResult Sensor(const std::vector<std::string> &args) const;
+
+  ScratchTree tree;
+
+private:
+  std::vector<std::unique_ptr<kestrovan_test::SimulatedSystem>> systems_;
+};
+
+std::string ErrorDocument(const std::string &text);
