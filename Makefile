@@ -4,7 +4,7 @@ SAN_DIR ?= build-sanitize
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all build test test-sanitize demo clean
+.PHONY: all build test test-sanitize demo bench clean
 
 all: build
 
@@ -27,3 +27,7 @@ clean:
 # Builds everything, then runs the sensor against two bundled simulated SAP systems.
 demo: build
 	BUILD_DIR=$(BUILD_DIR) demo/run-demo.sh
+
+# A global listing run over 1,000 simulated systems: time per system and peak memory.
+bench: build
+	$(BUILD_DIR)/bench/global_listing_bench $(BENCH_ARGS)

@@ -212,3 +212,30 @@ TEST(GlobalListingRun, HalcrestLabelsAndTheTenChannelLimitAcrossSystems) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(GlobalListingRun, ListingsOfSeveralMegabytes) {
+  Landscape l;
+  l.tree.Write(kHostDir + "PRD.P00", Profile("PRD", "host12"));
+  // 100,000 entries of 24 characters on listing lines of 188 characters: over 2 MiB of listing.
+  std::string file;
+  std::string line;
+  for (int i = 0; i < 100000; ++i) {
+    char entry[32];
+    std::snprintf(entry, sizeof entry, "MISSING_%011d.P00#", i);
+    line += entry;
+    if (line.size() >= 168) {
+      file += "# GSNG: PROD      : " + line + "\n";
+      line.clear();
+    }
+  }
+  file += "# GSNG: PROD      : " + line + "PRD.P00#\n# GSNX: PROD      : Item=Missing_Idices" + kAllocation + ",Alias\n";
+  ASSERT_GT(file.size(), 2u * 1024 * 1024);
+  l.tree.Write(kHostDir + "SAP Tessaloy.Gbl", file);
+  l.Start({"GLOBAL", "PROD"});
+  EXPECT_EQ(l.exit_code, 0);
+  EXPECT_EQ(l.os.stdout_text, kHead + Channel("PRD", "12") + Summary("Missing_Idices", 100001, 1, 0));
+}
+
+} // namespace
