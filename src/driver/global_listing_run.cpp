@@ -3,17 +3,14 @@
 
 #include <cstdint>
 
-#include "checks/missing_indices.h"
-#include "checks/system_info.h"
 #include "driver/console_lines.h"
 #include "driver/profile.h"
 #include "driver/server_listing.h"
-#include "output/error_ending.h"
+#include "driver/system_checks.h"
 #include "output/log_lines.h"
 #include "output/result_document.h"
 #include "rfc/error_report.h"
 #include "rfc/open_connection.h"
-#include "rfc/rfc_library.h"
 
 namespace {
 
@@ -60,23 +57,7 @@ bool CheckOneSystem(RunState &state, bool profile_valid) {
   const RFC_HANDLE handle = OpenConnection(state);
   if (handle == 0) return false;
 
-  state.RunStatus = "ERR";
-  ReadSystemInfo(state, handle);
-  if (state.RunStatus == "ERR") {
-    ReportCheckFailure(state);
-    state.rfc->Close(handle);
-    throw RunEnded{kExitError};
-  }
-  if (!IsOracle(state.DatabaseSystem)) {
-    MakeErrorDocument(state, kDatabaseMismatch);
-    state.os.WriteStdout(state.ResultDocument);
-    state.rfc->Close(handle);
-    throw RunEnded{kExitError};
-  }
-
-  state.RunStatus = "ERR";
-  CheckMissingIndices(state, handle);
-  state.rfc->Close(handle);
+  CheckConnectedSystem(state, handle);
   return profile_valid && state.RunStatus == "OK";
 }
 

@@ -1,25 +1,16 @@
 // The run of one system: connect, system information, the Oracle check, missing indices, report.
 #include "driver/run_one_system.h"
 
-#include "checks/missing_indices.h"
-#include "checks/system_info.h"
 #include "driver/console_lines.h"
+#include "driver/system_checks.h"
 #include "output/error_ending.h"
-#include "output/result_document.h"
 #include "output/log_lines.h"
 #include "rfc/error_report.h"
 #include "rfc/open_connection.h"
-#include "rfc/rfc_library.h"
 
 namespace {
 
 constexpr int kExitDone = 0;
-
-/// After a failed check: the error document with the trace detail, then exit code 2.
-[[noreturn]] void EndAfterFailedCheck(RunState &state) {
-  ReportCheckFailure(state);
-  throw RunEnded{kExitError};
-}
 
 } // namespace
 
@@ -42,26 +33,12 @@ void RunOneSystem(RunState &state) {
   if (handle == 0)
     EndWithErrorDocument(state, "Error 1011: RFC-Open for " + state.Connection.destination + " failed !");
 
-  state.RunStatus = "ERR";
-  ReadSystemInfo(state, handle);
-  if (state.RunStatus == "ERR") {
+  CheckConnectedSystem(state, handle);
+
+  if (state.RunStatus != "OK") {
     ReportCheckFailure(state);
-    state.rfc->Close(handle);
     throw RunEnded{kExitError};
   }
-
-  if (!IsOracle(state.DatabaseSystem)) {
-    MakeErrorDocument(state, kDatabaseMismatch);
-    state.os.WriteStdout(state.ResultDocument);
-    state.rfc->Close(handle);
-    throw RunEnded{kExitError};
-  }
-
-  state.RunStatus = "ERR";
-  CheckMissingIndices(state, handle);
-  state.rfc->Close(handle);
-
-  if (state.RunStatus != "OK") EndAfterFailedCheck(state);
   state.os.WriteStdout(state.ResultDocument);
   state.os.RemoveFile(std::string(kTraceFile));
   if (state.ConsoleMode) state.os.WriteStdout(EndLine(state));

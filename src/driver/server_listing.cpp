@@ -50,14 +50,7 @@ template <typename Handle> void ForEachLine(const std::string &text, Handle hand
 std::string ItemFrom(const std::string &item_text) {
   constexpr std::string_view keyword = "Item=";
   const std::size_t at = item_text.find(keyword);
-  if (at == std::string::npos) return {};
-  std::string item = item_text.substr(at + keyword.size());
-  item = item.substr(0, item.find_first_of(" ,"));
-  item = item.substr(0, kItemNameWidth);
-  for (char &c : item) {
-    if (c == ':') c = ' ';
-  }
-  return item;
+  return at == std::string::npos ? std::string() : ItemNameFrom(std::string_view(item_text).substr(at + keyword.size()));
 }
 
 void CheckSelection(RunState &state) {

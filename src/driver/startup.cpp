@@ -73,10 +73,8 @@ void SearchSensorDirectory(RunState &state) {
 
 } // namespace
 
-std::string ExtractItemName(const RunState &state) {
-  constexpr std::string_view keyword = "ITEM=";
-  std::string item = state.ParameterString.substr(FindOption(state, keyword) + keyword.size());
-  item = item.substr(0, item.find_first_of(" ,"));
+std::string ItemNameFrom(std::string_view text) {
+  std::string item(text.substr(0, text.find_first_of(" ,")));
   item = item.substr(0, kItemNameWidth);
   for (char &c : item) {
     if (c == ':') c = ' ';
@@ -99,7 +97,8 @@ StartupResult StartUp(RunState &state) {
 
   if (HasOption(state, "ITEM=")) {
     state.GlobalListing = true;
-    state.ItemName = ExtractItemName(state);
+    constexpr std::string_view keyword = "ITEM=";
+    state.ItemName = ItemNameFrom(std::string_view(state.ParameterString).substr(FindOption(state, keyword) + keyword.size()));
     state.ProfileName = kItemRouteFile;
   }
 

@@ -39,5 +39,6 @@ struct StartupResult {
 /// Runs every start-up step on state.arguments; error endings throw RunEnded.
 StartupResult StartUp(RunState &state);
 
-/// The text after "ITEM=" up to a blank, comma or the end, at most 90 characters, ":" made blanks.
-std::string ExtractItemName(const RunState &state);
+/// An item name from the text after its keyword: up to a blank, comma or the end, at most 90
+/// characters, every ":" made a blank.
+std::string ItemNameFrom(std::string_view text);
