@@ -1,10 +1,11 @@
 # Thin wrapper over CMake: `make` builds into build/, `make test` builds and runs every test suite.
 BUILD_DIR ?= build
 SAN_DIR ?= build-sanitize
+WIN_DIR ?= build-win32
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all build test test-sanitize demo bench clean
+.PHONY: all build test test-sanitize demo bench windows test-windows clean
 
 all: build
 
@@ -22,7 +23,7 @@ test-sanitize:
 	ctest --test-dir $(SAN_DIR) --output-on-failure -j $(JOBS)
 
 clean:
-	rm -rf $(BUILD_DIR) $(SAN_DIR)
+	rm -rf $(BUILD_DIR) $(SAN_DIR) $(WIN_DIR)
 
 # Builds everything, then runs the sensor against two bundled simulated SAP systems.
 demo: build
@@ -31,3 +32,13 @@ demo: build
 # A global listing run over 1,000 simulated systems: time per system and peak memory.
 bench: build
 	$(BUILD_DIR)/bench/global_listing_bench $(BENCH_ARGS)
+
+# The 32-bit Windows console programs, cross-compiled: build-win32/kestrovan.exe and
+# build-win32/kestrovan-profile.exe (scripts/install-windows-tools.sh installs the compiler).
+windows:
+	cmake -S . -B $(WIN_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+	cmake --build $(WIN_DIR) -j $(JOBS)
+
+# The end-to-end suite once more, against the Windows programs under Wine.
+test-windows: windows build
+	scripts/test-windows.sh $(BUILD_DIR) $(WIN_DIR)

@@ -127,12 +127,12 @@ void MakeErrorDocument(RunState &state, std::string_view text) {
 
 std::string GroupThousands(std::string_view digits) {
   const std::size_t n = digits.size();
-  std::string grouped(digits);
-  if (n >= 7) {
-    grouped.insert(n - 3, ".");
-    grouped.insert(n - 6, ".");
-  } else if (n >= 4) {
-    grouped.insert(n - 3, ".");
+  // At most two separators: before the last three digits and before the three ahead of them.
+  const std::size_t first = n >= 7 ? n - 6 : n >= 4 ? n - 3 : n;
+  std::string grouped(digits.substr(0, first));
+  for (std::size_t at = first; at < n; at += 3) {
+    grouped += '.';
+    grouped += digits.substr(at, 3);
   }
   return grouped;
 }

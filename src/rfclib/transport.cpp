@@ -1,4 +1,5 @@
 // POSIX sockets behind the narrow transport interface; a Winsock port replaces only this file.
+#ifndef _WIN32
 #include "rfclib/transport.h"
 
 #include <cerrno>
@@ -263,3 +264,4 @@ Socket Accept(Socket &listener, std::chrono::milliseconds wait) {
 }
 
 } // namespace rfcwire
+#endif

@@ -1,6 +1,8 @@
 // The end-to-end landscape: simulators, profiles and the sensor process.
 #include "sapsim_fixture.h"
 
+#include "programs.h"
+
 #include <random>
 
 #include "tools/password_scrambler.h"
@@ -33,7 +35,7 @@ kestrovan_test::SimulatedSystem &Landscape::Start(const SystemSpec &spec, int sy
 void Landscape::ShortTimeouts() { tree.Write("RfcStandin.ini", "CONNECT_TIMEOUT=500ms\nCALL_TIMEOUT=500ms\n"); }
 
 ProcessResult Landscape::Sensor(const std::vector<std::string> &args) const {
-  return RunProcess(KESTROVAN_BIN, args, tree.work().string(),
+  return RunProcess(SensorProgram(), args, tree.work().string(),
                     {{"KESTROVAN_DRIVE_ROOT", tree.root().string()}});
 }
 

@@ -13,7 +13,7 @@ const std::string kSuccess =
     "\n<Result><Channel>Missing_Idices</Channel>\n<Value>1234</Value></Result>\n"
     "\n</Prtg>\n";
 
-TEST(SingleProfileRun, SuccessWritesTheDocumentAndRemovesTheTrace) {
+TEST(SingleProfileEndToEnd, SuccessWritesTheDocumentAndRemovesTheTrace) {
   Landscape l;
   auto &sys = l.Start({}, 0);
   l.tree.Write(kSensorDir + "PRD.P00", ProfileFor("PRD", sys.Address(), 0));
@@ -25,7 +25,7 @@ TEST(SingleProfileRun, SuccessWritesTheDocumentAndRemovesTheTrace) {
   EXPECT_FALSE(l.tree.Exists("Dev_Rfc.Trc"));
 }
 
-TEST(SingleProfileRun, EveryFlavour) {
+TEST(SingleProfileEndToEnd, EveryFlavour) {
   struct { const char *name; const char *switch_file; const char *options; std::string expected; } cases[] = {
       {"vintrel", "Kestrovan.Vintrel", "", kSuccess},
       {"pellith", "Kestrovan.Pellith", "", kSuccess},
@@ -49,7 +49,7 @@ TEST(SingleProfileRun, EveryFlavour) {
   }
 }
 
-TEST(SingleProfileRun, ConsoleMode) {
+TEST(SingleProfileEndToEnd, ConsoleMode) {
   Landscape l;
   auto &sys = l.Start({}, 2);
   l.tree.Write(kSensorDir + "PRD.P00", ProfileFor("PRD", sys.Address(), 2));
@@ -65,7 +65,7 @@ TEST(SingleProfileRun, ConsoleMode) {
   EXPECT_TRUE(std::regex_match(r.stdout_text, expected)) << r.stdout_text;
 }
 
-TEST(SingleProfileRun, FailedOpens) {
+TEST(SingleProfileEndToEnd, FailedOpens) {
   Landscape l;
   auto &sys = l.Start({}, 3);
   struct { const char *name; std::string profile; const char *trace_reason; } cases[] = {
@@ -82,7 +82,7 @@ TEST(SingleProfileRun, FailedOpens) {
   }
 }
 
-TEST(SingleProfileRun, RemoteFailures) {
+TEST(SingleProfileEndToEnd, RemoteFailures) {
   struct { const char *name; std::string line; std::string text; } cases[] = {
       {"info_exception", "fail.rfc_system_info = exception NOT_FOUND No such thing",
        "Error 1012: Exception.: NOT_FOUND - No such thing"},
@@ -113,7 +113,7 @@ TEST(SingleProfileRun, RemoteFailures) {
   }
 }
 
-TEST(SingleProfileRun, DatabaseMismatch) {
+TEST(SingleProfileEndToEnd, DatabaseMismatch) {
   for (const char *db : {"MSSQL", "ora", "DB6"}) {
     Landscape l;
     SystemSpec spec;
@@ -126,7 +126,7 @@ TEST(SingleProfileRun, DatabaseMismatch) {
   }
 }
 
-TEST(SingleProfileRun, MalformedReplyEndsThroughTheErrorHandler) {
+TEST(SingleProfileEndToEnd, MalformedReplyEndsThroughTheErrorHandler) {
   Landscape l;
   SystemSpec spec;
   spec.extra = "fail.db_ora_missing_indices = garbage\n";
@@ -146,7 +146,7 @@ TEST(SingleProfileRun, MalformedReplyEndsThroughTheErrorHandler) {
   EXPECT_EQ(r.stdout_text.find("Secret1"), std::string::npos);
 }
 
-TEST(SingleProfileRun, PerDestinationFile) {
+TEST(SingleProfileEndToEnd, PerDestinationFile) {
   Landscape l;
   auto &sys = l.Start({}, 7);
   // The profile names an unreachable host: the destination file decides where the run goes.
@@ -159,7 +159,7 @@ TEST(SingleProfileRun, PerDestinationFile) {
   EXPECT_EQ(l.tree.Read("SapRfc.ini"), ini);
 }
 
-TEST(SingleProfileRun, HostAndNumberOptions) {
+TEST(SingleProfileEndToEnd, HostAndNumberOptions) {
   Landscape l;
   auto &sys = l.Start({}, 8);
   l.tree.Write(kSensorDir + "PRD.P00", ProfileFor("PRD", "127.0.0.2", 9));

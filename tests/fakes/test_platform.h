@@ -8,7 +8,8 @@
 #include "platform/platform.h"
 
 /// A scratch directory that holds a drive root ("root/C", "root/D", ...) and a working
-/// directory ("work"); the process's working directory is moved there for the test's life.
+/// directory on drive C: ("C:\work", as when a Windows program is started there); the
+/// process's working directory is moved there for the test's life.
 class ScratchTree {
 public:
   ScratchTree();
@@ -18,7 +19,7 @@ public:
 
   const std::filesystem::path &base() const { return base_; }
   std::filesystem::path root() const { return base_ / "root"; }
-  std::filesystem::path work() const { return base_ / "work"; }
+  std::filesystem::path work() const { return base_ / "root" / "C" / "work"; }
 
   /// Writes a file below the drive root given as a Windows path ("C:\dir\f", "\dir\f") or
   /// relative to the working directory; parent directories are created.
