@@ -117,25 +117,7 @@ IoResult ConnectOne(const addrinfo &address, Deadline deadline, Socket &out, std
 
 } // namespace
 
-Socket::~Socket() { Close(); }
-
-Socket::Socket(Socket &&other) noexcept : handle_(other.handle_) { other.handle_ = kNoSocket; }
-
-Socket &Socket::operator=(Socket &&other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    other.handle_ = kNoSocket;
-  }
-  return *this;
-}
-
-void Socket::Close() {
-  if (handle_ != kNoSocket) {
-    ::close(static_cast<int>(handle_));
-    handle_ = kNoSocket;
-  }
-}
+void CloseSocketHandle(std::intptr_t handle) { ::close(static_cast<int>(handle)); }
 
 Socket Connect(const std::string &host, const std::string &service, Deadline deadline,
                std::string &detail) {

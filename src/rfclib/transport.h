@@ -32,6 +32,9 @@ class Socket {
   std::intptr_t handle_ = kNoSocket;
 };
 
+/// Closes a socket handle the way the system requires (close or closesocket).
+void CloseSocketHandle(std::intptr_t handle);
+
 enum class IoResult {
   Done,
   Timeout,

@@ -124,25 +124,7 @@ bool IsReset(int error) { return error == WSAECONNRESET || error == WSAECONNABOR
 
 } // namespace
 
-Socket::~Socket() { Close(); }
-
-Socket::Socket(Socket &&other) noexcept : handle_(other.handle_) { other.handle_ = kNoSocket; }
-
-Socket &Socket::operator=(Socket &&other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    other.handle_ = kNoSocket;
-  }
-  return *this;
-}
-
-void Socket::Close() {
-  if (handle_ != kNoSocket) {
-    ::closesocket(static_cast<SOCKET>(handle_));
-    handle_ = kNoSocket;
-  }
-}
+void CloseSocketHandle(std::intptr_t handle) { ::closesocket(static_cast<SOCKET>(handle)); }
 
 Socket Connect(const std::string &host, const std::string &service, Deadline deadline, std::string &detail) {
   AddressList list;
