@@ -6,7 +6,7 @@
 #include "checks/structures.h"
 #include "output/result_document.h"
 #include "rfc/error_report.h"
-#include "rfc/rfc_library.h"
+#include "rfc/rfc_calls.h"
 
 namespace {
 
@@ -16,15 +16,15 @@ constexpr std::string_view kNotDefinedChannel = "Index_Undefined";
 constexpr std::string_view kMissingChannel = "Missing_Idices";
 
 ITAB_H CreateTable(RunState &state, const char *name) {
-  const ITAB_H table = state.rfc->ItCreate(const_cast<char *>(name), kOraMissLength, 0, 0);
+  const ITAB_H table = RfcCalls(state).ItCreate(name, kOraMissLength);
   if (table == 0) AbortOnRfcError(state, std::string("ItCreate ") + name);
   return table;
 }
 
 std::uint32_t CountLines(RunState &state, ITAB_H table, const char *name) {
   std::uint32_t count = 0;
-  for (unsigned line = 1; line <= state.rfc->ItFill(table); ++line) {
-    if (state.rfc->ItGetLine(table, line) == nullptr)
+  for (unsigned line = 1; line <= RfcCalls(state).ItFill(table); ++line) {
+    if (RfcCalls(state).ItGetLine(table, line) == nullptr)
       AbortOnRfcError(state, std::string("ItGetLine ") + name);
     ++count;
   }
@@ -100,9 +100,9 @@ RFC_RC CheckMissingIndices(RunState &state, RFC_HANDLE handle) {
     state.ResultDocument += CheckFailureText(code, exception);
   }
 
-  if (state.rfc->ItDelete(not_defined_table) != 0)
+  if (RfcCalls(state).ItDelete(not_defined_table) != 0)
     AbortOnRfcError(state, std::string("ItDelete ") + kNotDefinedTable);
-  if (state.rfc->ItDelete(missing_table) != 0)
+  if (RfcCalls(state).ItDelete(missing_table) != 0)
     AbortOnRfcError(state, std::string("ItDelete ") + kMissingTable);
   return code;
 }

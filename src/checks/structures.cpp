@@ -5,7 +5,7 @@
 
 #include "output/log_lines.h"
 #include "rfc/error_report.h"
-#include "rfc/rfc_library.h"
+#include "rfc/rfc_calls.h"
 
 namespace {
 
@@ -54,7 +54,7 @@ RFC_TABLE Table(const char *name, unsigned line_length, ITAB_H table) {
 RFC_RC RemoteCallStep(RunState &state, RFC_HANDLE handle, const char *function,
                       std::vector<StructureUse> structures, RFC_PARAMETER *exporting,
                       RFC_TABLE *tables, RFC_PARAMETER *importing, std::string *exception) {
-  const RfcLibrary &rfc = *state.rfc;
+  RfcCalls rfc(state);
   for (StructureUse &structure : structures) {
     if (*structure.handle == 0 &&
         rfc.InstallStructure(structure.name, structure.elements, structure.element_count,

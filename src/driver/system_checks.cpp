@@ -7,23 +7,23 @@
 #include "output/error_ending.h"
 #include "output/result_document.h"
 #include "rfc/error_report.h"
-#include "rfc/rfc_library.h"
+#include "rfc/rfc_calls.h"
 
 void CheckConnectedSystem(RunState &state, RFC_HANDLE handle) {
   state.RunStatus = "ERR";
   ReadSystemInfo(state, handle);
   if (state.RunStatus == "ERR") {
     ReportCheckFailure(state);
-    state.rfc->Close(handle);
+    RfcCalls(state).Close(handle);
     throw RunEnded{kExitError};
   }
   if (!IsOracle(state.DatabaseSystem)) {
     MakeErrorDocument(state, kDatabaseMismatch);
     state.os.WriteStdout(state.ResultDocument);
-    state.rfc->Close(handle);
+    RfcCalls(state).Close(handle);
     throw RunEnded{kExitError};
   }
   state.RunStatus = "ERR";
   CheckMissingIndices(state, handle);
-  state.rfc->Close(handle);
+  RfcCalls(state).Close(handle);
 }

@@ -6,6 +6,7 @@
 #include "output/log_lines.h"
 #include "output/result_document.h"
 #include "platform/text_pieces.h"
+#include "rfc/rfc_calls.h"
 #include "rfc/rfc_library.h"
 
 namespace {
@@ -60,7 +61,8 @@ void ReportCheckFailure(RunState &state) {
   state.os.WriteStdout(state.ResultDocument);
 }
 
-void AbortOnRfcError(RunState &state, std::string_view operation) {
+void PrintRfcErrorBlock(RunState &state, std::string_view operation) {
+  state.RfcErrorReported = true;
   state.os.WriteStdout("RFC error\n");
   PrintLabelled(state, "operation/code", 0, kErrorLabelWidth, operation);
   RFC_ERROR_INFO info;
@@ -73,13 +75,17 @@ void AbortOnRfcError(RunState &state, std::string_view operation) {
   state.os.WriteStdout("\n");
   if (state.rfc) state.rfc->Close(0);
   state.os.WriteStdout("* Programm aborted...\n");
+}
+
+void AbortOnRfcError(RunState &state, std::string_view operation) {
+  PrintRfcErrorBlock(state, operation);
   throw RunEnded{kExitRfcError};
 }
 
 void InstallErrorHandler(RunState &state) {
   g_handler_run = &state;
   state.Environment = RFC_ENV{RfcErrorHandler, nullptr};
-  state.rfc->Environment(&state.Environment);
+  RfcCalls(state).Environment(&state.Environment);
 }
 
 void ForgetErrorHandlerRun(const RunState &state) {
@@ -87,6 +93,7 @@ void ForgetErrorHandlerRun(const RunState &state) {
 }
 
 extern "C" void RFC_CALL RfcErrorHandler(char *operation) {
-  if (!g_handler_run) return; // no run to report to: the library goes on with its failure
-  AbortOnRfcError(*g_handler_run, operation ? operation : "");
+  // Without a run, or after the block was printed once, the library goes on with its failure.
+  if (!g_handler_run || g_handler_run->RfcErrorReported) return;
+  PrintRfcErrorBlock(*g_handler_run, operation ? operation : "");
 }

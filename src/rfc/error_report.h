@@ -24,8 +24,10 @@ void AppendTraceDetail(RunState &state);
 /// document and prints it. The caller closes the connection and ends the run with 2.
 void ReportCheckFailure(RunState &state);
 
-/// Prints the library's error block for the failed operation, closes every connection and
-/// ends the run with exit code 1.
+/// Prints the library's error block for the failed operation and closes every connection.
+void PrintRfcErrorBlock(RunState &state, std::string_view operation);
+
+/// The block for a failure the sensor found in a library operation itself; ends the run with 1.
 [[noreturn]] void AbortOnRfcError(RunState &state, std::string_view operation);
 
 /// Installs the error handler with the library (RfcEnvironment) for this run.
@@ -34,5 +36,7 @@ void InstallErrorHandler(RunState &state);
 /// Forgets the run the library's error handler reports to; called when the run is over.
 void ForgetErrorHandlerRun(const RunState &state);
 
-/// The handler the library calls: reports to the run that installed it.
+/// The handler the library calls: prints the block for the run that installed it and returns,
+/// so the library's own frames are never unwound; the run ends with exit code 1 as soon as the
+/// library call returns (see RfcCalls).
 extern "C" void RFC_CALL RfcErrorHandler(char *operation);

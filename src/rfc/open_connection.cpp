@@ -3,7 +3,7 @@
 
 #include "output/log_lines.h"
 #include "output/option_text.h"
-#include "rfc/rfc_library.h"
+#include "rfc/rfc_calls.h"
 
 namespace {
 
@@ -66,7 +66,7 @@ RFC_HANDLE OpenConnection(RunState &state) {
 
   const auto per_destination = state.os.ReadBytes(std::string(kPerDestinationPrefix) + profile.destination);
   if (!per_destination) {
-    const RFC_HANDLE handle = state.rfc->Open(&options);
+    const RFC_HANDLE handle = RfcCalls(state).Open(&options);
     WriteLogLine(state, handle, "RfcOpen called", "");
     return handle;
   }
@@ -77,7 +77,7 @@ RFC_HANDLE OpenConnection(RunState &state) {
   const std::string connect_text = "CLIENT=" + profile.client + " USER=" + profile.user +
                                    " PASSWD=" + profile.password + " LANG=D DEST=" + profile.destination;
   RFC_ERROR_INFO_EX error_info{};
-  const RFC_HANDLE handle = state.rfc->OpenEx(connect_text.c_str(), &error_info);
+  const RFC_HANDLE handle = RfcCalls(state).OpenEx(connect_text.c_str(), &error_info);
   WriteLogLine(state, handle, "RfcOpenEx called", "");
   return handle;
 }

@@ -90,6 +90,7 @@ struct RunState {
   RfcOpenCopies OpenCopies;
   RFC_ENV Environment{};
   RfcStructureHandles StructureHandles;
+  bool RfcErrorReported = false; // the library's error handler has printed its block
 
   // Global listing values.
   std::string ServerListing;

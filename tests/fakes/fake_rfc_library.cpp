@@ -36,6 +36,7 @@ ITAB_H RFC_CALL Create(char *name, unsigned length, unsigned, unsigned) {
   return reinterpret_cast<ITAB_H>(g_fake->tables.back().get());
 }
 unsigned RFC_CALL Fill(ITAB_H table) {
+  if (table == 0) return 0;
   return static_cast<unsigned>(reinterpret_cast<FakeRfc::Table *>(table)->rows.size());
 }
 void *RFC_CALL GetLine(ITAB_H handle, unsigned line) {

@@ -5,6 +5,7 @@
 
 #include "fake_rfc_library.h"
 #include "rfc/error_report.h"
+#include "rfc/rfc_calls.h"
 #include "test_platform.h"
 
 namespace {
@@ -68,7 +69,7 @@ TEST(ErrorReport, CheckFailureBecomesErrorDocumentAndTraceStays) {
   EXPECT_TRUE(tree.Exists("Dev_Rfc.Trc"));
 }
 
-TEST(ErrorReport, HandlerPrintsTheBlockClosesAllAndEndsWithOne) {
+TEST(ErrorReport, HandlerPrintsTheBlockAndTheRunEndsWithOneWhenTheCallReturns) {
   ScratchTree tree;
   TestPlatform os(tree);
   FakeRfc fake;
@@ -79,9 +80,13 @@ TEST(ErrorReport, HandlerPrintsTheBlockClosesAllAndEndsWithOne) {
   RunState state(os);
   state.rfc = fake.Library();
   InstallErrorHandler(state);
+  // The library calls its handler in the middle of an operation; the handler returns to it.
+  fake.environment.errorhandler(const_cast<char *>("ItGetLine MISSING_INDEX"));
+  EXPECT_TRUE(state.RfcErrorReported);
+  fake.environment.errorhandler(const_cast<char *>("again")); // printed once only
   int exit_code = -1;
   try {
-    fake.environment.errorhandler(const_cast<char *>("ItGetLine MISSING_INDEX"));
+    RfcCalls(state).ItFill(0); // the operation returns: the run ends from here
   } catch (const RunEnded &ended) {
     exit_code = ended.exit_code;
   }
