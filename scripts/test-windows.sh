@@ -31,15 +31,35 @@ if [[ "$probe" != *"Error 1001: Parameter for Profile-Name is missing !"* ]]; th
   exit 1
 fi
 
-wrapper_dir="$WINEPREFIX/wrappers"
-mkdir -p "$wrapper_dir"
-for program in kestrovan kestrovan-profile; do
-  printf '#!/bin/sh\nexec "%s" "%s" "$@"\n' "$PWD/scripts/wine-program.sh" "$windows_build/$program.exe" \
-    >"$wrapper_dir/$program"
-  chmod +x "$wrapper_dir/$program"
-done
-export KESTROVAN_TEST_SENSOR="$wrapper_dir/kestrovan"
-export KESTROVAN_TEST_PROFILE_WRITER="$wrapper_dir/kestrovan-profile"
+# The program installed four ways, each in a folder of its own as on a probe:
+#   standin     with the switch file that selects the bundled stand-in
+#   dll         with the stand-in built as librfc32.dll, bound at run time like SAP's DLL
+#   none        without any library
+#   incomplete  with a librfc32.dll that lacks RfcLastError
+programs="$WINEPREFIX/programs"
+install_program() { # folder, extra files...
+  local folder="$programs/$1"
+  shift
+  mkdir -p "$folder"
+  cp "$windows_build/kestrovan.exe" "$windows_build/kestrovan-profile.exe" "$folder/"
+  for extra in "$@"; do cp "$extra" "$folder/"; done
+  for program in kestrovan kestrovan-profile; do
+    printf '#!/bin/sh\nexec "%s" "%s" "$@"\n' "$PWD/scripts/wine-program.sh" "$folder/$program.exe" >"$folder/$program"
+    chmod +x "$folder/$program"
+  done
+}
+touch "$WINEPREFIX/Kestrovan.RfcStandin"
+install_program standin "$WINEPREFIX/Kestrovan.RfcStandin"
+install_program dll "$windows_build/rfc-standin/librfc32.dll"
+install_program none
+install_program incomplete "$windows_build/testing/rfc-incomplete/librfc32.dll"
+export KESTROVAN_TEST_SENSOR_WITHOUT_LIBRARY="$programs/none/kestrovan"
+export KESTROVAN_TEST_SENSOR_INCOMPLETE_LIBRARY="$programs/incomplete/kestrovan"
 
 # Only the end-to-end tests run programs; one at a time, since the drive mapping is shared.
-ctest --test-dir "$linux_build" --output-on-failure -j 1 -R 'EndToEnd\.'
+for installation in standin dll; do
+  echo "=== end-to-end suite against the Windows programs ($installation) ==="
+  KESTROVAN_TEST_SENSOR="$programs/$installation/kestrovan" \
+  KESTROVAN_TEST_PROFILE_WRITER="$programs/$installation/kestrovan-profile" \
+    ctest --test-dir "$linux_build" --output-on-failure -j 1 -R 'EndToEnd\.'
+done

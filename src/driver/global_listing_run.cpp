@@ -10,6 +10,7 @@
 #include "output/log_lines.h"
 #include "output/result_document.h"
 #include "rfc/error_report.h"
+#include "rfc/library_binding.h"
 #include "rfc/open_connection.h"
 
 namespace {
@@ -65,6 +66,7 @@ bool CheckOneSystem(RunState &state, bool profile_valid) {
 
 void GlobalListingRun(RunState &state) {
   ReadServerListing(state);
+  EnsureRfcLibrary(state);
   OpenLogStream(state);
   Counts counts;
 

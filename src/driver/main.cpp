@@ -2,12 +2,12 @@
 #include <cstdio>
 
 #include "driver/sensor.h"
-#include "rfc/rfc_library.h"
+#include "rfc/system_library.h"
 
 int main(int argc, char **argv) {
   std::vector<std::string> arguments(argv, argv + argc);
   auto os = MakeSystemPlatform(SystemDriveRoot());
-  const int exit_code = RunSensor(*os, &LinkedRfcLibrary(), std::move(arguments));
+  const int exit_code = RunSensor(*os, SystemRfcLibrary, std::move(arguments));
   std::fflush(stdout);
   return exit_code;
 }

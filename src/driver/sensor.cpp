@@ -7,8 +7,12 @@
 #include "rfc/error_report.h"
 
 int RunSensor(Platform &os, const RfcLibrary *rfc, std::vector<std::string> arguments) {
+  return RunSensor(os, [rfc](std::string *) { return rfc; }, std::move(arguments));
+}
+
+int RunSensor(Platform &os, RfcBinder bind, std::vector<std::string> arguments) {
   RunState state(os);
-  state.rfc = rfc;
+  state.BindRfc = std::move(bind);
   state.arguments = std::move(arguments);
   try {
     StartupResult started = StartUp(state);

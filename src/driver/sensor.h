@@ -5,8 +5,13 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "state/run_state.h"
 
 struct RfcLibrary;
 
-/// Runs the sensor with the given command line (program path first) and returns its exit code.
+/// Runs the sensor with the given command line (program path first) and returns its exit code;
+/// the RFC library is bound through `bind` when the run first needs it.
+int RunSensor(Platform &os, RfcBinder bind, std::vector<std::string> arguments);
+
+/// The same with a library at hand.
 int RunSensor(Platform &os, const RfcLibrary *rfc, std::vector<std::string> arguments);

@@ -5,6 +5,7 @@
 #include "driver/run_one_system.h"
 #include "output/error_ending.h"
 #include "output/log_lines.h"
+#include "rfc/library_binding.h"
 
 void SingleProfileRun(RunState &state, const std::string &profile_text) {
   const ProfileReadResult read =
@@ -13,6 +14,7 @@ void SingleProfileRun(RunState &state, const std::string &profile_text) {
   const std::string fault = CheckProfile(state);
   if (!fault.empty()) EndWithErrorDocument(state, fault);
 
+  EnsureRfcLibrary(state);
   OpenLogStream(state);
   RunOneSystem(state);
 }

@@ -137,3 +137,33 @@ int RFC_CALL RfcLastError(RFC_ERROR_INFO *error_info);
 void RFC_CALL RfcClose(RFC_HANDLE handle);
 
 } // extern "C"
+
+#if defined(_WIN32) && !defined(_WIN64)
+// The 32-bit layouts of SAP's classic library: a genuine librfc32.dll reads these records.
+#include <cstddef>
+static_assert(sizeof(RFC_ENV) == 8 && offsetof(RFC_ENV, allocate) == 4);
+static_assert(sizeof(RFC_OPTIONS) == 32);
+static_assert(offsetof(RFC_OPTIONS, destination) == 0 && offsetof(RFC_OPTIONS, mode) == 4 &&
+              offsetof(RFC_OPTIONS, connopt) == 8 && offsetof(RFC_OPTIONS, client) == 12 &&
+              offsetof(RFC_OPTIONS, user) == 16 && offsetof(RFC_OPTIONS, password) == 20 &&
+              offsetof(RFC_OPTIONS, language) == 24 && offsetof(RFC_OPTIONS, trace) == 28);
+static_assert(sizeof(RFC_CONNOPT_R3) == 16 && offsetof(RFC_CONNOPT_R3, hostname) == 0 &&
+              offsetof(RFC_CONNOPT_R3, sysnr) == 4 && offsetof(RFC_CONNOPT_R3, gateway_host) == 8 &&
+              offsetof(RFC_CONNOPT_R3, gateway_service) == 12);
+static_assert(sizeof(RFC_CONNOPT_CPIC) == 8 && offsetof(RFC_CONNOPT_CPIC, gateway_host) == 0 &&
+              offsetof(RFC_CONNOPT_CPIC, gateway_service) == 4);
+static_assert(sizeof(RFC_PARAMETER) == 20 && offsetof(RFC_PARAMETER, name) == 0 &&
+              offsetof(RFC_PARAMETER, nlen) == 4 && offsetof(RFC_PARAMETER, type) == 8 &&
+              offsetof(RFC_PARAMETER, leng) == 12 && offsetof(RFC_PARAMETER, addr) == 16);
+static_assert(sizeof(RFC_TABLE) == 28 && offsetof(RFC_TABLE, name) == 0 && offsetof(RFC_TABLE, nlen) == 4 &&
+              offsetof(RFC_TABLE, type) == 8 && offsetof(RFC_TABLE, leng) == 12 &&
+              offsetof(RFC_TABLE, ithandle) == 16 && offsetof(RFC_TABLE, itmode) == 20 &&
+              offsetof(RFC_TABLE, newitab) == 24);
+static_assert(sizeof(RFC_TYPE_ELEMENT) == 20 && offsetof(RFC_TYPE_ELEMENT, name) == 0 &&
+              offsetof(RFC_TYPE_ELEMENT, type) == 4 && offsetof(RFC_TYPE_ELEMENT, length) == 8 &&
+              offsetof(RFC_TYPE_ELEMENT, decimals) == 12 && offsetof(RFC_TYPE_ELEMENT, offset) == 16);
+static_assert(sizeof(RFC_ERROR_INFO) == 545 && offsetof(RFC_ERROR_INFO, key) == 0 &&
+              offsetof(RFC_ERROR_INFO, status) == 33 && offsetof(RFC_ERROR_INFO, message) == 161 &&
+              offsetof(RFC_ERROR_INFO, intstat) == 417);
+static_assert(sizeof(ITAB_H) == 4 && sizeof(RFC_HANDLE) == 4);
+#endif

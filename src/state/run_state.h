@@ -1,6 +1,7 @@
 // The run's process-wide values, held in one record that every operation receives.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -56,11 +57,16 @@ struct RunEnded {
   int exit_code;
 };
 
+/// Finds the RFC library a run talks through; null, with the reason in *problem, when none
+/// can be used.
+using RfcBinder = std::function<const RfcLibrary *(std::string *problem)>;
+
 struct RunState {
   explicit RunState(Platform &platform) : os(platform) {}
 
   Platform &os;
-  const RfcLibrary *rfc = nullptr;
+  const RfcLibrary *rfc = nullptr; // bound when the run first needs the library
+  RfcBinder BindRfc;
 
   // Start-up values.
   std::vector<std::string> arguments; // the command line, the program's own path first

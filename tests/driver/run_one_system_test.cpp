@@ -167,3 +167,31 @@ TEST(RunOneSystem, OtherFlavoursAndChannelSelection) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(RunOneSystem, LibraryIsBoundAfterTheProfileChecksAndItsAbsenceIsAnErrorDocument) {
+  struct { const char *name; std::string profile; std::string expected; bool asked; } cases[] = {
+      {"no_library", Profile(), ErrorDocument("RFC library librfc32.dll cannot be loaded (Windows error 126)..."), true},
+      {"profile_error_first", "User.......: x\n", ErrorDocument("Error 1007: Password in Profile PRD.P00 is missing..."), false},
+  };
+  for (const auto &c : cases) {
+    ScratchTree tree;
+    tree.Write(kHostDir + "PRD.P00", c.profile);
+    TestPlatform os(tree);
+    bool asked = false;
+    const int exit_code = RunSensor(
+        os,
+        [&](std::string *problem) -> const RfcLibrary * {
+          asked = true;
+          *problem = "RFC library librfc32.dll cannot be loaded (Windows error 126)...";
+          return nullptr;
+        },
+        {"kestrovan", "PRD", "#"});
+    EXPECT_EQ(exit_code, 2) << c.name;
+    EXPECT_EQ(os.stdout_text, c.expected) << c.name << ": nothing before the document, not even in console mode";
+    EXPECT_EQ(asked, c.asked) << c.name;
+  }
+}
+
+} // namespace
