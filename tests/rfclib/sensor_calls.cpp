@@ -1,16 +1,14 @@
-// Structure descriptions of RFCSI, DATE_TIME and ORA_MISS and the sensor's call sequence.
+// The sensor's call sequence against the stand-in, with the sensor's structure descriptions.
 #include "sensor_calls.h"
 
 #include <cstring>
+
+#include "checks/structures.h"
 
 namespace kestrovan_test {
 namespace {
 
 char *Name(const char *text) { return const_cast<char *>(text); }
-
-RFC_PARAMETER Parameter(const char *name, unsigned type, unsigned length, void *address) {
-  return RFC_PARAMETER{Name(name), static_cast<unsigned>(std::strlen(name)), type, length, address};
-}
 
 RFC_TYPEHANDLE Install(const char *name, RFC_TYPE_ELEMENT *elements, unsigned count) {
   RFC_TYPEHANDLE handle = 0;
@@ -24,32 +22,21 @@ RFC_TABLE Table(const char *name, unsigned type, ITAB_H handle) {
 
 } // namespace
 
+// The structure descriptions are the sensor's own, so the stand-in is tested with what it gets.
 RFC_TYPEHANDLE RfcsiType() {
-  static RFC_TYPE_ELEMENT elements[] = {
-      {Name("RFCPROTO"), TYPC, 3, 0, 0},   {Name("RFCCHARTYP"), TYPC, 4, 0, 0},
-      {Name("RFCINTTYP"), TYPC, 3, 0, 0},  {Name("RFCFLOTYP"), TYPC, 3, 0, 0},
-      {Name("RFCDEST"), TYPC, 32, 0, 0},   {Name("RFCHOST"), TYPC, 8, 0, 0},
-      {Name("RFCSYSID"), TYPC, 8, 0, 0},   {Name("RFCDATABS"), TYPC, 8, 0, 0},
-      {Name("RFCDBHOST"), TYPC, 32, 0, 0}, {Name("RFCDBSYS"), TYPC, 10, 0, 0},
-      {Name("RFCSAPRL"), TYPC, 4, 0, 0},   {Name("RFCMACH"), TYPC, 5, 0, 0},
-      {Name("RFCOPSYS"), TYPC, 10, 0, 0},  {Name("RFCTZONE"), TYPC, 6, 0, 0},
-      {Name("RFCDAYST"), TYPC, 1, 0, 0},   {Name("RFCIPADDR"), TYPC, 15, 0, 0},
-      {Name("RFCKERNRL"), TYPC, 4, 0, 0},  {Name("RFCSI_RESV"), TYPC, 44, 0, 0},
-  };
-  static const RFC_TYPEHANDLE handle = Install("RFCSI", elements, 18);
+  static const RFC_TYPEHANDLE handle = Install("RFCSI", RfcsiDescription().elements, RfcsiDescription().element_count);
   return handle;
 }
 
 RFC_TYPEHANDLE DateTimeType() {
-  static RFC_TYPE_ELEMENT elements[] = {{Name("MONI_DATE"), TYPDATE, 8, 0, 0},
-                                        {Name("MONI_TIME"), TYPTIME, 6, 0, 0}};
-  static const RFC_TYPEHANDLE handle = Install("DATE_TIME", elements, 2);
+  static const RFC_TYPEHANDLE handle =
+      Install("DATE_TIME", DateTimeDescription().elements, DateTimeDescription().element_count);
   return handle;
 }
 
 RFC_TYPEHANDLE OraMissType() {
-  static RFC_TYPE_ELEMENT elements[] = {{Name("NAME"), TYPC, 30, 0, 0}};
-  static const RFC_TYPEHANDLE handle = Install("ORA_MISS", elements, 1);
+  static const RFC_TYPEHANDLE handle =
+      Install("ORA_MISS", OraMissDescription().elements, OraMissDescription().element_count);
   return handle;
 }
 
