@@ -49,14 +49,16 @@ std::optional<std::string> ReadPassword() {
   return line;
 }
 
-/// The stored form, or an explanation on standard error and nullopt.
-std::optional<std::string> StoredPassword(const std::optional<std::string> &password) {
+/// The stored form, or an explanation on standard error and nullopt. A whole profile needs a
+/// password the sensor accepts; scrambling alone stores any password a profile can hold.
+std::optional<std::string> StoredPassword(const std::optional<std::string> &password,
+                                          std::size_t minimum_length) {
   if (!password || password->empty()) {
     Fail("the password is empty");
     return std::nullopt;
   }
-  if (password->size() < kMinPasswordLength) {
-    Fail("the password needs at least " + std::to_string(kMinPasswordLength) +
+  if (password->size() < minimum_length) {
+    Fail("the password needs at least " + std::to_string(minimum_length) +
          " characters; the sensor refuses shorter ones");
     return std::nullopt;
   }
@@ -72,7 +74,7 @@ std::optional<std::string> StoredPassword(const std::optional<std::string> &pass
 }
 
 int Scramble() {
-  const auto stored = StoredPassword(ReadPassword());
+  const auto stored = StoredPassword(ReadPassword(), 1);
   if (!stored) return kExitUsage;
   std::cout << *stored << "\n";
   return 0;
@@ -112,7 +114,7 @@ int Write(const std::vector<std::string> &args) {
   }
   if (!given.empty()) return Fail("unknown option " + given.begin()->first);
 
-  const auto stored = StoredPassword(ReadPassword());
+  const auto stored = StoredPassword(ReadPassword(), kMinPasswordLength);
   if (!stored) return kExitUsage;
 
   for (const ProfileField &field : ProfileFields()) {

@@ -73,9 +73,26 @@ TEST(ProfileWriterEndToEnd, ScrambleReadsOneLine) {
   EXPECT_EQ(r.stdout_text.find("Secret1"), std::string::npos);
 }
 
+TEST(ProfileWriterEndToEnd, OneCharacterIsScrambledButRefusedForAWholeProfile) {
+  ScratchTree tree;
+  const ProcessResult one = Writer(tree, {"scramble"}, "x\n");
+  EXPECT_EQ(one.exit_code, 0);
+  ASSERT_EQ(one.stdout_text.size(), 25u);
+  // A profile with it is what the sensor reports as a value shorter than its minimum.
+  tree.Write(kHostDir + "PRD.P00", "Extcompany.: Monitoring\nDestination: PRD\nClient.....: 100\nUser.......: u1\n"
+                                   "Password...: " + one.stdout_text + "Language...: E\nMode.......: R/3\n"
+                                   "Hostname...: h1\nSysnr......: 00\nGwhost.....: g1\nGwservice..: s1\n");
+  const ProcessResult sensor = Sensor(tree, {"PRD"});
+  EXPECT_EQ(sensor.stdout_text, ErrorDocument("Error 1003: Invalid Parameter(s) at PRD.P00 found..."));
+
+  const ProcessResult whole = Writer(tree, WriteArgs("NEW.P00"), "x\n");
+  EXPECT_EQ(whole.exit_code, 2);
+  EXPECT_NE(whole.stderr_text.find("at least 2 characters"), std::string::npos);
+}
+
 TEST(ProfileWriterEndToEnd, RefusedPasswords) {
   struct { const char *name; std::string input; } cases[] = {
-      {"empty", "\n"}, {"no_input", ""}, {"one_character", "x\n"}, {"too_long", std::string(21, 'a') + "\n"}};
+      {"empty", "\n"}, {"no_input", ""}, {"too_long", std::string(21, 'a') + "\n"}};
   for (const auto &c : cases) {
     ScratchTree tree;
     const ProcessResult r = Writer(tree, {"scramble"}, c.input);
