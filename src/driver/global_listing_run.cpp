@@ -7,6 +7,7 @@
 #include "driver/profile.h"
 #include "driver/server_listing.h"
 #include "driver/system_checks.h"
+#include "output/error_ending.h"
 #include "output/log_lines.h"
 #include "output/result_document.h"
 #include "rfc/error_report.h"
@@ -117,5 +118,5 @@ void GlobalListingRun(RunState &state) {
   EndDocument(state);
   state.os.WriteStdout(state.ResultDocument + "\n");
   if (state.ConsoleMode) state.os.WriteStdout(EndLine(state));
-  throw RunEnded{0};
+  throw RunEnded{kExitDone};
 }

@@ -8,12 +8,6 @@
 #include "rfc/error_report.h"
 #include "rfc/open_connection.h"
 
-namespace {
-
-constexpr int kExitDone = 0;
-
-} // namespace
-
 void RunOneSystem(RunState &state) {
   WriteLogLine(state, 0, "program started", state.arguments.empty() ? "" : state.arguments[0]);
   InstallErrorHandler(state);

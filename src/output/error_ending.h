@@ -5,6 +5,8 @@
 
 #include "state/run_state.h"
 
+/// Exit code of a run that completed and printed its result.
+inline constexpr int kExitDone = 0;
 /// Exit code of every ending that prints an error document.
 inline constexpr int kExitError = 2;
 

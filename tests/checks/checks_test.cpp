@@ -3,7 +3,7 @@
 
 #include "checks/missing_indices.h"
 #include "checks/system_info.h"
-#include "fake_rfc_library.h"
+#include "fake_run.h"
 #include "output/log_lines.h"
 #include "output/option_text.h"
 #include "rfc/error_report.h"
@@ -11,14 +11,8 @@
 
 namespace {
 
-struct Fixture {
-  ScratchTree tree;
-  TestPlatform os{tree};
-  FakeRfc fake;
-  RunState state{os};
-
+struct Fixture : FakeRun {
   Fixture() {
-    state.rfc = fake.Library();
     state.Connection.destination = "PRD";
     InstallErrorHandler(state);
     fake.calls.clear();

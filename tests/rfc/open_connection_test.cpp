@@ -1,7 +1,7 @@
 // Opening a connection: the options record, the per-destination file path and the options.
 #include <gtest/gtest.h>
 
-#include "fake_rfc_library.h"
+#include "fake_run.h"
 #include "output/log_lines.h"
 #include "output/option_text.h"
 #include "rfc/open_connection.h"
@@ -9,14 +9,8 @@
 
 namespace {
 
-struct Fixture {
-  ScratchTree tree;
-  TestPlatform os{tree};
-  FakeRfc fake;
-  RunState state{os};
-
+struct Fixture : FakeRun {
   Fixture() {
-    state.rfc = fake.Library();
     state.Connection = ConnectionParameters{"Mon", "PRD", "100", "MONITOR", "secret", "E", "R/3",
                                             "prdhost", "00", "prdgw", "sapgw00"};
   }
