@@ -63,7 +63,8 @@ int main(int argc, char **argv) {
   const int systems = argc > 1 ? std::atoi(argv[1]) : 1000;
   const int simulators = argc > 2 ? std::atoi(argv[2]) : systems;
   if (systems < 1 || simulators < 1 || simulators > systems) {
-    std::fprintf(stderr, "usage: %s [SYSTEMS [SIMULATORS]]  (1 <= SIMULATORS <= SYSTEMS)\n", argv[0]);
+    std::fprintf(stderr, "usage: %s [SYSTEMS [SIMULATORS]]  (1 <= SIMULATORS <= SYSTEMS)\n",
+                 argv[0]);
     return 2;
   }
   const fs::path base = fs::temp_directory_path() / ("kestrovan-bench-" + std::to_string(getpid()));
@@ -88,10 +89,11 @@ int main(int argc, char **argv) {
   for (int i = 0; i < systems; ++i) {
     const std::string name = "S" + std::to_string(i) + ".P00";
     const auto &sim = *sims[static_cast<std::size_t>(i % simulators)];
-    WriteFile(sensors / name, "Extcompany.: Bench\nDestination: SID" + std::to_string(i) +
-                                  "\nClient.....: 100\nUser.......: monitor\nPassword...: " + password +
-                                  "\nLanguage...: E\nMode.......: R/3\nHostname...: " + sim.Address() +
-                                  "\nSysnr......: 00\nGwhost.....: gw\nGwservice..: sapgw00\n");
+    WriteFile(sensors / name,
+              "Extcompany.: Bench\nDestination: SID" + std::to_string(i) +
+                  "\nClient.....: 100\nUser.......: monitor\nPassword...: " + password +
+                  "\nLanguage...: E\nMode.......: R/3\nHostname...: " + sim.Address() +
+                  "\nSysnr......: 00\nGwhost.....: gw\nGwservice..: sapgw00\n");
     if (line.size() + name.size() + 1 > 150) {
       listing_file += "# GSNG: BENCH     : " + line + "\n";
       line.clear();

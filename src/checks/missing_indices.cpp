@@ -34,8 +34,8 @@ std::uint32_t CountLines(RunState &state, ITAB_H table, const char *name) {
 void WriteOneSystemResult(RunState &state, std::uint32_t not_defined, std::uint32_t missing) {
   BeginDocument(state);
   BeginText(state);
-  state.ResultDocument += "(" + state.Connection.destination + ") Indices: Not_Defined=" +
-                          GroupThousands(std::to_string(not_defined)) +
+  state.ResultDocument += "(" + state.Connection.destination +
+                          ") Indices: Not_Defined=" + GroupThousands(std::to_string(not_defined)) +
                           ", Missing_Indices=" + GroupThousands(std::to_string(missing));
   EndText(state);
   AddChannel(state, kNotDefinedChannel, std::to_string(not_defined), "");
@@ -80,13 +80,18 @@ RFC_RC CheckMissingIndices(RunState &state, RFC_HANDLE handle) {
   const StructureDescription date_time_description = DateTimeDescription();
   const StructureDescription ora_miss_description = OraMissDescription();
   std::string exception;
-  const RFC_RC code = RemoteCallStep(
-      state, handle, "DB_ORA_MISSING_INDICES",
-      {{"DATE_TIME", date_time_description.elements, date_time_description.element_count,
-        &state.StructureHandles.date_time, {&importing[2].type}},
-       {"ORA_MISS", ora_miss_description.elements, ora_miss_description.element_count,
-        &state.StructureHandles.ora_miss, {&tables[0].type, &tables[1].type}}},
-      exporting, tables, importing, &exception);
+  const RFC_RC code = RemoteCallStep(state, handle, "DB_ORA_MISSING_INDICES",
+                                     {{"DATE_TIME",
+                                       date_time_description.elements,
+                                       date_time_description.element_count,
+                                       &state.StructureHandles.date_time,
+                                       {&importing[2].type}},
+                                      {"ORA_MISS",
+                                       ora_miss_description.elements,
+                                       ora_miss_description.element_count,
+                                       &state.StructureHandles.ora_miss,
+                                       {&tables[0].type, &tables[1].type}}},
+                                     exporting, tables, importing, &exception);
 
   if (code == RFC_OK) {
     state.RunStatus = "OK";

@@ -13,15 +13,15 @@ char *Name(const char *text) { return const_cast<char *>(text); } // the library
 
 // The records hold their fields one after another without gaps, in element order.
 RFC_TYPE_ELEMENT g_rfcsi[] = {
-    {Name("RFCPROTO"), TYPC, 3, 0, 0},    {Name("RFCCHARTYP"), TYPC, 4, 0, 0},
-    {Name("RFCINTTYP"), TYPC, 3, 0, 0},   {Name("RFCFLOTYP"), TYPC, 3, 0, 0},
-    {Name("RFCDEST"), TYPC, 32, 0, 0},    {Name("RFCHOST"), TYPC, 8, 0, 0},
-    {Name("RFCSYSID"), TYPC, 8, 0, 0},    {Name("RFCDATABS"), TYPC, 8, 0, 0},
-    {Name("RFCDBHOST"), TYPC, 32, 0, 0},  {Name("RFCDBSYS"), TYPC, 10, 0, 0},
-    {Name("RFCSAPRL"), TYPC, 4, 0, 0},    {Name("RFCMACH"), TYPC, 5, 0, 0},
-    {Name("RFCOPSYS"), TYPC, 10, 0, 0},   {Name("RFCTZONE"), TYPC, 6, 0, 0},
-    {Name("RFCDAYST"), TYPC, 1, 0, 0},    {Name("RFCIPADDR"), TYPC, 15, 0, 0},
-    {Name("RFCKERNRL"), TYPC, 4, 0, 0},   {Name("RFCSI_RESV"), TYPC, 44, 0, 0},
+    {Name("RFCPROTO"), TYPC, 3, 0, 0},   {Name("RFCCHARTYP"), TYPC, 4, 0, 0},
+    {Name("RFCINTTYP"), TYPC, 3, 0, 0},  {Name("RFCFLOTYP"), TYPC, 3, 0, 0},
+    {Name("RFCDEST"), TYPC, 32, 0, 0},   {Name("RFCHOST"), TYPC, 8, 0, 0},
+    {Name("RFCSYSID"), TYPC, 8, 0, 0},   {Name("RFCDATABS"), TYPC, 8, 0, 0},
+    {Name("RFCDBHOST"), TYPC, 32, 0, 0}, {Name("RFCDBSYS"), TYPC, 10, 0, 0},
+    {Name("RFCSAPRL"), TYPC, 4, 0, 0},   {Name("RFCMACH"), TYPC, 5, 0, 0},
+    {Name("RFCOPSYS"), TYPC, 10, 0, 0},  {Name("RFCTZONE"), TYPC, 6, 0, 0},
+    {Name("RFCDAYST"), TYPC, 1, 0, 0},   {Name("RFCIPADDR"), TYPC, 15, 0, 0},
+    {Name("RFCKERNRL"), TYPC, 4, 0, 0},  {Name("RFCSI_RESV"), TYPC, 44, 0, 0},
 };
 
 RFC_TYPE_ELEMENT g_date_time[] = {
@@ -48,7 +48,8 @@ RFC_PARAMETER Parameter(const char *name, unsigned type, unsigned length, void *
 }
 
 RFC_TABLE Table(const char *name, unsigned line_length, ITAB_H table) {
-  return RFC_TABLE{Name(name), static_cast<unsigned>(std::strlen(name)), 0, line_length, table, 0, 0};
+  return RFC_TABLE{Name(name), static_cast<unsigned>(std::strlen(name)), 0, line_length, table, 0,
+                   0};
 }
 
 RFC_RC RemoteCallStep(RunState &state, RFC_HANDLE handle, const char *function,
@@ -60,7 +61,8 @@ RFC_RC RemoteCallStep(RunState &state, RFC_HANDLE handle, const char *function,
         rfc.InstallStructure(structure.name, structure.elements, structure.element_count,
                              structure.handle) != RFC_OK)
       AbortOnRfcError(state, "RfcInstallStructure");
-    for (unsigned *type : structure.type_fields) *type = *structure.handle;
+    for (unsigned *type : structure.type_fields)
+      *type = *structure.handle;
   }
 
   RFC_RC code = rfc.Call(handle, function, exporting, tables);

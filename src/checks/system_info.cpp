@@ -36,11 +36,13 @@ RFC_RC ReadSystemInfo(RunState &state, RFC_HANDLE handle) {
   };
   const StructureDescription description = RfcsiDescription();
   std::string exception;
-  const RFC_RC code = RemoteCallStep(
-      state, handle, "RFC_SYSTEM_INFO",
-      {{"RFCSI", description.elements, description.element_count, &state.StructureHandles.rfcsi,
-        {&importing[4].type}}},
-      exporting, tables, importing, &exception);
+  const RFC_RC code = RemoteCallStep(state, handle, "RFC_SYSTEM_INFO",
+                                     {{"RFCSI",
+                                       description.elements,
+                                       description.element_count,
+                                       &state.StructureHandles.rfcsi,
+                                       {&importing[4].type}}},
+                                     exporting, tables, importing, &exception);
 
   if (code == RFC_OK) {
     state.RunStatus = "OK";

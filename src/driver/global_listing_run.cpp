@@ -39,7 +39,8 @@ std::string ChannelNameFor(const RunState &state, const std::string &entry) {
   switch (state.Kind) {
   case EntryKind::Alias:
     // An entry too short to carry an extension keeps its whole name rather than none.
-    return entry.size() > kExtensionLength ? entry.substr(0, entry.size() - kExtensionLength) : entry;
+    return entry.size() > kExtensionLength ? entry.substr(0, entry.size() - kExtensionLength)
+                                           : entry;
   case EntryKind::Host:
     return state.Connection.hostname;
   case EntryKind::Sid:
@@ -86,7 +87,8 @@ void GlobalListingRun(RunState &state) {
     ++counts.NoSystems;
     const std::size_t end = listing.find(kEntryEnd, next);
     // A last entry without its closing "#" still names a system.
-    const std::string entry = listing.substr(next, end == std::string::npos ? std::string::npos : end - next);
+    const std::string entry =
+        listing.substr(next, end == std::string::npos ? std::string::npos : end - next);
     next = end == std::string::npos ? listing.size() : end + 1;
 
     const auto profile = state.os.ReadText(state.ProfileDirectory + entry);
@@ -97,7 +99,8 @@ void GlobalListingRun(RunState &state) {
     if (!CheckProfile(state).empty()) profile_valid = false;
 
     state.SystemChannelName = ChannelNameFor(state, entry);
-    const std::string system_line = state.ConsoleMode ? SystemLine(state, TimeOfDay(state), entry) : "";
+    const std::string system_line =
+        state.ConsoleMode ? SystemLine(state, TimeOfDay(state), entry) : "";
 
     const bool processed = CheckOneSystem(state, profile_valid);
     if (processed)
@@ -105,13 +108,15 @@ void GlobalListingRun(RunState &state) {
     else
       ++counts.Failed;
     if (state.ConsoleMode)
-      state.os.WriteStdout("\n" + system_line + " State=" + (processed ? "Processed" : "Rfc Failure") + "\n");
+      state.os.WriteStdout("\n" + system_line +
+                           " State=" + (processed ? "Processed" : "Rfc Failure") + "\n");
   }
 
   // A failure text the last system left behind is not part of the summary.
   state.ResultDocument.clear();
   BeginText(state);
-  state.ResultDocument += "(***) " + state.ItemName + ": NoSystems=" + std::to_string(counts.NoSystems) +
+  state.ResultDocument += "(***) " + state.ItemName +
+                          ": NoSystems=" + std::to_string(counts.NoSystems) +
                           ", Processed=" + std::to_string(counts.Processed) +
                           ", Failed=" + std::to_string(counts.Failed);
   EndText(state);

@@ -34,7 +34,8 @@ UnscrambledPassword UnscramblePassword(std::string_view stored) {
 
   int digits[4];
   for (int i = 0; i < 4; ++i) {
-    const int d = static_cast<unsigned char>(stored[static_cast<std::size_t>(i)]) ^ key[static_cast<std::size_t>(i)];
+    const int d = static_cast<unsigned char>(stored[static_cast<std::size_t>(i)]) ^
+                  key[static_cast<std::size_t>(i)];
     if (d < '0' || d > '9') return {PasswordFault::Malformed, {}};
     digits[i] = d - '0';
   }

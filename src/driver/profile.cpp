@@ -1,4 +1,5 @@
-// The profile format: twelve-character keys, a skipped separator column, values of up to 60 characters.
+// The profile format: twelve-character keys, a skipped separator column, values of up to 60
+// characters.
 #include "driver/profile.h"
 
 #include "driver/password.h"
@@ -48,8 +49,9 @@ ProfileReadResult ReadProfile(RunState &state, std::string_view text, std::size_
     }
     if (!match) continue;
 
-    const std::string value =
-        line.size() > kProfileKeyWidth + 1 ? line.substr(kProfileKeyWidth + 1, kProfileValueWidth) : "";
+    const std::string value = line.size() > kProfileKeyWidth + 1
+                                  ? line.substr(kProfileKeyWidth + 1, kProfileValueWidth)
+                                  : "";
     if (match->field == &ConnectionParameters::user) {
       values.user = UpperAscii(value);
     } else if (match->field == &ConnectionParameters::password) {
@@ -66,7 +68,8 @@ ProfileReadResult ReadProfile(RunState &state, std::string_view text, std::size_
       if (result.valid) {
         result.first_fault =
             unscrambled.fault == PasswordFault::Malformed
-                ? Message("Error 1004: Invalid Password in Profile ", state.ProfileName, " found...")
+                ? Message("Error 1004: Invalid Password in Profile ", state.ProfileName,
+                          " found...")
                 : Message("Error 1005: Wrong Password in Profile ", state.ProfileName, " found...");
       }
       result.valid = false;

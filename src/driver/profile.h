@@ -28,13 +28,13 @@ struct ProfileField {
 const std::array<ProfileField, 11> &ProfileFields();
 
 enum class ProfileReading {
-  StopAtFault,    // single-profile run: the first password fault ends the reading
-  ContinueAfter,  // global listing run: faults are only noted
+  StopAtFault,   // single-profile run: the first password fault ends the reading
+  ContinueAfter, // global listing run: faults are only noted
 };
 
 struct ProfileReadResult {
-  bool valid = true;        // no password fault was found
-  std::string first_fault;  // the message of the first fault, empty when valid
+  bool valid = true;       // no password fault was found
+  std::string first_fault; // the message of the first fault, empty when valid
 };
 
 /// Reads profile text line by line into state.Connection and state.DisplayHost; only the

@@ -25,7 +25,8 @@ void RunOneSystem(RunState &state) {
 
   const RFC_HANDLE handle = OpenConnection(state);
   if (handle == 0)
-    EndWithErrorDocument(state, "Error 1011: RFC-Open for " + state.Connection.destination + " failed !");
+    EndWithErrorDocument(state,
+                         "Error 1011: RFC-Open for " + state.Connection.destination + " failed !");
 
   CheckConnectedSystem(state, handle);
 

@@ -7,7 +7,8 @@
 #include "rfc/error_report.h"
 
 int RunSensor(Platform &os, const RfcLibrary *rfc, std::vector<std::string> arguments) {
-  return RunSensor(os, [rfc](std::string *) { return rfc; }, std::move(arguments));
+  return RunSensor(
+      os, [rfc](std::string *) { return rfc; }, std::move(arguments));
 }
 
 int RunSensor(Platform &os, RfcBinder bind, std::vector<std::string> arguments) {

@@ -1,4 +1,5 @@
-// The two routes to a global selection: "SAP Tessaloy.Gbl" with GSNG and GSNX lines, or "Tessaloy.Prf".
+// The two routes to a global selection: "SAP Tessaloy.Gbl" with GSNG and GSNX lines, or
+// "Tessaloy.Prf".
 #include "driver/server_listing.h"
 
 #include "driver/startup.h"
@@ -10,7 +11,7 @@ namespace {
 
 constexpr std::string_view kListingKey = "# GSNG: ";
 constexpr std::string_view kExtensionKey = "# GSNX: ";
-constexpr std::size_t kKeyedPrefixWidth = 18;   // key and global sensor name
+constexpr std::size_t kKeyedPrefixWidth = 18; // key and global sensor name
 constexpr std::size_t kListingValueColumn = 20;
 constexpr std::size_t kExtensionValueColumn = 19;
 constexpr std::string_view kItemRouteKey = "# Gsng";
@@ -50,18 +51,23 @@ template <typename Handle> void ForEachLine(const std::string &text, Handle hand
 std::string ItemFrom(const std::string &item_text) {
   constexpr std::string_view keyword = "Item=";
   const std::size_t at = item_text.find(keyword);
-  return at == std::string::npos ? std::string() : ItemNameFrom(std::string_view(item_text).substr(at + keyword.size()));
+  return at == std::string::npos
+             ? std::string()
+             : ItemNameFrom(std::string_view(item_text).substr(at + keyword.size()));
 }
 
 void CheckSelection(RunState &state) {
-  if (state.ServerListing.empty()) EndWithErrorDocument(state, "Error 1025: Global Server Listing missing...");
-  if (state.ItemName.empty()) EndWithErrorDocument(state, "Error 1026: Global Item Idenification missing...");
+  if (state.ServerListing.empty())
+    EndWithErrorDocument(state, "Error 1025: Global Server Listing missing...");
+  if (state.ItemName.empty())
+    EndWithErrorDocument(state, "Error 1026: Global Item Idenification missing...");
 }
 
 void ReadListingRoute(RunState &state) {
   const std::string name = GlobalSensorName(state).substr(0, kGlobalSensorNameWidth);
   const auto text = state.os.ReadText(state.ProfilePath);
-  if (!text) EndWithErrorDocument(state, "Error 10x1: ProFile " + state.ProfileName + " is missing...");
+  if (!text)
+    EndWithErrorDocument(state, "Error 10x1: ProFile " + state.ProfileName + " is missing...");
 
   const std::string listing_prefix = std::string(kListingKey) + name;
   const std::string extension_prefix = std::string(kExtensionKey) + name;
@@ -97,7 +103,8 @@ void ReadListingRoute(RunState &state) {
 
 void ReadItemRoute(RunState &state) {
   const auto text = state.os.ReadText(state.ProfilePath);
-  if (!text) EndWithErrorDocument(state, "Error 1024: ProFile " + state.ProfileName + " is missing...");
+  if (!text)
+    EndWithErrorDocument(state, "Error 1024: ProFile " + state.ProfileName + " is missing...");
   if (state.ProfileName == kItemRouteFile) {
     ForEachLine(*text, [&](const std::string &line) {
       if (line.compare(0, kItemRouteKey.size(), kItemRouteKey) == 0 &&

@@ -45,7 +45,8 @@ void SearchSensorDirectory(RunState &state) {
     }
     if (state.ProfileDirectory.empty() || state.ProfileDirectory.back() != '\\')
       state.ProfileDirectory += '\\';
-    if (CanOpen(state, state.ProfileDirectory + std::string(kHostSensorDirectory) + state.ProfileName))
+    if (CanOpen(state,
+                state.ProfileDirectory + std::string(kHostSensorDirectory) + state.ProfileName))
       state.ProfileDirectory += kHostSensorDirectory;
     if (CanOpen(state, state.ProfileDirectory + std::string(kSensorDirectory) + state.ProfileName))
       state.ProfileDirectory += kSensorDirectory;
@@ -66,8 +67,8 @@ void SearchSensorDirectory(RunState &state) {
   // Only a profile below a folder named ExeXml is one the monitoring host placed.
   const std::string &dir = state.ProfileDirectory;
   if (dir.size() < kDirectoryTestName.size() + 1 ||
-      UpperAscii(dir.substr(dir.size() - 1 - kDirectoryTestName.size(), kDirectoryTestName.size())) !=
-          kDirectoryTestName)
+      UpperAscii(dir.substr(dir.size() - 1 - kDirectoryTestName.size(),
+                            kDirectoryTestName.size())) != kDirectoryTestName)
     EndWithErrorDocument(state, "Sorry, invalid Path-Usage...");
 }
 
@@ -88,7 +89,8 @@ StartupResult StartUp(RunState &state) {
                      std::string(kVersionText);
 
   const std::vector<std::string> &args = state.arguments;
-  if (args.size() < 2) EndWithErrorDocument(state, "Error 1001: Parameter for Profile-Name is missing !");
+  if (args.size() < 2)
+    EndWithErrorDocument(state, "Error 1001: Parameter for Profile-Name is missing !");
 
   state.ProfileName = args[1];
   std::string parameters = args.size() > 2 ? args[2] : "";
@@ -98,7 +100,8 @@ StartupResult StartUp(RunState &state) {
   if (HasOption(state, "ITEM=")) {
     state.GlobalListing = true;
     constexpr std::string_view keyword = "ITEM=";
-    state.ItemName = ItemNameFrom(std::string_view(state.ParameterString).substr(FindOption(state, keyword) + keyword.size()));
+    state.ItemName = ItemNameFrom(std::string_view(state.ParameterString)
+                                      .substr(FindOption(state, keyword) + keyword.size()));
     state.ProfileName = kItemRouteFile;
   }
 

@@ -1,4 +1,5 @@
-// Log event lines, padded label-and-value console lines, and the time of day that starts progress lines.
+// Log event lines, padded label-and-value console lines, and the time of day that starts progress
+// lines.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +12,8 @@
 void WriteLogLine(RunState &state, std::uint32_t handle, std::string_view event,
                   std::string_view detail);
 
-/// Writes indent blanks, the label padded to width (a longer one whole), " : ", the value, a line feed.
+/// Writes indent blanks, the label padded to width (a longer one whole), " : ", the value, a line
+/// feed.
 void PrintLabelled(RunState &state, std::string_view label, int indent, int width,
                    std::string_view value);
 

@@ -17,7 +17,8 @@ std::string UnitText(std::string_view unit) {
 /// The channel number after "CH=": up to three characters as typed, stopping before a comma.
 long SelectedChannel(const RunState &state) {
   const std::size_t at = FindOption(state, kChannelSelectKeyword);
-  std::string_view rest = std::string_view(state.ParameterString).substr(at + kChannelSelectKeyword.size());
+  std::string_view rest =
+      std::string_view(state.ParameterString).substr(at + kChannelSelectKeyword.size());
   rest = rest.substr(0, kChannelNumberWidth);
   rest = rest.substr(0, rest.find(','));
   return ReadLeadingInteger(rest);
@@ -55,8 +56,16 @@ std::string CleanLabel(std::string_view label) {
   std::string clean(label);
   for (char &c : clean) {
     switch (c) {
-    case ' ': case '/': case '\\': case '[': case ']':
-    case '*': case '(': case ')': case ':': case '-':
+    case ' ':
+    case '/':
+    case '\\':
+    case '[':
+    case ']':
+    case '*':
+    case '(':
+    case ')':
+    case ':':
+    case '-':
       c = '_';
       break;
     default:

@@ -97,4 +97,3 @@ bool WritePrivateFile(const std::string &path, std::string_view bytes, bool repl
   return ::close(fd) == 0;
 }
 #endif
-

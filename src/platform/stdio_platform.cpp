@@ -63,7 +63,8 @@ public:
     std::string content;
     char buffer[65536];
     std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) content.append(buffer, got);
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+      content.append(buffer, got);
     const bool failed = std::ferror(file) != 0;
     std::fclose(file);
     if (failed) return std::nullopt;

@@ -1,4 +1,5 @@
-// Reads text in pieces the way fgets does: a line with its line feed when it fits, else a bounded part.
+// Reads text in pieces the way fgets does: a line with its line feed when it fits, else a bounded
+// part.
 #pragma once
 
 #include <cstddef>

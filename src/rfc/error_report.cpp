@@ -17,9 +17,9 @@ RunState *g_handler_run = nullptr;
 
 constexpr std::string_view kTraceHeader = "**** ERROR ";
 constexpr std::string_view kErrorKey = "ERROR ";
-constexpr std::size_t kErrorTextColumn = 12;     // "ERROR" padded to 12 characters
+constexpr std::size_t kErrorTextColumn = 12; // "ERROR" padded to 12 characters
 constexpr std::string_view kMessageMarker = "======> ";
-constexpr std::size_t kMessageMarkerColumn = 7;  // after seven blanks
+constexpr std::size_t kMessageMarkerColumn = 7; // after seven blanks
 
 /// A text field of the error record, never read past its end even without a terminator.
 std::string_view Field(const char *text, std::size_t size) {
@@ -51,7 +51,8 @@ void AppendTraceDetail(RunState &state) {
         piece.compare(kMessageMarkerColumn, kMessageMarker.size(), kMessageMarker) == 0)
       SetDetail(detail, piece, kMessageMarkerColumn + kMessageMarker.size());
   }
-  state.ResultDocument += detail.empty() ? std::string(" - Please Check Trace-File !") : " - " + detail;
+  state.ResultDocument +=
+      detail.empty() ? std::string(" - Please Check Trace-File !") : " - " + detail;
 }
 
 void ReportCheckFailure(RunState &state) {
@@ -71,7 +72,8 @@ void PrintRfcErrorBlock(RunState &state, std::string_view operation) {
   PrintLabelled(state, "key", 0, kErrorLabelWidth, Field(info.key, sizeof info.key));
   PrintLabelled(state, "status", 0, kErrorLabelWidth, Field(info.status, sizeof info.status));
   PrintLabelled(state, "message", 0, kErrorLabelWidth, Field(info.message, sizeof info.message));
-  PrintLabelled(state, "internal status", 0, kErrorLabelWidth, Field(info.intstat, sizeof info.intstat));
+  PrintLabelled(state, "internal status", 0, kErrorLabelWidth,
+                Field(info.intstat, sizeof info.intstat));
   state.os.WriteStdout("\n");
   if (state.rfc) state.rfc->Close(0);
   state.os.WriteStdout("* Programm aborted...\n");

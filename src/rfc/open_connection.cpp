@@ -64,7 +64,8 @@ RFC_HANDLE OpenConnection(RunState &state) {
   }
   options.trace = 0;
 
-  const auto per_destination = state.os.ReadBytes(std::string(kPerDestinationPrefix) + profile.destination);
+  const auto per_destination =
+      state.os.ReadBytes(std::string(kPerDestinationPrefix) + profile.destination);
   if (!per_destination) {
     const RFC_HANDLE handle = RfcCalls(state).Open(&options);
     WriteLogLine(state, handle, "RfcOpen called", "");
@@ -75,7 +76,8 @@ RFC_HANDLE OpenConnection(RunState &state) {
   if (!state.os.WriteBytes(std::string(kDestinationFile), *per_destination)) return 0;
 
   const std::string connect_text = "CLIENT=" + profile.client + " USER=" + profile.user +
-                                   " PASSWD=" + profile.password + " LANG=D DEST=" + profile.destination;
+                                   " PASSWD=" + profile.password +
+                                   " LANG=D DEST=" + profile.destination;
   RFC_ERROR_INFO_EX error_info{};
   const RFC_HANDLE handle = RfcCalls(state).OpenEx(connect_text.c_str(), &error_info);
   WriteLogLine(state, handle, "RfcOpenEx called", "");

@@ -35,7 +35,8 @@ enum : unsigned {
   TYPINT = 8,  // signed 32-bit integer
 };
 
-/// Called by the library with the name of a failing operation; the program's handler does not return.
+/// Called by the library with the name of a failing operation; the program's handler does not
+/// return.
 typedef void(RFC_CALL *RFC_ERROR_HANDLER)(char *operation);
 typedef void *(RFC_CALL *RFC_ALLOCATE)(void *old, std::size_t size);
 
@@ -46,7 +47,7 @@ struct RFC_ENV {
 
 /// Connection options for mode 0 (an R/3 application server reached through its gateway).
 struct RFC_CONNOPT_R3 {
-  char *hostname;        // null = absent
+  char *hostname; // null = absent
   int sysnr;
   char *gateway_host;    // null = absent
   char *gateway_service; // null = absent
@@ -62,8 +63,8 @@ enum : int { RFC_MODE_R3ONLY = 0, RFC_MODE_CPIC = 1 };
 
 struct RFC_OPTIONS {
   char *destination;
-  int mode;        // RFC_MODE_R3ONLY or RFC_MODE_CPIC
-  void *connopt;   // RFC_CONNOPT_R3* for mode 0, RFC_CONNOPT_CPIC* for mode 1
+  int mode;      // RFC_MODE_R3ONLY or RFC_MODE_CPIC
+  void *connopt; // RFC_CONNOPT_R3* for mode 0, RFC_CONNOPT_CPIC* for mode 1
   char *client;
   char *user;
   char *password;
@@ -84,7 +85,7 @@ struct RFC_TYPE_ELEMENT {
 struct RFC_PARAMETER {
   void *name;
   unsigned nlen;
-  unsigned type;   // a type code or an RFC_TYPEHANDLE
+  unsigned type; // a type code or an RFC_TYPEHANDLE
   unsigned leng;
   void *addr;
 };
@@ -93,11 +94,11 @@ struct RFC_PARAMETER {
 struct RFC_TABLE {
   void *name;
   unsigned nlen;
-  unsigned type;   // the line type: an RFC_TYPEHANDLE
-  unsigned leng;   // line length, as given to ItCreate
+  unsigned type; // the line type: an RFC_TYPEHANDLE
+  unsigned leng; // line length, as given to ItCreate
   ITAB_H ithandle;
-  int itmode;      // transfer mode; 0 = copy
-  int newitab;     // reserved
+  int itmode;  // transfer mode; 0 = copy
+  int newitab; // reserved
 };
 
 /// What RfcLastError reports; every text zero-terminated.
@@ -122,7 +123,8 @@ RFC_RC RFC_CALL RfcInstallStructure(const char *name, RFC_TYPE_ELEMENT *elements
                                     RFC_TYPEHANDLE *type_handle);
 RFC_RC RFC_CALL RfcCall(RFC_HANDLE handle, const char *function, RFC_PARAMETER *exporting,
                         RFC_TABLE *tables);
-/// On RFC_EXCEPTION and RFC_SYS_EXCEPTION *exception points at the exception name, valid until the next call.
+/// On RFC_EXCEPTION and RFC_SYS_EXCEPTION *exception points at the exception name, valid until the
+/// next call.
 RFC_RC RFC_CALL RfcReceive(RFC_HANDLE handle, RFC_PARAMETER *importing, RFC_TABLE *tables,
                            char **exception);
 ITAB_H RFC_CALL ItCreate(char *name, unsigned leng, unsigned occu, unsigned memo);
@@ -155,13 +157,14 @@ static_assert(sizeof(RFC_CONNOPT_CPIC) == 8 && offsetof(RFC_CONNOPT_CPIC, gatewa
 static_assert(sizeof(RFC_PARAMETER) == 20 && offsetof(RFC_PARAMETER, name) == 0 &&
               offsetof(RFC_PARAMETER, nlen) == 4 && offsetof(RFC_PARAMETER, type) == 8 &&
               offsetof(RFC_PARAMETER, leng) == 12 && offsetof(RFC_PARAMETER, addr) == 16);
-static_assert(sizeof(RFC_TABLE) == 28 && offsetof(RFC_TABLE, name) == 0 && offsetof(RFC_TABLE, nlen) == 4 &&
-              offsetof(RFC_TABLE, type) == 8 && offsetof(RFC_TABLE, leng) == 12 &&
-              offsetof(RFC_TABLE, ithandle) == 16 && offsetof(RFC_TABLE, itmode) == 20 &&
-              offsetof(RFC_TABLE, newitab) == 24);
+static_assert(sizeof(RFC_TABLE) == 28 && offsetof(RFC_TABLE, name) == 0 &&
+              offsetof(RFC_TABLE, nlen) == 4 && offsetof(RFC_TABLE, type) == 8 &&
+              offsetof(RFC_TABLE, leng) == 12 && offsetof(RFC_TABLE, ithandle) == 16 &&
+              offsetof(RFC_TABLE, itmode) == 20 && offsetof(RFC_TABLE, newitab) == 24);
 static_assert(sizeof(RFC_TYPE_ELEMENT) == 20 && offsetof(RFC_TYPE_ELEMENT, name) == 0 &&
               offsetof(RFC_TYPE_ELEMENT, type) == 4 && offsetof(RFC_TYPE_ELEMENT, length) == 8 &&
-              offsetof(RFC_TYPE_ELEMENT, decimals) == 12 && offsetof(RFC_TYPE_ELEMENT, offset) == 16);
+              offsetof(RFC_TYPE_ELEMENT, decimals) == 12 &&
+              offsetof(RFC_TYPE_ELEMENT, offset) == 16);
 static_assert(sizeof(RFC_ERROR_INFO) == 545 && offsetof(RFC_ERROR_INFO, key) == 0 &&
               offsetof(RFC_ERROR_INFO, status) == 33 && offsetof(RFC_ERROR_INFO, message) == 161 &&
               offsetof(RFC_ERROR_INFO, intstat) == 417);

@@ -40,7 +40,9 @@ ITAB_H RfcCalls::ItCreate(const char *name, unsigned line_length) {
 
 unsigned RfcCalls::ItFill(ITAB_H table) { return Checked(state_.rfc->ItFill(table)); }
 
-void *RfcCalls::ItGetLine(ITAB_H table, unsigned line) { return Checked(state_.rfc->ItGetLine(table, line)); }
+void *RfcCalls::ItGetLine(ITAB_H table, unsigned line) {
+  return Checked(state_.rfc->ItGetLine(table, line));
+}
 
 int RfcCalls::ItDelete(ITAB_H table) { return Checked(state_.rfc->ItDelete(table)); }
 

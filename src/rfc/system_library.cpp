@@ -25,7 +25,8 @@ template <typename Function>
 bool Resolve(HMODULE module, const char *name, Function *target, std::string *problem) {
   FARPROC address = GetProcAddress(module, name);
   if (!address) {
-    *problem = "RFC library " + std::string(kRfcLibraryFile) + " lacks the operation " + name + "...";
+    *problem =
+        "RFC library " + std::string(kRfcLibraryFile) + " lacks the operation " + name + "...";
     return false;
   }
   *target = reinterpret_cast<Function>(reinterpret_cast<void *>(address));

@@ -11,8 +11,8 @@ bool ValidKey(std::string_view key) {
     return false;
   }
   for (char c : key) {
-    const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                    c == '_';
+    const bool ok =
+        (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
     if (!ok) {
       return false;
     }
@@ -66,7 +66,8 @@ bool ParseConnectText(std::string_view text, Settings &settings, std::string &pr
     if (i < text.size() && text[i] == '"') {
       const std::size_t close = text.find('"', i + 1);
       if (close == std::string_view::npos) {
-        problem = "connect text: the value of " + rfcwire::ToUpper(key) + " lacks its closing quote";
+        problem =
+            "connect text: the value of " + rfcwire::ToUpper(key) + " lacks its closing quote";
         return false;
       }
       value.assign(text.substr(i + 1, close - i - 1));
@@ -93,7 +94,8 @@ bool FindDestination(std::string_view content, std::string_view destination, Set
     if (end == std::string::npos) {
       end = text.size();
     }
-    const std::string_view line = rfcwire::Trim(std::string_view(text).substr(position, end - position));
+    const std::string_view line =
+        rfcwire::Trim(std::string_view(text).substr(position, end - position));
     position = end + 1;
     if (line.empty() || line.front() == '*' || line.front() == '#') {
       continue;

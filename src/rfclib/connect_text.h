@@ -14,7 +14,8 @@ using Settings = std::map<std::string, std::string>;
 /// Problems never quote values, since one of them is the password.
 bool ParseConnectText(std::string_view text, Settings &settings, std::string &problem);
 
-/// The destination file RfcOpenEx reads from the working directory (a lower-case name is tried too).
+/// The destination file RfcOpenEx reads from the working directory (a lower-case name is tried
+/// too).
 inline constexpr const char *kDestinationFileName = "SapRfc.ini";
 inline constexpr const char *kDestinationFileLowerName = "saprfc.ini";
 

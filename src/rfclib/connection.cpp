@@ -46,19 +46,18 @@ Failure Violation(std::string detail) {
 }
 
 Failure SendFailure(rfcwire::IoResult result, std::string detail) {
-  Failure failure = MakeFailure(kKeyCommunication, result == rfcwire::IoResult::Timeout
-                                                       ? "timeout during send"
-                                                       : result == rfcwire::IoResult::Closed
-                                                             ? kReasonClosed
-                                                             : kReasonBroken,
+  Failure failure = MakeFailure(kKeyCommunication,
+                                result == rfcwire::IoResult::Timeout  ? "timeout during send"
+                                : result == rfcwire::IoResult::Closed ? kReasonClosed
+                                                                      : kReasonBroken,
                                 std::move(detail));
   failure.connection_lost = true;
   return failure;
 }
 
 std::string Unexpected(rfcwire::MessageType type, const char *waiting_for) {
-  return "unexpected message type " + std::to_string(static_cast<int>(type)) + " while waiting for " +
-         waiting_for;
+  return "unexpected message type " + std::to_string(static_cast<int>(type)) +
+         " while waiting for " + waiting_for;
 }
 
 // A system's failure notice: its own text is the reason the user must see.
@@ -68,10 +67,9 @@ Failure SystemFailure(const rfcwire::Frame &frame, const std::string &context) {
   if (!rfcwire::Decode(frame, notice, problem)) {
     return Violation(problem);
   }
-  Failure failure = MakeFailure(kKeySystemFailure,
-                                notice.text.empty() ? std::string("failure in the partner system")
-                                                    : notice.text,
-                                context);
+  Failure failure = MakeFailure(
+      kKeySystemFailure,
+      notice.text.empty() ? std::string("failure in the partner system") : notice.text, context);
   failure.connection_lost = true;
   return failure;
 }
@@ -88,7 +86,8 @@ std::unique_ptr<Connection> Connection::Open(const Endpoint &endpoint,
     failure = MakeFailure(kKeyCommunication, kReasonNotReached, detail);
     return nullptr;
   }
-  const rfcwire::IoResult sent = rfcwire::SendFrame(socket, rfcwire::Encode(logon), deadline, detail);
+  const rfcwire::IoResult sent =
+      rfcwire::SendFrame(socket, rfcwire::Encode(logon), deadline, detail);
   if (sent != rfcwire::IoResult::Done) {
     failure = SendFailure(sent, detail);
     return nullptr;
@@ -157,8 +156,8 @@ rfcwire::Received Connection::Await() {
 
 bool Connection::Call(const rfcwire::CallRequest &request, Failure &failure) {
   std::string detail;
-  const rfcwire::IoResult sent = rfcwire::SendFrame(
-      socket_, rfcwire::Encode(request), rfcwire::Clock::now() + timeouts_.call, detail);
+  const rfcwire::IoResult sent = rfcwire::SendFrame(socket_, rfcwire::Encode(request),
+                                                    rfcwire::Clock::now() + timeouts_.call, detail);
   if (sent != rfcwire::IoResult::Done) {
     failure = SendFailure(sent, detail);
     return false;

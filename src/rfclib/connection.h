@@ -14,7 +14,7 @@
 namespace rfclib {
 
 class Connection {
- public:
+public:
   enum class Outcome { Done, Exception, SystemException, Failed };
 
   /// Connects and logs on within the connect timeout; null with the failure filled otherwise.
@@ -39,7 +39,7 @@ class Connection {
   /// Waits for the outcome of the accepted call.
   Outcome Receive(rfcwire::Reply &reply, rfcwire::RaisedException &raised, Failure &failure);
 
- private:
+private:
   rfcwire::Received Await();
 
   rfcwire::Socket socket_;

@@ -69,8 +69,8 @@ bool GatewayEndpoint(std::string_view gateway_host, std::string_view gateway_ser
     return false;
   }
   if (!GatewayPort(gateway_service, endpoint.port)) {
-    problem = "gateway service " + std::string(gateway_service) +
-              " is neither a port number nor sapgwNN";
+    problem =
+        "gateway service " + std::string(gateway_service) + " is neither a port number nor sapgwNN";
     return false;
   }
   endpoint.host = std::string(gateway_host);

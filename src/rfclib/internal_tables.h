@@ -22,14 +22,14 @@ struct InternalTable {
 };
 
 class TableRegistry {
- public:
+public:
   /// The handle is the table's address, checked against this registry before every use.
   ITAB_H Create(std::string name, unsigned line_length);
   /// Null for a handle this registry did not hand out or that was deleted.
   InternalTable *Find(ITAB_H handle);
   bool Delete(ITAB_H handle);
 
- private:
+private:
   std::map<ITAB_H, std::unique_ptr<InternalTable>> tables_;
 };
 

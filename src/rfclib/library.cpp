@@ -40,11 +40,13 @@ bool ReadFile(const char *path, std::string &content) {
 
 // Logon values come padded to SAP's field widths; the padding is not sent.
 bool MakeLogon(std::string_view destination, std::string_view client, std::string_view user,
-               std::string_view password, std::string_view language,
-               rfcwire::LogonRequest &logon, std::string &problem) {
-  const std::pair<std::string_view, std::string *> fields[] = {
-      {destination, &logon.destination}, {client, &logon.client}, {user, &logon.user},
-      {password, &logon.password},       {language, &logon.language}};
+               std::string_view password, std::string_view language, rfcwire::LogonRequest &logon,
+               std::string &problem) {
+  const std::pair<std::string_view, std::string *> fields[] = {{destination, &logon.destination},
+                                                               {client, &logon.client},
+                                                               {user, &logon.user},
+                                                               {password, &logon.password},
+                                                               {language, &logon.language}};
   const char *names[] = {"destination", "client", "user", "password", "language"};
   for (std::size_t i = 0; i < std::size(fields); ++i) {
     const std::string_view value = rfcwire::TrimTrailingBlanks(fields[i].first);
@@ -157,10 +159,10 @@ RFC_HANDLE Library::Open(const RFC_OPTIONS *options, bool &violation) {
     problem = "no connection options";
   } else if (options->mode == RFC_MODE_R3ONLY) {
     const auto *server = static_cast<const RFC_CONNOPT_R3 *>(options->connopt);
-    usable = ApplicationServerEndpoint(rfcwire::Trim(Text(server->hostname)), server->sysnr,
-                                       rfcwire::Trim(Text(server->gateway_host)),
-                                       rfcwire::Trim(Text(server->gateway_service)), endpoint,
-                                       problem);
+    usable =
+        ApplicationServerEndpoint(rfcwire::Trim(Text(server->hostname)), server->sysnr,
+                                  rfcwire::Trim(Text(server->gateway_host)),
+                                  rfcwire::Trim(Text(server->gateway_service)), endpoint, problem);
   } else if (options->mode == RFC_MODE_CPIC) {
     const auto *gateway = static_cast<const RFC_CONNOPT_CPIC *>(options->connopt);
     usable = GatewayEndpoint(rfcwire::Trim(Text(gateway->gateway_host)),
@@ -227,10 +229,9 @@ RFC_HANDLE Library::OpenEx(const char *connect_text, RFC_ERROR_INFO_EX *error_in
       problem = sysnr_text.empty() ? "no SYSNR given" : "SYSNR " + sysnr_text + " is not 00..99";
       usable = false;
     } else {
-      usable = ApplicationServerEndpoint(rfcwire::Trim(Lookup(merged, "ASHOST")),
-                                         static_cast<int>(sysnr),
-                                         rfcwire::Trim(Lookup(merged, "GWHOST")), gateway_service,
-                                         endpoint, problem) &&
+      usable = ApplicationServerEndpoint(
+                   rfcwire::Trim(Lookup(merged, "ASHOST")), static_cast<int>(sysnr),
+                   rfcwire::Trim(Lookup(merged, "GWHOST")), gateway_service, endpoint, problem) &&
                MakeLogon(destination, Lookup(merged, "CLIENT"), Lookup(merged, "USER"),
                          Lookup(merged, "PASSWD"), Lookup(merged, "LANG"), logon, problem);
     }
@@ -261,8 +262,8 @@ RFC_RC Library::InstallStructure(const char *name, RFC_TYPE_ELEMENT *elements, u
     *type_handle = handle;
     return RFC_OK;
   }
-  Record("RfcInstallStructure", MakeFailure(kKeyParameter, "invalid structure description", problem),
-         RFC_FAILURE, "");
+  Record("RfcInstallStructure",
+         MakeFailure(kKeyParameter, "invalid structure description", problem), RFC_FAILURE, "");
   return RFC_FAILURE;
 }
 
@@ -287,7 +288,8 @@ RFC_RC Library::Call(RFC_HANDLE handle, const char *function, const RFC_PARAMETE
     request.function.assign(name);
     Failure failure;
     if (!connection->Call(request, failure)) {
-      failure.detail = failure.detail.empty() ? std::string(name) : failure.detail + " (" + std::string(name) + ")";
+      failure.detail = failure.detail.empty() ? std::string(name)
+                                              : failure.detail + " (" + std::string(name) + ")";
       return Fail("RfcCall", handle, failure, violation);
     }
     return RFC_OK;
@@ -295,8 +297,8 @@ RFC_RC Library::Call(RFC_HANDLE handle, const char *function, const RFC_PARAMETE
   return Fail("RfcCall", handle, MakeFailure(kKeyParameter, "invalid call", problem), violation);
 }
 
-RFC_RC Library::Receive(RFC_HANDLE handle, const RFC_PARAMETER *importing,
-                        const RFC_TABLE *tables, char **exception, bool &violation) {
+RFC_RC Library::Receive(RFC_HANDLE handle, const RFC_PARAMETER *importing, const RFC_TABLE *tables,
+                        char **exception, bool &violation) {
   if (exception != nullptr) {
     *exception = nullptr;
   }
@@ -328,10 +330,10 @@ RFC_RC Library::Receive(RFC_HANDLE handle, const RFC_PARAMETER *importing,
     }
     const bool system = outcome == Connection::Outcome::SystemException;
     const std::string raised_what = (system ? "system exception " : "exception ") + raised.name;
-    Failure report = MakeFailure(system ? kKeySystemFailure : kKeyException,
-                                 raised.text.empty() ? raised_what + " raised by " + function
-                                                     : raised.text,
-                                 raised_what + " (" + function + ")");
+    Failure report =
+        MakeFailure(system ? kKeySystemFailure : kKeyException,
+                    raised.text.empty() ? raised_what + " raised by " + function : raised.text,
+                    raised_what + " (" + function + ")");
     const RFC_RC rc = system ? RFC_SYS_EXCEPTION : RFC_EXCEPTION;
     Record("RfcReceive", report, rc, where);
     exception_ = raised.name;

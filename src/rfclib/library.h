@@ -20,7 +20,7 @@ inline constexpr std::size_t kMaxConnections = 64;
 /// call the installed error handler only after the member has returned: by then no lock, iterator
 /// or half-done update is left, so the handler may call RfcLastError and RfcClose and may throw.
 class Library {
- public:
+public:
   static Library &Instance();
 
   void SetEnvironment(const RFC_ENV *environment);
@@ -45,7 +45,7 @@ class Library {
   /// Records a failure that escaped as a C++ exception (in practice: memory exhausted).
   void RecordInternal(const char *operation, const char *what);
 
- private:
+private:
   struct LastFailure {
     std::string key;
     std::string status;

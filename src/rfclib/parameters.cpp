@@ -139,7 +139,8 @@ bool CollectTables(const RFC_TABLE *list, TableRegistry &tables,
     }
     total += std::uint64_t{table->line_length} * table->rows.size();
     if (total > rfcwire::kMaxPayload / 2) {
-      problem = "the tables of the call exceed " + std::to_string(rfcwire::kMaxPayload / 2) + " bytes";
+      problem =
+          "the tables of the call exceed " + std::to_string(rfcwire::kMaxPayload / 2) + " bytes";
       return false;
     }
     wire.line_length = table->line_length;
@@ -236,7 +237,8 @@ void StoreTables(const RFC_TABLE *list, const std::vector<rfcwire::Table> &recei
     for (std::uint32_t row = 0; row < found->rows; ++row) {
       std::vector<std::uint8_t> line(table->line_length);
       FillInitial(layout, list[i].type, line);
-      const auto source = found->data.begin() + static_cast<std::ptrdiff_t>(row) * found->line_length;
+      const auto source =
+          found->data.begin() + static_cast<std::ptrdiff_t>(row) * found->line_length;
       std::copy_n(source, copied, line.begin());
       if (layout != nullptr) {
         SwapNumbers(*layout, std::span<std::uint8_t>(line).first(copied));

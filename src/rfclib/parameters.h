@@ -35,7 +35,8 @@ void StoreImporting(const RFC_PARAMETER *list, const std::vector<rfcwire::Value>
                     const StructureRegistry &structures);
 
 /// Replaces the rows of each listed table by the received rows of the same name.
-/// Builds every table's new rows before swapping any in, so a failure leaves all tables as they were.
+/// Builds every table's new rows before swapping any in, so a failure leaves all tables as they
+/// were.
 void StoreTables(const RFC_TABLE *list, const std::vector<rfcwire::Table> &received,
                  TableRegistry &tables, const StructureRegistry &structures);
 

@@ -1,4 +1,5 @@
-// The C entry points: each runs its work guarded, then calls the error handler if the partner broke the protocol.
+// The C entry points: each runs its work guarded, then calls the error handler if the partner broke
+// the protocol.
 #include <array>
 #include <exception>
 #include <new>
@@ -118,8 +119,8 @@ void RFC_CALL RfcClose(RFC_HANDLE handle) { Library::Instance().Close(handle); }
 
 const RfcLibrary &LinkedRfcLibrary() {
   static const RfcLibrary library = {
-      RfcEnvironment, RfcOpen,   RfcOpenEx, RfcInstallStructure, RfcCall,      RfcReceive,
-      ItCreate,       ItFill,    ItGetLine, ItDelete,            RfcLastError, RfcClose,
+      RfcEnvironment, RfcOpen,   RfcOpenEx, RfcInstallStructure, RfcCall,  RfcReceive, ItCreate,
+      ItFill,         ItGetLine, ItDelete,  RfcLastError,        RfcClose,
   };
   return library;
 }

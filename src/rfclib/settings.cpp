@@ -18,7 +18,8 @@ bool ParseDuration(std::string_view text, std::chrono::milliseconds &duration) {
   }
   const std::size_t dot = text.find('.');
   std::string_view whole = text.substr(0, dot);
-  std::string_view fraction = dot == std::string_view::npos ? std::string_view() : text.substr(dot + 1);
+  std::string_view fraction =
+      dot == std::string_view::npos ? std::string_view() : text.substr(dot + 1);
   unsigned long units = 0;
   if (!rfcwire::ParseUnsigned(whole, 3600000, units)) {
     return false;

@@ -55,8 +55,8 @@ bool IsCharacterLike(unsigned type) {
   return type == TYPC || type == TYPDATE || type == TYPTIME || type == 6;
 }
 
-bool StructureRegistry::Install(const char *name, const RFC_TYPE_ELEMENT *elements,
-                                unsigned count, RFC_TYPEHANDLE &handle, std::string &problem) {
+bool StructureRegistry::Install(const char *name, const RFC_TYPE_ELEMENT *elements, unsigned count,
+                                RFC_TYPEHANDLE &handle, std::string &problem) {
   if (name == nullptr || name[0] == '\0') {
     problem = "structure without a name";
     return false;
@@ -69,8 +69,8 @@ bool StructureRegistry::Install(const char *name, const RFC_TYPE_ELEMENT *elemen
   StructureLayout layout;
   layout.name.assign(name, name_length);
   if (elements == nullptr || count == 0 || count > kMaxStructureElements) {
-    problem = "structure " + layout.name + ": " + std::to_string(count) +
-              " elements (1.." + std::to_string(kMaxStructureElements) + " needed)";
+    problem = "structure " + layout.name + ": " + std::to_string(count) + " elements (1.." +
+              std::to_string(kMaxStructureElements) + " needed)";
     return false;
   }
   const bool offsets_given = std::any_of(elements, elements + count,

@@ -29,7 +29,7 @@ struct StructureLayout {
 };
 
 class StructureRegistry {
- public:
+public:
   /// Checks the description and returns its handle (the same one when an identical description
   /// of that name is installed again); false with the reason otherwise.
   bool Install(const char *name, const RFC_TYPE_ELEMENT *elements, unsigned count,
@@ -37,7 +37,7 @@ class StructureRegistry {
   /// Null for a basic type code or an unknown handle.
   const StructureLayout *Find(unsigned type) const;
 
- private:
+private:
   std::vector<StructureLayout> layouts_; // handle = kFirstTypeHandle + index
 };
 

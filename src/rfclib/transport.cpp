@@ -70,8 +70,8 @@ bool Resolve(const std::string &host, const std::string &service, bool passive, 
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
   hints.ai_flags = passive ? AI_PASSIVE : 0;
-  const int rc = ::getaddrinfo(host.empty() ? nullptr : host.c_str(), service.c_str(), &hints,
-                               &list.head);
+  const int rc =
+      ::getaddrinfo(host.empty() ? nullptr : host.c_str(), service.c_str(), &hints, &list.head);
   if (rc != 0) {
     detail = "cannot resolve " + host + ":" + service + ": " + ::gai_strerror(rc);
     return false;
@@ -80,7 +80,8 @@ bool Resolve(const std::string &host, const std::string &service, bool passive, 
 }
 
 IoResult ConnectOne(const addrinfo &address, Deadline deadline, Socket &out, std::string &detail) {
-  Socket socket(::socket(address.ai_family, address.ai_socktype | SOCK_CLOEXEC, address.ai_protocol));
+  Socket socket(
+      ::socket(address.ai_family, address.ai_socktype | SOCK_CLOEXEC, address.ai_protocol));
   if (!socket.IsOpen()) {
     detail = ErrnoText("socket", errno);
     return IoResult::Failed;
@@ -108,7 +109,8 @@ IoResult ConnectOne(const addrinfo &address, Deadline deadline, Socket &out, std
       return IoResult::Failed;
     }
   }
-  // Requests and replies are small and strictly alternating: without this each waits for a delayed ACK.
+  // Requests and replies are small and strictly alternating: without this each waits for a delayed
+  // ACK.
   const int on = 1;
   ::setsockopt(Fd(socket), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
   out = std::move(socket);
@@ -201,8 +203,8 @@ Socket Listen(const std::string &host, const std::string &service, int &bound_po
     return Socket();
   }
   for (const addrinfo *address = list.head; address != nullptr; address = address->ai_next) {
-    Socket socket(::socket(address->ai_family, address->ai_socktype | SOCK_CLOEXEC,
-                           address->ai_protocol));
+    Socket socket(
+        ::socket(address->ai_family, address->ai_socktype | SOCK_CLOEXEC, address->ai_protocol));
     if (!socket.IsOpen()) {
       detail = ErrnoText("socket", errno);
       continue;

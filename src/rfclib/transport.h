@@ -14,7 +14,7 @@ using Deadline = Clock::time_point;
 
 /// Owns one socket; closing happens in the destructor so no path can leak a descriptor.
 class Socket {
- public:
+public:
   Socket() = default;
   explicit Socket(std::intptr_t handle) : handle_(handle) {}
   ~Socket();
@@ -27,7 +27,7 @@ class Socket {
   void Close();
   std::intptr_t Handle() const { return handle_; }
 
- private:
+private:
   static constexpr std::intptr_t kNoSocket = -1;
   std::intptr_t handle_ = kNoSocket;
 };

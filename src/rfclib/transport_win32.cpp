@@ -24,11 +24,14 @@ bool StartWinsock(std::string &detail) {
 
 std::string ErrorText(const char *what, int error) {
   char *message = nullptr;
-  FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                 nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<LPSTR>(&message), 0, nullptr);
-  std::string text = std::string(what) + ": " + (message ? message : "error " + std::to_string(error));
+  FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<LPSTR>(&message), 0, nullptr);
+  std::string text =
+      std::string(what) + ": " + (message ? message : "error " + std::to_string(error));
   if (message) LocalFree(message);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+    text.pop_back();
   return text;
 }
 
@@ -48,7 +51,8 @@ IoResult WaitFor(SOCKET socket, bool for_writing, Deadline deadline, std::string
     FD_SET(socket, &failed); // a failed non-blocking connect is reported here on Windows
     const long wait = MillisecondsLeft(deadline);
     timeval timeout{wait / 1000, (wait % 1000) * 1000};
-    const int n = ::select(0, for_writing ? nullptr : &ready, for_writing ? &ready : nullptr, &failed, &timeout);
+    const int n = ::select(0, for_writing ? nullptr : &ready, for_writing ? &ready : nullptr,
+                           &failed, &timeout);
     if (n > 0) return IoResult::Done;
     if (n == SOCKET_ERROR) {
       detail = ErrorText("select", WSAGetLastError());
@@ -77,7 +81,8 @@ bool Resolve(const std::string &host, const std::string &service, bool passive, 
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
   hints.ai_flags = passive ? AI_PASSIVE : 0;
-  const int rc = ::getaddrinfo(host.empty() ? nullptr : host.c_str(), service.c_str(), &hints, &list.head);
+  const int rc =
+      ::getaddrinfo(host.empty() ? nullptr : host.c_str(), service.c_str(), &hints, &list.head);
   if (rc != 0) {
     detail = "cannot resolve " + host + ":" + service + ": " + ErrorText("getaddrinfo", rc);
     return false;
@@ -86,7 +91,8 @@ bool Resolve(const std::string &host, const std::string &service, bool passive, 
 }
 
 IoResult ConnectOne(const addrinfo &address, Deadline deadline, Socket &out, std::string &detail) {
-  Socket socket(static_cast<std::intptr_t>(::socket(address.ai_family, address.ai_socktype, address.ai_protocol)));
+  Socket socket(static_cast<std::intptr_t>(
+      ::socket(address.ai_family, address.ai_socktype, address.ai_protocol)));
   if (!socket.IsOpen()) {
     detail = ErrorText("socket", WSAGetLastError());
     return IoResult::Failed;
@@ -108,25 +114,30 @@ IoResult ConnectOne(const addrinfo &address, Deadline deadline, Socket &out, std
     }
     int socket_error = 0;
     int size = sizeof socket_error;
-    if (::getsockopt(Sock(socket), SOL_SOCKET, SO_ERROR, reinterpret_cast<char *>(&socket_error), &size) != 0 ||
+    if (::getsockopt(Sock(socket), SOL_SOCKET, SO_ERROR, reinterpret_cast<char *>(&socket_error),
+                     &size) != 0 ||
         socket_error != 0) {
       detail = ErrorText("connect", socket_error != 0 ? socket_error : WSAGetLastError());
       return IoResult::Failed;
     }
   }
   const BOOL on = TRUE;
-  ::setsockopt(Sock(socket), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char *>(&on), sizeof on);
+  ::setsockopt(Sock(socket), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char *>(&on),
+               sizeof on);
   out = std::move(socket);
   return IoResult::Done;
 }
 
-bool IsReset(int error) { return error == WSAECONNRESET || error == WSAECONNABORTED || error == WSAESHUTDOWN; }
+bool IsReset(int error) {
+  return error == WSAECONNRESET || error == WSAECONNABORTED || error == WSAESHUTDOWN;
+}
 
 } // namespace
 
 void CloseSocketHandle(std::intptr_t handle) { ::closesocket(static_cast<SOCKET>(handle)); }
 
-Socket Connect(const std::string &host, const std::string &service, Deadline deadline, std::string &detail) {
+Socket Connect(const std::string &host, const std::string &service, Deadline deadline,
+               std::string &detail) {
   AddressList list;
   if (!Resolve(host, service, false, list, detail)) return Socket();
   for (const addrinfo *address = list.head; address != nullptr; address = address->ai_next) {
@@ -138,13 +149,15 @@ Socket Connect(const std::string &host, const std::string &service, Deadline dea
   return Socket();
 }
 
-IoResult SendAll(Socket &socket, std::span<const std::uint8_t> data, Deadline deadline, std::string &detail) {
+IoResult SendAll(Socket &socket, std::span<const std::uint8_t> data, Deadline deadline,
+                 std::string &detail) {
   std::size_t sent = 0;
   while (sent < data.size()) {
     const IoResult waited = WaitFor(Sock(socket), true, deadline, detail);
     if (waited != IoResult::Done) return waited;
     const int chunk = static_cast<int>(std::min<std::size_t>(data.size() - sent, 1 << 20));
-    const int n = ::send(Sock(socket), reinterpret_cast<const char *>(data.data() + sent), chunk, 0);
+    const int n =
+        ::send(Sock(socket), reinterpret_cast<const char *>(data.data() + sent), chunk, 0);
     if (n == SOCKET_ERROR) {
       const int error = WSAGetLastError();
       if (error == WSAEWOULDBLOCK || error == WSAEINTR) continue;
@@ -157,7 +170,8 @@ IoResult SendAll(Socket &socket, std::span<const std::uint8_t> data, Deadline de
   return IoResult::Done;
 }
 
-IoResult ReceiveAll(Socket &socket, std::span<std::uint8_t> data, Deadline deadline, std::string &detail) {
+IoResult ReceiveAll(Socket &socket, std::span<std::uint8_t> data, Deadline deadline,
+                    std::string &detail) {
   std::size_t received = 0;
   while (received < data.size()) {
     const IoResult waited = WaitFor(Sock(socket), false, deadline, detail);
@@ -181,11 +195,13 @@ IoResult WaitReadable(Socket &socket, std::chrono::milliseconds wait, std::strin
   return WaitFor(Sock(socket), false, Clock::now() + wait, detail);
 }
 
-Socket Listen(const std::string &host, const std::string &service, int &bound_port, std::string &detail) {
+Socket Listen(const std::string &host, const std::string &service, int &bound_port,
+              std::string &detail) {
   AddressList list;
   if (!Resolve(host, service, true, list, detail)) return Socket();
   for (const addrinfo *address = list.head; address != nullptr; address = address->ai_next) {
-    Socket socket(static_cast<std::intptr_t>(::socket(address->ai_family, address->ai_socktype, address->ai_protocol)));
+    Socket socket(static_cast<std::intptr_t>(
+        ::socket(address->ai_family, address->ai_socktype, address->ai_protocol)));
     if (!socket.IsOpen()) {
       detail = ErrorText("socket", WSAGetLastError());
       continue;
@@ -211,12 +227,14 @@ Socket Listen(const std::string &host, const std::string &service, int &bound_po
 
 Socket Accept(Socket &listener, std::chrono::milliseconds wait) {
   std::string ignored;
-  if (WaitFor(Sock(listener), false, Clock::now() + wait, ignored) != IoResult::Done) return Socket();
+  if (WaitFor(Sock(listener), false, Clock::now() + wait, ignored) != IoResult::Done)
+    return Socket();
   Socket socket(static_cast<std::intptr_t>(::accept(Sock(listener), nullptr, nullptr)));
   if (socket.IsOpen()) {
     MakeNonBlocking(Sock(socket));
     const BOOL on = TRUE;
-    ::setsockopt(Sock(socket), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char *>(&on), sizeof on);
+    ::setsockopt(Sock(socket), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char *>(&on),
+                 sizeof on);
   }
   return socket;
 }

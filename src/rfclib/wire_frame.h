@@ -54,7 +54,7 @@ std::string DecodeHeader(std::span<const std::uint8_t, kHeaderSize> bytes, Frame
 
 /// Appends big-endian fields to a payload.
 class PayloadWriter {
- public:
+public:
   void U8(std::uint8_t value) { bytes_.push_back(value); }
   void U32(std::uint32_t value);
   /// A name: one length byte, at most kMaxNameLength bytes.
@@ -67,14 +67,14 @@ class PayloadWriter {
   void Raw(std::span<const std::uint8_t> bytes);
   std::vector<std::uint8_t> Take() { return std::move(bytes_); }
 
- private:
+private:
   std::vector<std::uint8_t> bytes_;
 };
 
 /// Reads fields back; every read checks the bytes left and the field's limit.
 /// After the first failure every read fails and Problem() tells the first reason.
 class PayloadReader {
- public:
+public:
   explicit PayloadReader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
   bool U8(std::uint8_t &value);
   bool U32(std::uint32_t &value);
@@ -88,7 +88,7 @@ class PayloadReader {
   const std::string &Problem() const { return problem_; }
   bool Fail(std::string problem);
 
- private:
+private:
   bool Take(std::size_t size, const char *what, std::span<const std::uint8_t> &out);
   std::span<const std::uint8_t> bytes_;
   std::size_t position_ = 0;

@@ -9,7 +9,8 @@
 
 namespace rfcwire {
 
-/// How a value's bytes are to be read: raw characters (or a record image), or a 4-byte big-endian integer.
+/// How a value's bytes are to be read: raw characters (or a record image), or a 4-byte big-endian
+/// integer.
 enum class ValueKind : std::uint8_t { Bytes = 0, Integer = 1 };
 
 struct Value {

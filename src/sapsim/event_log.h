@@ -7,11 +7,11 @@
 namespace sapsim {
 
 class EventLog {
- public:
+public:
   /// Writes "sapsim: " and the line; lines of parallel sessions never interleave.
   void Write(const std::string &line);
 
- private:
+private:
   std::mutex mutex_;
 };
 

@@ -92,7 +92,8 @@ CallResult RunFunction(const SystemDescription &system, const rfcwire::CallReque
                               Characters("DATETIME", date + time)};
     result.reply.tables.push_back(
         IndexTable("INDEX_NOT_DEFINED", kNotDefinedPrefix, system.index_not_defined));
-    result.reply.tables.push_back(IndexTable("MISSING_INDEX", kMissingIndexPrefix, system.missing_index));
+    result.reply.tables.push_back(
+        IndexTable("MISSING_INDEX", kMissingIndexPrefix, system.missing_index));
   } else if (function != "RFC_PING") {
     result.kind = CallResult::Kind::SystemException;
     result.raised.name = "CALL_FUNCTION_NOT_FOUND";

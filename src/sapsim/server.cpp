@@ -41,12 +41,12 @@ void Serve(rfcwire::Socket &listener, const SystemDescription &system,
     auto running = std::make_unique<Running>();
     Running *state = running.get();
     const std::string peer = "connection " + std::to_string(++counter);
-    running->thread = std::thread([state, peer, &system, &stopping, &log,
-                                   socket = std::move(client)]() mutable {
-      Session session(std::move(socket), peer, system, stopping, log);
-      session.Run();
-      state->done = true;
-    });
+    running->thread =
+        std::thread([state, peer, &system, &stopping, &log, socket = std::move(client)]() mutable {
+          Session session(std::move(socket), peer, system, stopping, log);
+          session.Run();
+          state->done = true;
+        });
     sessions.push_back(std::move(running));
   }
   JoinFinished(sessions, true);

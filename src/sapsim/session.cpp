@@ -89,7 +89,8 @@ void Session::HangUntilClosed() {
 void Session::Sleep(std::chrono::milliseconds delay) {
   const rfcwire::Deadline end = rfcwire::Clock::now() + delay;
   while (!stopping_ && rfcwire::Clock::now() < end) {
-    std::this_thread::sleep_for(std::min<rfcwire::Clock::duration>(kStopPoll, end - rfcwire::Clock::now()));
+    std::this_thread::sleep_for(
+        std::min<rfcwire::Clock::duration>(kStopPoll, end - rfcwire::Clock::now()));
   }
 }
 
@@ -112,15 +113,16 @@ Session::Next Session::Inflict(const Fault &fault, const std::string &subject) {
     return Next::Continue;
   case Fault::Kind::SystemException:
     Note(subject + ": system exception");
-    Send(rfcwire::Encode(rfcwire::MessageType::SystemException,
-                         rfcwire::RaisedException{"SYSTEM_FAILURE",
-                                                  fault.text.empty() ? DefaultFailureText(subject)
-                                                                     : fault.text}));
+    Send(rfcwire::Encode(
+        rfcwire::MessageType::SystemException,
+        rfcwire::RaisedException{"SYSTEM_FAILURE",
+                                 fault.text.empty() ? DefaultFailureText(subject) : fault.text}));
     break;
   case Fault::Kind::Failure:
     Note(subject + ": failure");
-    Send(rfcwire::Encode(rfcwire::MessageType::Failure,
-                         rfcwire::Notice{fault.text.empty() ? DefaultFailureText(subject) : fault.text}));
+    Send(rfcwire::Encode(
+        rfcwire::MessageType::Failure,
+        rfcwire::Notice{fault.text.empty() ? DefaultFailureText(subject) : fault.text}));
     break;
   case Fault::Kind::Hang:
     Note(subject + ": hanging until the client leaves");
@@ -159,8 +161,9 @@ bool Session::Logon() {
   }
   if (logon.client != system_.client) {
     Note("logon rejected: client " + logon.client + " unknown");
-    Send(rfcwire::Encode(rfcwire::MessageType::LogonRejected,
-                         rfcwire::Notice{"Client " + logon.client + " is not available in this system"}));
+    Send(rfcwire::Encode(
+        rfcwire::MessageType::LogonRejected,
+        rfcwire::Notice{"Client " + logon.client + " is not available in this system"}));
     return false;
   }
   if (rfcwire::ToUpper(logon.user) != rfcwire::ToUpper(system_.user) ||

@@ -18,12 +18,12 @@ inline constexpr std::chrono::seconds kFrameTime{30};
 inline constexpr std::chrono::milliseconds kStopPoll{100};
 
 class Session {
- public:
+public:
   Session(rfcwire::Socket socket, std::string peer, const SystemDescription &system,
           const std::atomic<bool> &stopping, EventLog &log);
   void Run();
 
- private:
+private:
   enum class Next { Continue, End };
 
   /// Waits for the next frame while watching the stop flag; false when there is none to serve.

@@ -82,7 +82,9 @@ bool Apply(std::string_view key, std::string_view value, SystemDescription &syst
       problem = std::string(key) + " must not be empty";
       return false;
     }
-    std::string &target = key == "client" ? system.client : key == "user" ? system.user : system.password;
+    std::string &target = key == "client" ? system.client
+                          : key == "user" ? system.user
+                                          : system.password;
     target = std::string(value);
     return true;
   }
@@ -141,7 +143,8 @@ bool ParseSystemFile(std::string_view content, SystemDescription &system, std::s
     if (end == std::string_view::npos) {
       end = content.size();
     }
-    const std::string_view line = rfcwire::Trim(StripComment(content.substr(position, end - position)));
+    const std::string_view line =
+        rfcwire::Trim(StripComment(content.substr(position, end - position)));
     position = end + 1;
     ++line_number;
     if (line.empty()) {

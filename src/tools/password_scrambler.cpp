@@ -11,7 +11,8 @@ bool Printable(unsigned char c) { return c >= 0x20 && c <= 0x7E; }
 /// Prefers printable values, and no blank at either end, which editors like to trim.
 int Score(const std::string &stored) {
   int score = 0;
-  for (char c : stored) score += Printable(static_cast<unsigned char>(c)) ? 2 : 0;
+  for (char c : stored)
+    score += Printable(static_cast<unsigned char>(c)) ? 2 : 0;
   if (stored.front() != ' ') ++score;
   if (stored.back() != ' ') ++score;
   return score;
@@ -20,7 +21,9 @@ int Score(const std::string &stored) {
 std::optional<std::string> Attempt(std::string_view password, int k, std::mt19937 &random) {
   const PasswordKeyBytes &key = PasswordKey();
   // Position in the body that holds the i-th character of the plain text.
-  auto body_index = [](std::size_t i) { return i % 2 == 0 ? i / 2 : kPasswordBodyLength - 1 - i / 2; };
+  auto body_index = [](std::size_t i) {
+    return i % 2 == 0 ? i / 2 : kPasswordBodyLength - 1 - i / 2;
+  };
 
   std::string plain(password);
   static constexpr std::string_view kFiller =
@@ -29,7 +32,8 @@ std::optional<std::string> Attempt(std::string_view password, int k, std::mt1993
   for (std::size_t i = plain.size(); i < kPasswordBodyLength; ++i) {
     const unsigned char key_byte = key[static_cast<std::size_t>(k) + body_index(i)];
     char filler = kFiller[pick(random)];
-    for (int tries = 0; tries < 16 && !Printable(static_cast<unsigned char>(filler) ^ key_byte); ++tries)
+    for (int tries = 0; tries < 16 && !Printable(static_cast<unsigned char>(filler) ^ key_byte);
+         ++tries)
       filler = kFiller[pick(random)];
     plain.push_back(filler);
   }

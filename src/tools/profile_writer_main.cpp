@@ -81,7 +81,8 @@ int Scramble() {
 }
 
 int Write(const std::vector<std::string> &args) {
-  if (args.empty() || args[0].rfind("--", 0) == 0) return Fail("write needs the profile file name first");
+  if (args.empty() || args[0].rfind("--", 0) == 0)
+    return Fail("write needs the profile file name first");
   const std::string file = args[0];
   bool force = false;
   std::map<std::string, std::string> given;
@@ -130,7 +131,8 @@ int Write(const std::vector<std::string> &args) {
     profile += "\n";
   }
   if (!WritePrivateFile(file, profile, force))
-    return Fail("cannot write " + file + (force ? "" : " (it may exist already; --force replaces it)"));
+    return Fail("cannot write " + file +
+                (force ? "" : " (it may exist already; --force replaces it)"));
   std::cout << "wrote " << file << "\n";
   return 0;
 }

@@ -45,8 +45,9 @@ TEST(SystemInfo, KeepsHostAndDatabaseWithTheirBlanks) {
   EXPECT_EQ(f.state.RunStatus, "OK");
   EXPECT_EQ(f.state.DisplayHost, "sapprd  ");
   EXPECT_EQ(f.state.DatabaseSystem, "ORACLE    ");
-  EXPECT_EQ(f.fake.calls, (std::vector<std::string>{"RfcInstallStructure RFCSI", "RfcCall RFC_SYSTEM_INFO",
-                                                    "RfcReceive RFC_SYSTEM_INFO"}));
+  EXPECT_EQ(f.fake.calls,
+            (std::vector<std::string>{"RfcInstallStructure RFCSI", "RfcCall RFC_SYSTEM_INFO",
+                                      "RfcReceive RFC_SYSTEM_INFO"}));
 }
 
 TEST(SystemInfo, FieldsEndAtAZeroByte) {
@@ -87,7 +88,8 @@ TEST_P(CheckFailures, SystemInfoAppendsTheMessageAndKeepsValues) {
   EXPECT_EQ(f.state.RunStatus, "ERR");
   EXPECT_EQ(f.state.ResultDocument, GetParam().message);
   EXPECT_EQ(f.state.DisplayHost, "before");
-  const bool received = std::find(f.fake.calls.begin(), f.fake.calls.end(), "RfcReceive RFC_SYSTEM_INFO") != f.fake.calls.end();
+  const bool received = std::find(f.fake.calls.begin(), f.fake.calls.end(),
+                                  "RfcReceive RFC_SYSTEM_INFO") != f.fake.calls.end();
   EXPECT_EQ(received, GetParam().received);
 }
 
@@ -107,7 +109,10 @@ INSTANTIATE_TEST_SUITE_P(AllFailures, CheckFailures, ::testing::ValuesIn(kFailur
                          [](const auto &p) { return std::string(p.param.name); });
 
 TEST(MissingIndices, OneSystemResultWithGroupedText) {
-  struct { unsigned not_defined, missing; const char *text; } cases[] = {
+  struct {
+    unsigned not_defined, missing;
+    const char *text;
+  } cases[] = {
       {0, 0, "(PRD) Indices: Not_Defined=0, Missing_Indices=0"},
       {3, 1234, "(PRD) Indices: Not_Defined=3, Missing_Indices=1.234"},
       {999, 1000, "(PRD) Indices: Not_Defined=999, Missing_Indices=1.000"},
@@ -118,11 +123,12 @@ TEST(MissingIndices, OneSystemResultWithGroupedText) {
     f.fake.missing_rows = c.missing;
     EXPECT_EQ(CheckMissingIndices(f.state, 7), RFC_OK);
     EXPECT_EQ(f.state.RunStatus, "OK");
-    EXPECT_EQ(f.state.ResultDocument,
-              std::string("\n<Prtg>\n\n<Text>") + c.text + "</Text>\n" +
-                  "\n<Result><Channel>Index_Undefined</Channel>\n<Value>" + std::to_string(c.not_defined) +
-                  "</Value></Result>\n" + "\n<Result><Channel>Missing_Idices</Channel>\n<Value>" +
-                  std::to_string(c.missing) + "</Value></Result>\n" + "\n</Prtg>\n");
+    EXPECT_EQ(f.state.ResultDocument, std::string("\n<Prtg>\n\n<Text>") + c.text + "</Text>\n" +
+                                          "\n<Result><Channel>Index_Undefined</Channel>\n<Value>" +
+                                          std::to_string(c.not_defined) + "</Value></Result>\n" +
+                                          "\n<Result><Channel>Missing_Idices</Channel>\n<Value>" +
+                                          std::to_string(c.missing) + "</Value></Result>\n" +
+                                          "\n</Prtg>\n");
   }
 }
 
@@ -137,14 +143,18 @@ TEST(MissingIndices, OrderOfLibraryCalls) {
                               "ItDelete INDEX_NOT_DEFINED", "ItDelete MISSING_INDEX"}));
   f.fake.calls.clear();
   CheckMissingIndices(f.state, 7);
-  EXPECT_EQ(std::count_if(f.fake.calls.begin(), f.fake.calls.end(),
-                          [](const std::string &c) { return c.rfind("RfcInstallStructure", 0) == 0; }),
-            0)
+  EXPECT_EQ(
+      std::count_if(f.fake.calls.begin(), f.fake.calls.end(),
+                    [](const std::string &c) { return c.rfind("RfcInstallStructure", 0) == 0; }),
+      0)
       << "structures are installed once per process";
 }
 
 TEST(MissingIndices, GlobalRunWritesOnlyTheSelectedChannel) {
-  struct { const char *item; const char *written; } cases[] = {
+  struct {
+    const char *item;
+    const char *written;
+  } cases[] = {
       {"Missing_Idices", "\n<Result><Channel>PRD</Channel>\n<Value>5</Value></Result>\n"},
       {"Index_Undefined", "\n<Result><Channel>PRD</Channel>\n<Value>2</Value></Result>\n"},
       {"missing_idices", ""},
@@ -166,12 +176,20 @@ TEST(MissingIndices, GlobalRunWritesOnlyTheSelectedChannel) {
 }
 
 TEST(MissingIndices, TableFailuresEndThroughTheHandler) {
-  struct { const char *name; bool FakeRfc::*flag; const char *table; const char *operation; } cases[] = {
-      {"create_not_defined", &FakeRfc::fail_it_create, "INDEX_NOT_DEFINED", "ItCreate INDEX_NOT_DEFINED"},
+  struct {
+    const char *name;
+    bool FakeRfc::*flag;
+    const char *table;
+    const char *operation;
+  } cases[] = {
+      {"create_not_defined", &FakeRfc::fail_it_create, "INDEX_NOT_DEFINED",
+       "ItCreate INDEX_NOT_DEFINED"},
       {"create_missing", &FakeRfc::fail_it_create, "MISSING_INDEX", "ItCreate MISSING_INDEX"},
-      {"line_not_defined", &FakeRfc::fail_it_get_line, "INDEX_NOT_DEFINED", "ItGetLine INDEX_NOT_DEFINED"},
+      {"line_not_defined", &FakeRfc::fail_it_get_line, "INDEX_NOT_DEFINED",
+       "ItGetLine INDEX_NOT_DEFINED"},
       {"line_missing", &FakeRfc::fail_it_get_line, "MISSING_INDEX", "ItGetLine MISSING_INDEX"},
-      {"delete_not_defined", &FakeRfc::fail_it_delete, "INDEX_NOT_DEFINED", "ItDelete INDEX_NOT_DEFINED"},
+      {"delete_not_defined", &FakeRfc::fail_it_delete, "INDEX_NOT_DEFINED",
+       "ItDelete INDEX_NOT_DEFINED"},
       {"delete_missing", &FakeRfc::fail_it_delete, "MISSING_INDEX", "ItDelete MISSING_INDEX"},
   };
   for (const auto &c : cases) {
@@ -203,7 +221,8 @@ TEST(CallStep, LogLinesForCallAndReceive) {
   f.fake.call_result.clear();
   ReadSystemInfo(f.state, 7);
   f.state.LogStream.reset();
-  EXPECT_EQ(f.tree.Read("Kestrovan.Log"), "7 RfcCall called \n7 RfcCall called \n7 RfcReceive called \n");
+  EXPECT_EQ(f.tree.Read("Kestrovan.Log"),
+            "7 RfcCall called \n7 RfcCall called \n7 RfcReceive called \n");
 }
 
 } // namespace

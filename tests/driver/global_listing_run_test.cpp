@@ -15,9 +15,11 @@ namespace {
 const std::string kHostDir = "\\Program Files\\PRTG Network Monitor\\Custom Sensors\\ExeXml\\";
 const std::string kAllocation = ",Sensor=\"SAP Kestrovan\"";
 
-std::string Profile(const std::string &destination, const std::string &host, const std::string &user = "monitor") {
+std::string Profile(const std::string &destination, const std::string &host,
+                    const std::string &user = "monitor") {
   std::mt19937 random(5);
-  return "Extcompany.: Monitoring\nDestination: " + destination + "\nClient.....: 100\nUser.......: " + user +
+  return "Extcompany.: Monitoring\nDestination: " + destination +
+         "\nClient.....: 100\nUser.......: " + user +
          "\nPassword...: " + *ScramblePassword("Secret1", random) +
          "\nLanguage...: E\nMode.......: R/3\nHostname...: " + host +
          "\nSysnr......: 00\nGwhost.....: gw\nGwservice..: sapgw00\n";
@@ -35,8 +37,9 @@ std::string Channel(const std::string &name, const std::string &value) {
 }
 
 std::string Summary(const std::string &item, int listed, int processed, int failed) {
-  return "\n<Text>(***) " + item + ": NoSystems=" + std::to_string(listed) + ", Processed=" +
-         std::to_string(processed) + ", Failed=" + std::to_string(failed) + "</Text>\n\n</Prtg>\n\n";
+  return "\n<Text>(***) " + item + ": NoSystems=" + std::to_string(listed) +
+         ", Processed=" + std::to_string(processed) + ", Failed=" + std::to_string(failed) +
+         "</Text>\n\n</Prtg>\n\n";
 }
 
 const std::string kHead = "\n<Prtg>\n\n";
@@ -48,7 +51,7 @@ struct Landscape {
   FakeRfc fake;
   std::map<std::string, std::string> database; // host -> database system (default ORACLE)
   std::set<std::string> unreachable;
-  std::map<std::string, RFC_RC> check_result;  // host -> receive code of the missing-indices call
+  std::map<std::string, RFC_RC> check_result; // host -> receive code of the missing-indices call
   int exit_code = -1;
 
   Landscape() {
@@ -57,7 +60,8 @@ struct Landscape {
       f.open_result = unreachable.count(host) || host.empty() ? 0 : 7;
       f.rfcsi = Rfcsi(host, database.count(host) ? database[host] : "ORACLE");
       const std::size_t digits = host.find_first_of("0123456789");
-      f.missing_rows = digits == std::string::npos ? 0 : static_cast<unsigned>(std::stoi(host.substr(digits)));
+      f.missing_rows =
+          digits == std::string::npos ? 0 : static_cast<unsigned>(std::stoi(host.substr(digits)));
       f.not_defined_rows = 1;
       f.receive_result.clear();
       if (check_result.count(host)) f.receive_result["DB_ORA_MISSING_INDICES"] = check_result[host];
@@ -80,7 +84,8 @@ TEST(GlobalListingRun, TwoSystemsByAlias) {
   l.Listing("PRD.P00#QAS.P00#", "Item=Missing_Idices" + kAllocation + ",Alias");
   l.Start({"GLOBAL", "PROD"});
   EXPECT_EQ(l.exit_code, 0);
-  EXPECT_EQ(l.os.stdout_text, kHead + Channel("PRD", "12") + Channel("QAS", "3") + Summary("Missing_Idices", 2, 2, 0));
+  EXPECT_EQ(l.os.stdout_text, kHead + Channel("PRD", "12") + Channel("QAS", "3") +
+                                  Summary("Missing_Idices", 2, 2, 0));
 }
 
 TEST(GlobalListingRun, CountingRules) {
@@ -91,24 +96,31 @@ TEST(GlobalListingRun, CountingRules) {
     std::string expected_channels;
     int listed, processed, failed;
   } cases[] = {
-      {"missing_profile_counts_only_as_listed", "PRD.P00#NONE.P00#", "Item=Missing_Idices" + kAllocation,
+      {"missing_profile_counts_only_as_listed", "PRD.P00#NONE.P00#",
+       "Item=Missing_Idices" + kAllocation, Channel("PRD.P00", "12"), 2, 1, 0},
+      {"leading_empty_entry", "#PRD.P00#", "Item=Missing_Idices" + kAllocation,
        Channel("PRD.P00", "12"), 2, 1, 0},
-      {"leading_empty_entry", "#PRD.P00#", "Item=Missing_Idices" + kAllocation, Channel("PRD.P00", "12"), 2, 1, 0},
-      {"last_entry_without_end_mark", "PRD.P00#QAS.P00", "Item=Missing_Idices" + kAllocation + ",Sid",
-       Channel("PRD", "12") + Channel("QAS", "3"), 2, 2, 0},
-      {"other_item_writes_no_channel", "PRD.P00#QAS.P00#", "Item=Anything" + kAllocation, "", 2, 2, 0},
+      {"last_entry_without_end_mark", "PRD.P00#QAS.P00",
+       "Item=Missing_Idices" + kAllocation + ",Sid", Channel("PRD", "12") + Channel("QAS", "3"), 2,
+       2, 0},
+      {"other_item_writes_no_channel", "PRD.P00#QAS.P00#", "Item=Anything" + kAllocation, "", 2, 2,
+       0},
       {"not_defined_item", "PRD.P00#", "Item=Index_Undefined" + kAllocation + ",Host",
        Channel("host12", "1"), 1, 1, 0},
-      {"unreachable_in_the_middle", "PRD.P00#DOWN.P00#QAS.P00#", "Item=Missing_Idices" + kAllocation + ",Alias",
-       Channel("PRD", "12") + Channel("QAS", "3"), 3, 2, 1},
-      {"failing_check_in_the_middle", "PRD.P00#FAIL.P00#QAS.P00#", "Item=Missing_Idices" + kAllocation + ",Alias",
-       Channel("PRD", "12") + Channel("QAS", "3"), 3, 2, 1},
-      {"failing_check_last_is_not_shown", "PRD.P00#FAIL.P00#", "Item=Missing_Idices" + kAllocation + ",Alias",
-       Channel("PRD", "12"), 2, 1, 1},
-      {"empty_user_connects_but_fails", "PRD.P00#NOUSER.P00#", "Item=Missing_Idices" + kAllocation + ",Alias",
+      {"unreachable_in_the_middle", "PRD.P00#DOWN.P00#QAS.P00#",
+       "Item=Missing_Idices" + kAllocation + ",Alias", Channel("PRD", "12") + Channel("QAS", "3"),
+       3, 2, 1},
+      {"failing_check_in_the_middle", "PRD.P00#FAIL.P00#QAS.P00#",
+       "Item=Missing_Idices" + kAllocation + ",Alias", Channel("PRD", "12") + Channel("QAS", "3"),
+       3, 2, 1},
+      {"failing_check_last_is_not_shown", "PRD.P00#FAIL.P00#",
+       "Item=Missing_Idices" + kAllocation + ",Alias", Channel("PRD", "12"), 2, 1, 1},
+      {"empty_user_connects_but_fails", "PRD.P00#NOUSER.P00#",
+       "Item=Missing_Idices" + kAllocation + ",Alias",
        Channel("PRD", "12") + Channel("NOUSER", "4"), 2, 1, 1},
-      {"empty_profile_reuses_earlier_values", "PRD.P00#EMPTY.P00#", "Item=Missing_Idices" + kAllocation,
-       Channel("PRD.P00", "12") + Channel("EMPTY.P00", "12"), 2, 2, 0},
+      {"empty_profile_reuses_earlier_values", "PRD.P00#EMPTY.P00#",
+       "Item=Missing_Idices" + kAllocation, Channel("PRD.P00", "12") + Channel("EMPTY.P00", "12"),
+       2, 2, 0},
       {"empty_profile_first_is_faulty", "EMPTY.P00#PRD.P00#", "Item=Missing_Idices" + kAllocation,
        Channel("PRD.P00", "12"), 2, 1, 1},
   };
@@ -126,7 +138,9 @@ TEST(GlobalListingRun, CountingRules) {
     l.Start({"GLOBAL", "PROD"});
     EXPECT_EQ(l.exit_code, 0) << c.name;
     const std::string item = c.gsnx.substr(5, c.gsnx.find(',') - 5);
-    EXPECT_EQ(l.os.stdout_text, kHead + c.expected_channels + Summary(item, c.listed, c.processed, c.failed)) << c.name;
+    EXPECT_EQ(l.os.stdout_text,
+              kHead + c.expected_channels + Summary(item, c.listed, c.processed, c.failed))
+        << c.name;
   }
 }
 
@@ -144,10 +158,16 @@ TEST(GlobalListingRun, MissingGatewayServiceIsTakenFromTheSystemBefore) {
 }
 
 TEST(GlobalListingRun, ErrorEndingsAfterTheChannelsWritten) {
-  struct { const char *name; std::string host; std::string tail; } cases[] = {
-      {"database_not_oracle", "mss5", "<Prtg>\n<Error>1</Error>\n<Text>Error 1018: DataBase mismatch !</Text>\n</Prtg>\n"},
+  struct {
+    const char *name;
+    std::string host;
+    std::string tail;
+  } cases[] = {
+      {"database_not_oracle", "mss5",
+       "<Prtg>\n<Error>1</Error>\n<Text>Error 1018: DataBase mismatch !</Text>\n</Prtg>\n"},
       {"system_info_fails", "info6",
-       "<Prtg>\n<Error>1</Error>\n<Text>Error 1013: Sys-Exception raised ! - Look for Trace-File</Text>\n</Prtg>\n"},
+       "<Prtg>\n<Error>1</Error>\n<Text>Error 1013: Sys-Exception raised ! - Look for "
+       "Trace-File</Text>\n</Prtg>\n"},
   };
   for (const auto &c : cases) {
     Landscape l;
@@ -180,13 +200,13 @@ TEST(GlobalListingRun, ConsoleLines) {
   l.tree.Write("Tessaloy.Prf", "# Gsng: x           PRD.P00#DOWN.P00#NONE.P00#\n");
   l.Start({"PRD", "item=Missing_Idices,a:b,# @rest"});
   EXPECT_EQ(l.exit_code, 0);
-  EXPECT_EQ(l.os.stdout_text,
-            "* 09:08:07 SAP Kestrovan Vers 4.3 / 29.08.22\n"
-            "* 09:08:07 item=Missing_Idices,a b,# State=Executing\n" +
-                kHead + Channel("PRD.P00", "12") +
-                "\n* 09:08:07 PRD.P00, host12, PRD, 00, 100 State=Processed\n"
-                "\n* 09:08:07 DOWN.P00, down9, DWN, 00, 100 State=Rfc Failure\n" +
-                Summary("Missing_Idices", 3, 1, 1) + "\n* 09:08:07 SAP Kestrovan now processed...\n");
+  EXPECT_EQ(l.os.stdout_text, "* 09:08:07 SAP Kestrovan Vers 4.3 / 29.08.22\n"
+                              "* 09:08:07 item=Missing_Idices,a b,# State=Executing\n" +
+                                  kHead + Channel("PRD.P00", "12") +
+                                  "\n* 09:08:07 PRD.P00, host12, PRD, 00, 100 State=Processed\n"
+                                  "\n* 09:08:07 DOWN.P00, down9, DWN, 00, 100 State=Rfc Failure\n" +
+                                  Summary("Missing_Idices", 3, 1, 1) +
+                                  "\n* 09:08:07 SAP Kestrovan now processed...\n");
 }
 
 TEST(GlobalListingRun, HalcrestLabelsAndTheTenChannelLimitAcrossSystems) {
@@ -195,11 +215,13 @@ TEST(GlobalListingRun, HalcrestLabelsAndTheTenChannelLimitAcrossSystems) {
   std::string listing;
   for (int i = 1; i <= 12; ++i) {
     const std::string name = "S" + std::to_string(i) + ".P00";
-    l.tree.Write("C:\\Sensors\\" + name, Profile("S" + std::to_string(i) + "X", "host" + std::to_string(i)));
+    l.tree.Write("C:\\Sensors\\" + name,
+                 Profile("S" + std::to_string(i) + "X", "host" + std::to_string(i)));
     listing += name + "#";
   }
-  l.tree.Write("C:\\Sensors\\SAP Tessaloy.Gbl",
-               "# GSNG: PROD      : " + listing + "\n# GSNX: PROD      : Item=Missing_Idices" + kAllocation + ",Alias\n");
+  l.tree.Write("C:\\Sensors\\SAP Tessaloy.Gbl", "# GSNG: PROD      : " + listing +
+                                                    "\n# GSNX: PROD      : Item=Missing_Idices" +
+                                                    kAllocation + ",Alias\n");
   l.Start({"C:\\Sensors\\GLOBAL", "PROD"});
   EXPECT_EQ(l.exit_code, 0);
   std::string expected = "\n";
@@ -230,12 +252,14 @@ TEST(GlobalListingRun, ListingsOfSeveralMegabytes) {
       line.clear();
     }
   }
-  file += "# GSNG: PROD      : " + line + "PRD.P00#\n# GSNX: PROD      : Item=Missing_Idices" + kAllocation + ",Alias\n";
+  file += "# GSNG: PROD      : " + line + "PRD.P00#\n# GSNX: PROD      : Item=Missing_Idices" +
+          kAllocation + ",Alias\n";
   ASSERT_GT(file.size(), 2u * 1024 * 1024);
   l.tree.Write(kHostDir + "SAP Tessaloy.Gbl", file);
   l.Start({"GLOBAL", "PROD"});
   EXPECT_EQ(l.exit_code, 0);
-  EXPECT_EQ(l.os.stdout_text, kHead + Channel("PRD", "12") + Summary("Missing_Idices", 100001, 1, 0));
+  EXPECT_EQ(l.os.stdout_text,
+            kHead + Channel("PRD", "12") + Summary("Missing_Idices", 100001, 1, 0));
 }
 
 } // namespace

@@ -15,10 +15,12 @@ std::string Stored(int d0, int k, int n, const std::string &plain20) {
   const PasswordKeyBytes &key = PasswordKey();
   std::string v(24, '\0');
   const int header[4] = {d0, k, n / 10, n % 10};
-  for (std::size_t i = 0; i < 4; ++i) v[i] = static_cast<char>(('0' + header[i]) ^ key[i]);
+  for (std::size_t i = 0; i < 4; ++i)
+    v[i] = static_cast<char>(('0' + header[i]) ^ key[i]);
   for (std::size_t j = 0; j < 10; ++j) {
     v[4 + j] = static_cast<char>(plain20[2 * j] ^ key[static_cast<std::size_t>(k) + j]);
-    v[4 + 19 - j] = static_cast<char>(plain20[2 * j + 1] ^ key[static_cast<std::size_t>(k) + 19 - j]);
+    v[4 + 19 - j] =
+        static_cast<char>(plain20[2 * j + 1] ^ key[static_cast<std::size_t>(k) + 19 - j]);
   }
   return v;
 }
@@ -55,13 +57,16 @@ ReadOutcome ReadAndCheck(const std::string &text) {
   TestPlatform os(tree);
   RunState state(os);
   state.ProfileName = "PRD.P00";
-  const ProfileReadResult read = ReadProfile(state, text, kSingleProfilePiece, ProfileReading::StopAtFault);
-  ReadOutcome outcome{read.valid ? CheckProfile(state) : read.first_fault, state.Connection, state.DisplayHost};
+  const ProfileReadResult read =
+      ReadProfile(state, text, kSingleProfilePiece, ProfileReading::StopAtFault);
+  ReadOutcome outcome{read.valid ? CheckProfile(state) : read.first_fault, state.Connection,
+                      state.DisplayHost};
   return outcome;
 }
 
 TEST(Profile, CompleteProfileFillsEveryField) {
-  const ReadOutcome r = ReadAndCheck(CompleteProfile("Password...: " + StoredFor("Secret1") + "\n"));
+  const ReadOutcome r =
+      ReadAndCheck(CompleteProfile("Password...: " + StoredFor("Secret1") + "\n"));
   EXPECT_EQ(r.message, "");
   EXPECT_EQ(r.values.extcompany, "Monitoring");
   EXPECT_EQ(r.values.destination, "PRD");
@@ -80,7 +85,8 @@ TEST(Profile, CompleteProfileFillsEveryField) {
 TEST(Profile, WindowsLineEndsGiveTheSameValues) {
   std::string text = CompleteProfile("Password...: " + StoredFor("Secret1") + "\n");
   std::string crlf;
-  for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  for (char c : text)
+    crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
   ScratchTree tree;
   tree.Write("PRD.P00", crlf);
   TestPlatform os(tree);
@@ -111,16 +117,22 @@ std::vector<FaultCase> FaultCases() {
   return {
       {"empty_profile", "", e1006},
       {"only_malformed_password", "Password...: short\n", e1004},
-      {"password_23_characters", CompleteProfile("Password...: " + StoredFor("Secret1").substr(1) + "\n"), e1004},
-      {"password_25_characters", CompleteProfile("Password...: " + StoredFor("Secret1") + "x\n"), e1004},
-      {"password_with_trailing_blank", CompleteProfile("Password...: " + StoredFor("Secret1") + " \n"), e1004},
+      {"password_23_characters",
+       CompleteProfile("Password...: " + StoredFor("Secret1").substr(1) + "\n"), e1004},
+      {"password_25_characters", CompleteProfile("Password...: " + StoredFor("Secret1") + "x\n"),
+       e1004},
+      {"password_with_trailing_blank",
+       CompleteProfile("Password...: " + StoredFor("Secret1") + " \n"), e1004},
       {"header_not_digits", CompleteProfile("Password...: " + not_digits + "\n"), e1004},
-      {"wrong_check_digit_stops_reading", "Password...: " + wrong_check + "\nUser.......: x\n", e1005},
+      {"wrong_check_digit_stops_reading", "Password...: " + wrong_check + "\nUser.......: x\n",
+       e1005},
       {"second_password_malformed", CompleteProfile(good + "Password...: 123\n"), e1004},
       {"empty_password_value", CompleteProfile("Password...:\n"), e1007},
       {"password_key_and_blank_only", CompleteProfile("Password...: \n"), e1007},
-      {"header_n_00_gives_empty", CompleteProfile("Password...: " + Stored(CheckDigit(kPlain), 2, 0, kPlain) + "\n"), e1007},
-      {"header_n_01_gives_one_character", CompleteProfile("Password...: " + Stored(CheckDigit(kPlain), 2, 1, kPlain) + "\n"), e1003},
+      {"header_n_00_gives_empty",
+       CompleteProfile("Password...: " + Stored(CheckDigit(kPlain), 2, 0, kPlain) + "\n"), e1007},
+      {"header_n_01_gives_one_character",
+       CompleteProfile("Password...: " + Stored(CheckDigit(kPlain), 2, 1, kPlain) + "\n"), e1003},
       {"no_extcompany", no_extcompany, e1003},
       {"user_empty_before_password", "User.......:\n", e1006},
       {"lower_case_key_is_ignored", CompleteProfile(good) + "destination: QAS\n", ""},
@@ -131,16 +143,23 @@ std::vector<FaultCase> FaultCases() {
 }
 
 TEST(Profile, FaultsInTheirOrder) {
-  for (const FaultCase &c : FaultCases()) EXPECT_EQ(ReadAndCheck(c.text).message, c.message) << c.name;
+  for (const FaultCase &c : FaultCases())
+    EXPECT_EQ(ReadAndCheck(c.text).message, c.message) << c.name;
 }
 
 TEST(Profile, ColumnsAndValues) {
   const std::string good = "Password...: " + StoredFor("Secret1") + "\n";
-  struct { const char *name; std::string line; std::string ConnectionParameters::*field; std::string value; } cases[] = {
+  struct {
+    const char *name;
+    std::string line;
+    std::string ConnectionParameters::*field;
+    std::string value;
+  } cases[] = {
       {"separator_column_is_skipped", "Destination:PRD", &ConnectionParameters::destination, "RD"},
       {"any_separator", "Destination#PRD", &ConnectionParameters::destination, "PRD"},
       {"blanks_kept", "Extcompany.:  a b  ", &ConnectionParameters::extcompany, " a b  "},
-      {"value_cut_at_60", "Extcompany.: " + std::string(60, 'x') + "0123456789", &ConnectionParameters::extcompany, std::string(60, 'x')},
+      {"value_cut_at_60", "Extcompany.: " + std::string(60, 'x') + "0123456789",
+       &ConnectionParameters::extcompany, std::string(60, 'x')},
       {"user_raised", "User.......: mOnItor_1", &ConnectionParameters::user, "MONITOR_1"},
       {"last_occurrence_wins", "Client.....: 200", &ConnectionParameters::client, "200"},
       {"key_only_gives_empty", "Gwhost.....:", &ConnectionParameters::gwhost, ""},
@@ -159,11 +178,13 @@ TEST(Profile, LongLinesContinueAsLinesOfTheirOwn) {
   TestPlatform os(tree);
   RunState state(os);
   state.ProfileName = "PRD.P00";
-  ReadProfile(state, filler + "Client.....: 300\n", kSingleProfilePiece, ProfileReading::StopAtFault);
+  ReadProfile(state, filler + "Client.....: 300\n", kSingleProfilePiece,
+              ProfileReading::StopAtFault);
   EXPECT_EQ(state.Connection.client, "300");
   // The global run reads 199 characters: the same line is one piece there.
   RunState global(os);
-  ReadProfile(global, filler + "Client.....: 300\n", kGlobalProfilePiece, ProfileReading::ContinueAfter);
+  ReadProfile(global, filler + "Client.....: 300\n", kGlobalProfilePiece,
+              ProfileReading::ContinueAfter);
   EXPECT_EQ(global.Connection.client, "");
 }
 
@@ -191,7 +212,8 @@ TEST(Password, HeaderSelectsOffsetAndLength) {
 }
 
 TEST(Password, KeyHasNoZeroByte) {
-  for (unsigned char b : PasswordKey()) EXPECT_NE(b, 0);
+  for (unsigned char b : PasswordKey())
+    EXPECT_NE(b, 0);
 }
 
 TEST(Password, CheckDigitCountsOnlyAsciiLettersAndDigits) {
@@ -207,12 +229,14 @@ TEST(Scrambler, EveryStoredValueUnscramblesAndSurvivesATextFile) {
   for (int round = 0; round < 2000; ++round) {
     std::string password;
     const int n = length(random);
-    for (int i = 0; i < n; ++i) password.push_back(static_cast<char>(byte(random)));
+    for (int i = 0; i < n; ++i)
+      password.push_back(static_cast<char>(byte(random)));
     const auto stored = ScramblePassword(password, random);
     ASSERT_TRUE(stored) << password;
     ASSERT_EQ(stored->size(), kStoredPasswordLength);
     for (char c : *stored) {
-      EXPECT_TRUE(c >= 0x20 && c <= 0x7E) << "printable ASCII password gives printable value: " << password;
+      EXPECT_TRUE(c >= 0x20 && c <= 0x7E)
+          << "printable ASCII password gives printable value: " << password;
     }
     const UnscrambledPassword back = UnscramblePassword(*stored);
     ASSERT_EQ(back.fault, PasswordFault::None) << password;
@@ -222,7 +246,8 @@ TEST(Scrambler, EveryStoredValueUnscramblesAndSurvivesATextFile) {
 
 TEST(Scrambler, NonAsciiAndControlCharactersStillAvoidLineEnds) {
   std::mt19937 random(11);
-  for (const std::string &password : {std::string("p\xe4ss\xf6rd"), std::string("a\tb\x01z"), std::string("\x0b\x0c")}) {
+  for (const std::string &password :
+       {std::string("p\xe4ss\xf6rd"), std::string("a\tb\x01z"), std::string("\x0b\x0c")}) {
     const auto stored = ScramblePassword(password, random);
     ASSERT_TRUE(stored);
     for (char c : *stored) {

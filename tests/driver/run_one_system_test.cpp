@@ -16,7 +16,8 @@ const std::string kHostDir = "\\Program Files\\PRTG Network Monitor\\Custom Sens
 std::string Profile() {
   std::mt19937 random(3);
   return "Extcompany.: Monitoring\nDestination: PRD\nClient.....: 100\nUser.......: monitor\n"
-         "Password...: " + *ScramblePassword("Secret1", random) +
+         "Password...: " +
+         *ScramblePassword("Secret1", random) +
          "\nLanguage...: E\nMode.......: R/3\nHostname...: prdhost\nSysnr......: 00\n"
          "Gwhost.....: prdgw\nGwservice..: sapgw00\n";
 }
@@ -46,7 +47,8 @@ struct SensorRun {
 
   SensorRun() {
     tree.Write(kHostDir + "PRD.P00", Profile());
-    tree.Write("Dev_Rfc.Trc", "**** ERROR file opened at 20240305 140327\nERROR       partner not reached\n");
+    tree.Write("Dev_Rfc.Trc",
+               "**** ERROR file opened at 20240305 140327\nERROR       partner not reached\n");
     fake.rfcsi = Rfcsi("sapprd", "ORACLE");
     fake.not_defined_rows = 3;
     fake.missing_rows = 1234;
@@ -67,7 +69,10 @@ TEST(RunOneSystem, SuccessWritesTheDocumentAloneAndRemovesTheTrace) {
 }
 
 TEST(RunOneSystem, ConsoleModeLines) {
-  struct { const char *options; const char *shown; } cases[] = {
+  struct {
+    const char *options;
+    const char *shown;
+  } cases[] = {
       {"#", "(No Parameters)"},
       {"X,CH=2#Y", "X,CH=2"},
       {"a@b#c", "a"},
@@ -82,8 +87,8 @@ TEST(RunOneSystem, ConsoleModeLines) {
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_EQ(r.os.stdout_text, std::string("* 07:05:09 SAP Kestrovan Vers 4.3 / 29.08.22\n") +
                                     "* 07:05:09 PRD.P00, prdhost, PRD, 00, 100 State=Processing\n" +
-                                    "* 07:05:09 Kestrovan - " + c.shown + " State=Executing\n" + kSuccess +
-                                    "\n* 07:05:09 SAP Kestrovan now processed...\n")
+                                    "* 07:05:09 Kestrovan - " + c.shown + " State=Executing\n" +
+                                    kSuccess + "\n* 07:05:09 SAP Kestrovan now processed...\n")
         << c.options;
   }
 }
@@ -94,9 +99,12 @@ TEST(RunOneSystem, ErrorEndings) {
     std::function<void(FakeRfc &)> script;
     std::string expected;
   } cases[] = {
-      {"open_failed", [](FakeRfc &f) { f.open_result = 0; }, ErrorDocument("Error 1011: RFC-Open for PRD failed !")},
-      {"not_oracle", [](FakeRfc &f) { f.rfcsi = Rfcsi("h", "MSSQL"); }, ErrorDocument("Error 1018: DataBase mismatch !")},
-      {"oracle_lower_case", [](FakeRfc &f) { f.rfcsi = Rfcsi("h", "ora"); }, ErrorDocument("Error 1018: DataBase mismatch !")},
+      {"open_failed", [](FakeRfc &f) { f.open_result = 0; },
+       ErrorDocument("Error 1011: RFC-Open for PRD failed !")},
+      {"not_oracle", [](FakeRfc &f) { f.rfcsi = Rfcsi("h", "MSSQL"); },
+       ErrorDocument("Error 1018: DataBase mismatch !")},
+      {"oracle_lower_case", [](FakeRfc &f) { f.rfcsi = Rfcsi("h", "ora"); },
+       ErrorDocument("Error 1018: DataBase mismatch !")},
       {"system_info_exception",
        [](FakeRfc &f) { f.receive_result["RFC_SYSTEM_INFO"] = RFC_EXCEPTION; },
        ErrorDocument("Error 1012: Exception.: NOT_FOUND - partner not reached")},
@@ -144,9 +152,10 @@ TEST(RunOneSystem, LogOfAWholeRun) {
   SensorRun r;
   r.Start({"PRD", ",SYSLOG"});
   EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.tree.Read(kHostDir + "Kestrovan.Log"),
-            "0 program started C:\\Sensors\\kestrovan.exe\n0 RfcEnvironment called \n7 RfcOpen called \n"
-            "7 RfcCall called \n7 RfcReceive called \n7 RfcCall called \n7 RfcReceive called \n");
+  EXPECT_EQ(
+      r.tree.Read(kHostDir + "Kestrovan.Log"),
+      "0 program started C:\\Sensors\\kestrovan.exe\n0 RfcEnvironment called \n7 RfcOpen called \n"
+      "7 RfcCall called \n7 RfcReceive called \n7 RfcCall called \n7 RfcReceive called \n");
   EXPECT_EQ(r.tree.Read(kHostDir + "Kestrovan.Log").find("Secret1"), std::string::npos);
 }
 
@@ -171,25 +180,33 @@ TEST(RunOneSystem, OtherFlavoursAndChannelSelection) {
 namespace {
 
 TEST(RunOneSystem, LibraryIsBoundAfterTheProfileChecksAndItsAbsenceIsAnErrorDocument) {
-  struct { const char *name; std::string profile; std::string expected; bool asked; } cases[] = {
-      {"no_library", Profile(), ErrorDocument("RFC library librfc32.dll cannot be loaded (Windows error 126)..."), true},
-      {"profile_error_first", "User.......: x\n", ErrorDocument("Error 1007: Password in Profile PRD.P00 is missing..."), false},
+  struct {
+    const char *name;
+    std::string profile;
+    std::string expected;
+    bool asked;
+  } cases[] = {
+      {"no_library", Profile(),
+       ErrorDocument("RFC library librfc32.dll cannot be loaded (Windows error 126)..."), true},
+      {"profile_error_first", "User.......: x\n",
+       ErrorDocument("Error 1007: Password in Profile PRD.P00 is missing..."), false},
   };
   for (const auto &c : cases) {
     ScratchTree tree;
     tree.Write(kHostDir + "PRD.P00", c.profile);
     TestPlatform os(tree);
     bool asked = false;
-    const int exit_code = RunSensor(
-        os,
-        [&](std::string *problem) -> const RfcLibrary * {
-          asked = true;
-          *problem = "RFC library librfc32.dll cannot be loaded (Windows error 126)...";
-          return nullptr;
-        },
-        {"kestrovan", "PRD", "#"});
+    const int exit_code =
+        RunSensor(os,
+                  [&](std::string *problem) -> const RfcLibrary * {
+                    asked = true;
+                    *problem = "RFC library librfc32.dll cannot be loaded (Windows error 126)...";
+                    return nullptr;
+                  },
+                  {"kestrovan", "PRD", "#"});
     EXPECT_EQ(exit_code, 2) << c.name;
-    EXPECT_EQ(os.stdout_text, c.expected) << c.name << ": nothing before the document, not even in console mode";
+    EXPECT_EQ(os.stdout_text, c.expected)
+        << c.name << ": nothing before the document, not even in console mode";
     EXPECT_EQ(asked, c.asked) << c.name;
   }
 }

@@ -43,35 +43,47 @@ TEST(ServerListing, ListingRouteSelectsTheNamedSensorInAnyCase) {
   Selection s = Listing("# GSNG: PROD      : A.P00#\n"
                         "# gsng: Prod      x:B.P00#\r\n"
                         "# GSNG: TEST      : T.P00#\n"
-                        "# GSNX: prod      : Item=Missing_Idices,,HOST=h1" + kAllocation + ",Alias\n"
-                        "# GSNX: TEST      : Item=Other" + kAllocation + ",Sid\n");
+                        "# GSNX: prod      : Item=Missing_Idices,,HOST=h1" +
+                        kAllocation +
+                        ",Alias\n"
+                        "# GSNX: TEST      : Item=Other" +
+                        kAllocation + ",Sid\n");
   EXPECT_EQ(s.exit_code, 0) << s.os.stdout_text;
   EXPECT_EQ(s.state.ServerListing, "A.P00#B.P00#");
   EXPECT_EQ(s.state.ItemName, "Missing_Idices");
   EXPECT_EQ(s.state.Kind, EntryKind::Alias);
   EXPECT_EQ(s.state.OptionText, " Item=Missing_Idices,,HOST=h1");
-  EXPECT_EQ(s.state.ParameterString, " Item=Missing_Idices,,HOST=h1") << "the options now come from the listing";
+  EXPECT_EQ(s.state.ParameterString, " Item=Missing_Idices,,HOST=h1")
+      << "the options now come from the listing";
   EXPECT_EQ(s.state.ParameterStringUpper, " ITEM=MISSING_IDICES,,HOST=H1");
 }
 
 TEST(ServerListing, NameComparison) {
-  struct { const char *arg; const char *line_name; bool selected; } cases[] = {
-      {"PRODUCTION1", "PRODUCTION2", true},
-      {"prod", "PROD      ", true},
-      {"prod rest", "PROD      ", true},
-      {"prod", "PROD:     ", false},
+  struct {
+    const char *arg;
+    const char *line_name;
+    bool selected;
+  } cases[] = {
+      {"PRODUCTION1", "PRODUCTION2", true}, {"prod", "PROD      ", true},
+      {"prod rest", "PROD      ", true},    {"prod", "PROD:     ", false},
       {"PROD", "PRODX     ", false},
   };
   for (const auto &c : cases) {
     const std::string name = c.line_name;
-    Selection s = Listing("# GSNG: " + name + ": A.P00#\n# GSNX: " + name + ": Item=X" + kAllocation + "\n",
-                          {"GLOBAL", c.arg});
-    EXPECT_EQ(s.exit_code == 0, c.selected) << c.arg << " / " << c.line_name << ": " << s.os.stdout_text;
+    Selection s =
+        Listing("# GSNG: " + name + ": A.P00#\n# GSNX: " + name + ": Item=X" + kAllocation + "\n",
+                {"GLOBAL", c.arg});
+    EXPECT_EQ(s.exit_code == 0, c.selected)
+        << c.arg << " / " << c.line_name << ": " << s.os.stdout_text;
   }
 }
 
 TEST(ServerListing, EntryKindAndItem) {
-  struct { std::string gsnx; EntryKind kind; const char *item; } cases[] = {
+  struct {
+    std::string gsnx;
+    EntryKind kind;
+    const char *item;
+  } cases[] = {
       {"Item=A:B,more" + kAllocation + ",Alias,Host", EntryKind::Host, "A B"},
       {"Item=X" + kAllocation + ",Alias,Sid", EntryKind::Sid, "X"},
       {"Item=X" + kAllocation, EntryKind::Profile, "X"},
@@ -87,33 +99,57 @@ TEST(ServerListing, EntryKindAndItem) {
 
 TEST(ServerListing, LaterExtensionLineReplacesTextButKindOnlyByItsKeywords) {
   Selection s = Listing("# GSNG: PROD      : A.P00#\n"
-                        "# GSNX: PROD      : Item=First,,SYSLOG" + kAllocation + ",Alias\n"
-                        "# GSNX: PROD      : Item=Second" + kAllocation + "\n");
+                        "# GSNX: PROD      : Item=First,,SYSLOG" +
+                        kAllocation +
+                        ",Alias\n"
+                        "# GSNX: PROD      : Item=Second" +
+                        kAllocation + "\n");
   EXPECT_EQ(s.state.ItemName, "Second");
   EXPECT_EQ(s.state.OptionText, " Item=Second");
   EXPECT_EQ(s.state.Kind, EntryKind::Alias);
 }
 
 TEST(ServerListing, OptionsAfterTheAllocationHaveNoEffectAndColonsBecomeBlanks) {
-  Selection s = Listing("# GSNG: PROD      : A.P00#\n# GSNX: PROD      : Item=X,a:b" + kAllocation + ",HOST=h\n");
+  Selection s = Listing("# GSNG: PROD      : A.P00#\n# GSNX: PROD      : Item=X,a:b" + kAllocation +
+                        ",HOST=h\n");
   EXPECT_EQ(s.state.OptionText, " Item=X,a b");
 }
 
 TEST(ServerListing, Errors) {
   const std::string ok_listing = "# GSNG: PROD      : A.P00#\n";
-  struct { const char *name; std::string content; std::vector<std::string> args; std::string text; } cases[] = {
-      {"allocation_missing", ok_listing + "# GSNX: PROD      : Item=X,Sensor=SAP Kestrovan\n", {"GLOBAL", "PROD"},
+  struct {
+    const char *name;
+    std::string content;
+    std::vector<std::string> args;
+    std::string text;
+  } cases[] = {
+      {"allocation_missing",
+       ok_listing + "# GSNX: PROD      : Item=X,Sensor=SAP Kestrovan\n",
+       {"GLOBAL", "PROD"},
        "Error 1029: Invalid Sensor-Allocation..."},
-      {"allocation_other_case", ok_listing + "# GSNX: PROD      : Item=X,Sensor=\"SAP KESTROVAN\"\n", {"GLOBAL", "PROD"},
+      {"allocation_other_case",
+       ok_listing + "# GSNX: PROD      : Item=X,Sensor=\"SAP KESTROVAN\"\n",
+       {"GLOBAL", "PROD"},
        "Error 1029: Invalid Sensor-Allocation..."},
       {"allocation_first_line_counts",
-       ok_listing + "# GSNX: PROD      : Item=X\n# GSNX: PROD      : Item=X" + kAllocation + "\n", {"GLOBAL", "PROD"},
+       ok_listing + "# GSNX: PROD      : Item=X\n# GSNX: PROD      : Item=X" + kAllocation + "\n",
+       {"GLOBAL", "PROD"},
        "Error 1029: Invalid Sensor-Allocation..."},
-      {"sensor_not_found", ok_listing, {"GLOBAL", "Prod"}, "Error 1030: Global Sensor Prod not found..."},
-      {"sensor_not_found_no_argument", ok_listing, {"GLOBAL"}, "Error 1030: Global Sensor  not found..."},
-      {"no_listing", "# GSNX: PROD      : Item=X" + kAllocation + "\n", {"GLOBAL", "PROD"},
+      {"sensor_not_found",
+       ok_listing,
+       {"GLOBAL", "Prod"},
+       "Error 1030: Global Sensor Prod not found..."},
+      {"sensor_not_found_no_argument",
+       ok_listing,
+       {"GLOBAL"},
+       "Error 1030: Global Sensor  not found..."},
+      {"no_listing",
+       "# GSNX: PROD      : Item=X" + kAllocation + "\n",
+       {"GLOBAL", "PROD"},
        "Error 1025: Global Server Listing missing..."},
-      {"no_item", ok_listing + "# GSNX: PROD      : item=X" + kAllocation + "\n", {"GLOBAL", "PROD"},
+      {"no_item",
+       ok_listing + "# GSNX: PROD      : item=X" + kAllocation + "\n",
+       {"GLOBAL", "PROD"},
        "Error 1026: Global Item Idenification missing..."},
   };
   for (const auto &c : cases) {
@@ -147,7 +183,8 @@ TEST(ServerListing, LongLinesAreReadIn199CharacterPieces) {
   // The piece after the first 199 characters is a line of its own and can be a listing line.
   const std::string long_line = "# comment " + std::string(189, '-');
   ASSERT_EQ(long_line.size(), kListingPiece);
-  Selection s = Listing(long_line + "# GSNG: PROD      : A.P00#\n# GSNX: PROD      : Item=X" + kAllocation + "\n");
+  Selection s = Listing(long_line + "# GSNG: PROD      : A.P00#\n# GSNX: PROD      : Item=X" +
+                        kAllocation + "\n");
   EXPECT_EQ(s.state.ServerListing, "A.P00#");
 }
 

@@ -29,56 +29,159 @@ struct Case {
 std::vector<Case> Cases() {
   const std::string e1002 = "Error 1002: Profile ";
   return {
-      {"no_argument", {}, {}, ErrorDocument("Error 1001: Parameter for Profile-Name is missing !"), "", ""},
+      {"no_argument",
+       {},
+       {},
+       ErrorDocument("Error 1001: Parameter for Profile-Name is missing !"),
+       "",
+       ""},
       {"found_in_program_files", {{kHostDir + "PRD.P00", "p"}}, {"PRD"}, "", kHostDir, "PRD.P00"},
-      {"found_in_programme", {{kGermanDir + "PRD.P00", "p"}, {kX86Dir + "PRD.P00", "p"}}, {"PRD"}, "", kGermanDir, "PRD.P00"},
+      {"found_in_programme",
+       {{kGermanDir + "PRD.P00", "p"}, {kX86Dir + "PRD.P00", "p"}},
+       {"PRD"},
+       "",
+       kGermanDir,
+       "PRD.P00"},
       {"found_in_x86", {{kX86Dir + "PRD.P00", "p"}}, {"PRD"}, "", kX86Dir, "PRD.P00"},
-      {"directory_of_argument_is_not_used", {{kHostDir + "PRD.P00", "p"}}, {"D:\\Other\\PRD"}, "", kHostDir, "PRD.P00"},
+      {"directory_of_argument_is_not_used",
+       {{kHostDir + "PRD.P00", "p"}},
+       {"D:\\Other\\PRD"},
+       "",
+       kHostDir,
+       "PRD.P00"},
       {"own_extension_kept", {{kHostDir + "PRD.TXT", "p"}}, {"PRD.TXT"}, "", kHostDir, "PRD.TXT"},
-      {"extension_added_after_inner_dot", {{kHostDir + "AB.CD.P00", "p"}}, {"AB.CD"}, "", kHostDir, "AB.CD.P00"},
+      {"extension_added_after_inner_dot",
+       {{kHostDir + "AB.CD.P00", "p"}},
+       {"AB.CD"},
+       "",
+       kHostDir,
+       "AB.CD.P00"},
       {"short_name_gets_extension", {{kHostDir + "AB.P00", "p"}}, {"AB"}, "", kHostDir, "AB.P00"},
       {"missing_everywhere", {}, {"PRD"}, ErrorDocument(e1002 + "PRD.P00 is missing..."), "", ""},
-      {"only_in_working_directory", {{"PRD.P00", "p"}}, {"PRD"}, ErrorDocument("Sorry, invalid Path-Usage..."), "", ""},
-      {"a_directory_is_not_a_profile", {{kHostDir + "PRD.P00\\inner", "p"}}, {"PRD"}, ErrorDocument(e1002 + "PRD.P00 is missing..."), "", ""},
+      {"only_in_working_directory",
+       {{"PRD.P00", "p"}},
+       {"PRD"},
+       ErrorDocument("Sorry, invalid Path-Usage..."),
+       "",
+       ""},
+      {"a_directory_is_not_a_profile",
+       {{kHostDir + "PRD.P00\\inner", "p"}},
+       {"PRD"},
+       ErrorDocument(e1002 + "PRD.P00 is missing..."),
+       "",
+       ""},
       {"install_file_last_directory_wins",
        {{"C:\\PRTG_Path.Txt", "plain words\nE:\\Old\nD:\\Monitor\n"},
         {"D:\\Monitor\\PRTG Network Monitor\\Custom Sensors\\ExeXml\\PRD.P00", "p"}},
-       {"PRD"}, "", "D:\\Monitor\\PRTG Network Monitor\\Custom Sensors\\ExeXml\\", "PRD.P00"},
+       {"PRD"},
+       "",
+       "D:\\Monitor\\PRTG Network Monitor\\Custom Sensors\\ExeXml\\",
+       "PRD.P00"},
       {"install_file_custom_sensors_below",
-       {{"C:\\PRTG_Path.Txt", "D:\\Monitor\\\r\n"}, {"D:\\Monitor\\Custom Sensors\\ExeXml\\PRD.P00", "p"}},
-       {"PRD"}, "", "D:\\Monitor\\Custom Sensors\\ExeXml\\", "PRD.P00"},
+       {{"C:\\PRTG_Path.Txt", "D:\\Monitor\\\r\n"},
+        {"D:\\Monitor\\Custom Sensors\\ExeXml\\PRD.P00", "p"}},
+       {"PRD"},
+       "",
+       "D:\\Monitor\\Custom Sensors\\ExeXml\\",
+       "PRD.P00"},
       {"install_file_without_directory_starts_at_root",
        {{"C:\\PRTG_Path.Txt", "nothing here\n"}, {"\\Custom Sensors\\ExeXml\\PRD.P00", "p"}},
-       {"PRD"}, "", "\\Custom Sensors\\ExeXml\\", "PRD.P00"},
+       {"PRD"},
+       "",
+       "\\Custom Sensors\\ExeXml\\",
+       "PRD.P00"},
       {"install_file_backslash_in_third_column",
-       {{"C:\\PRTG_Path.Txt", "ab\\Monitor"}, {"ab\\Monitor\\Custom Sensors\\ExeXml\\PRD.P00", "p"}},
-       {"PRD"}, "", "ab\\Monitor\\Custom Sensors\\ExeXml\\", "PRD.P00"},
+       {{"C:\\PRTG_Path.Txt", "ab\\Monitor"},
+        {"ab\\Monitor\\Custom Sensors\\ExeXml\\PRD.P00", "p"}},
+       {"PRD"},
+       "",
+       "ab\\Monitor\\Custom Sensors\\ExeXml\\",
+       "PRD.P00"},
       {"install_file_profile_missing_skips_built_in",
        {{"C:\\PRTG_Path.Txt", "D:\\Monitor\n"}, {kHostDir + "PRD.P00", "p"}},
-       {"PRD"}, ErrorDocument(e1002 + "PRD.P00 is missing..."), "", ""},
+       {"PRD"},
+       ErrorDocument(e1002 + "PRD.P00 is missing..."),
+       "",
+       ""},
       {"install_file_directory_not_exexml",
        {{"C:\\PRTG_Path.Txt", "D:\\Monitor\n"}, {"D:\\Monitor\\PRD.P00", "p"}},
-       {"PRD"}, ErrorDocument("Sorry, invalid Path-Usage..."), "", ""},
+       {"PRD"},
+       ErrorDocument("Sorry, invalid Path-Usage..."),
+       "",
+       ""},
       {"install_file_exexml_in_any_case",
        {{"C:\\PRTG_Path.Txt", "D:\\Sensors\\exexml\n"}, {"D:\\Sensors\\exexml\\PRD.P00", "p"}},
-       {"PRD"}, "", "D:\\Sensors\\exexml\\", "PRD.P00"},
-      {"at_sign_opens_where_named", {{"D:\\Prof\\PRD.P00", "p"}}, {"D:\\Prof\\PRD", "@"}, "", "D:\\Prof\\", "PRD.P00"},
+       {"PRD"},
+       "",
+       "D:\\Sensors\\exexml\\",
+       "PRD.P00"},
+      {"at_sign_opens_where_named",
+       {{"D:\\Prof\\PRD.P00", "p"}},
+       {"D:\\Prof\\PRD", "@"},
+       "",
+       "D:\\Prof\\",
+       "PRD.P00"},
       {"at_sign_working_directory", {{"PRD.P00", "p"}}, {"PRD", "x@"}, "", "", "PRD.P00"},
-      {"at_sign_missing_names_path", {}, {"D:\\Prof\\PRD", "@"}, ErrorDocument(e1002 + "D:\\Prof\\PRD.P00 is missing..."), "", ""},
-      {"leading_backslash_only_is_not_split", {{"\\PRD.P00", "p"}}, {"\\PRD", "@"}, "", "", "\\PRD.P00"},
-      {"global_listing", {{kHostDir + "SAP Tessaloy.Gbl", "g"}}, {"GLOBAL", "PROD"}, "", kHostDir, "SAP Tessaloy.Gbl", true},
-      {"global_lower_case_with_extension", {{kHostDir + "SAP Tessaloy.Gbl", "g"}}, {"Global.p00", "PROD"}, "", kHostDir, "SAP Tessaloy.Gbl", true},
-      {"global_missing", {}, {"global"}, ErrorDocument(e1002 + "SAP Tessaloy.Gbl is missing..."), "", ""},
-      {"item_route", {{kHostDir + "Tessaloy.Prf", "i"}}, {"D:\\x\\PRD", "item=Big:Box,SYSLOG"}, "", kHostDir, "Tessaloy.Prf", true},
-      {"item_route_missing", {}, {"PRD", "ITEM=Missing_Idices"}, ErrorDocument(e1002 + "Tessaloy.Prf is missing..."), "", ""},
-      {"item_route_at_sign_uses_working_directory", {{"Tessaloy.Prf", "i"}}, {"D:\\x\\PRD", "ITEM=A@"}, "", "", "Tessaloy.Prf", true},
+      {"at_sign_missing_names_path",
+       {},
+       {"D:\\Prof\\PRD", "@"},
+       ErrorDocument(e1002 + "D:\\Prof\\PRD.P00 is missing..."),
+       "",
+       ""},
+      {"leading_backslash_only_is_not_split",
+       {{"\\PRD.P00", "p"}},
+       {"\\PRD", "@"},
+       "",
+       "",
+       "\\PRD.P00"},
+      {"global_listing",
+       {{kHostDir + "SAP Tessaloy.Gbl", "g"}},
+       {"GLOBAL", "PROD"},
+       "",
+       kHostDir,
+       "SAP Tessaloy.Gbl",
+       true},
+      {"global_lower_case_with_extension",
+       {{kHostDir + "SAP Tessaloy.Gbl", "g"}},
+       {"Global.p00", "PROD"},
+       "",
+       kHostDir,
+       "SAP Tessaloy.Gbl",
+       true},
+      {"global_missing",
+       {},
+       {"global"},
+       ErrorDocument(e1002 + "SAP Tessaloy.Gbl is missing..."),
+       "",
+       ""},
+      {"item_route",
+       {{kHostDir + "Tessaloy.Prf", "i"}},
+       {"D:\\x\\PRD", "item=Big:Box,SYSLOG"},
+       "",
+       kHostDir,
+       "Tessaloy.Prf",
+       true},
+      {"item_route_missing",
+       {},
+       {"PRD", "ITEM=Missing_Idices"},
+       ErrorDocument(e1002 + "Tessaloy.Prf is missing..."),
+       "",
+       ""},
+      {"item_route_at_sign_uses_working_directory",
+       {{"Tessaloy.Prf", "i"}},
+       {"D:\\x\\PRD", "ITEM=A@"},
+       "",
+       "",
+       "Tessaloy.Prf",
+       true},
   };
 }
 
 TEST(StartUp, Cases) {
   for (const Case &c : Cases()) {
     ScratchTree tree;
-    for (const auto &[path, content] : c.files) tree.Write(path, content);
+    for (const auto &[path, content] : c.files)
+      tree.Write(path, content);
     TestPlatform os(tree);
     RunState state(os);
     state.arguments = {"kestrovan"};
@@ -108,7 +211,8 @@ struct Started {
   int exit_code = 0;
 
   explicit Started(std::vector<std::string> args, std::map<std::string, std::string> files = {}) {
-    for (const auto &[path, content] : files) tree.Write(path, content);
+    for (const auto &[path, content] : files)
+      tree.Write(path, content);
     state.arguments = {"kestrovan"};
     state.arguments.insert(state.arguments.end(), args.begin(), args.end());
     try {
@@ -140,7 +244,10 @@ TEST(StartUp, ConsoleModeFromMarkersInTheParametersOnly) {
 }
 
 TEST(StartUp, ItemNameIsCutAndColonsBecomeBlanks) {
-  struct { const char *option; const char *item; } cases[] = {
+  struct {
+    const char *option;
+    const char *item;
+  } cases[] = {
       {"item=Big:Box,SYSLOG", "Big Box"},
       {"x ITEM=Missing_Idices y", "Missing_Idices"},
       {"ITEM=", ""},
@@ -155,7 +262,10 @@ TEST(StartUp, ItemNameIsCutAndColonsBecomeBlanks) {
 }
 
 TEST(StartUp, FrontEndSwitchFilesAndTheirOrder) {
-  struct { std::vector<std::string> switches; OutputMode mode; } cases[] = {
+  struct {
+    std::vector<std::string> switches;
+    OutputMode mode;
+  } cases[] = {
       {{"Kestrovan.Vintrel"}, OutputMode::Vintrel},
       {{"Kestrovan.Halcrest"}, OutputMode::Halcrest},
       {{"Kestrovan.Morvane"}, OutputMode::Morvane},
@@ -166,22 +276,26 @@ TEST(StartUp, FrontEndSwitchFilesAndTheirOrder) {
   };
   for (const auto &c : cases) {
     std::map<std::string, std::string> files{{"D:\\Sensors\\PRD.P00", "p"}};
-    for (const std::string &f : c.switches) files[f] = "";
+    for (const std::string &f : c.switches)
+      files[f] = "";
     Started s({"D:\\Sensors\\PRD"}, files);
     EXPECT_EQ(s.exit_code, 0) << s.os.stdout_text;
     EXPECT_EQ(s.state.Mode, c.mode);
-    EXPECT_EQ(s.state.ProfileDirectory, "D:\\Sensors\\") << "a front end opens the profile where named";
+    EXPECT_EQ(s.state.ProfileDirectory, "D:\\Sensors\\")
+        << "a front end opens the profile where named";
   }
 }
 
 TEST(StartUp, FrontEndMissingProfileNamesThePath) {
   Started s({"C:\\Sensors\\GLOBAL"}, {{"Kestrovan.Halcrest", ""}});
   EXPECT_EQ(s.exit_code, 2);
-  EXPECT_EQ(s.os.stdout_text, ErrorDocument("Error 1002: Profile C:\\Sensors\\SAP Tessaloy.Gbl is missing..."));
+  EXPECT_EQ(s.os.stdout_text,
+            ErrorDocument("Error 1002: Profile C:\\Sensors\\SAP Tessaloy.Gbl is missing..."));
 }
 
 TEST(StartUp, FrontEndGlobalKeepsTheArgumentDirectory) {
-  Started s({"C:\\Sensors\\GLOBAL", "PROD"}, {{"Kestrovan.Morvane", ""}, {"C:\\Sensors\\SAP Tessaloy.Gbl", "g"}});
+  Started s({"C:\\Sensors\\GLOBAL", "PROD"},
+            {{"Kestrovan.Morvane", ""}, {"C:\\Sensors\\SAP Tessaloy.Gbl", "g"}});
   EXPECT_EQ(s.exit_code, 0);
   EXPECT_TRUE(s.state.GlobalListing);
   EXPECT_EQ(s.state.ProfileDirectory, "C:\\Sensors\\");

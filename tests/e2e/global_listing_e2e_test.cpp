@@ -11,12 +11,14 @@ const std::string kAllocation = ",Sensor=\"SAP Kestrovan\"";
 const std::string kHead = "\n<Prtg>\n\n";
 
 std::string Channel(const std::string &name, unsigned value) {
-  return "\n<Result><Channel>" + name + "</Channel>\n<Value>" + std::to_string(value) + "</Value></Result>\n";
+  return "\n<Result><Channel>" + name + "</Channel>\n<Value>" + std::to_string(value) +
+         "</Value></Result>\n";
 }
 
 std::string Summary(const std::string &item, int listed, int processed, int failed) {
-  return "\n<Text>(***) " + item + ": NoSystems=" + std::to_string(listed) + ", Processed=" +
-         std::to_string(processed) + ", Failed=" + std::to_string(failed) + "</Text>\n\n</Prtg>\n\n";
+  return "\n<Text>(***) " + item + ": NoSystems=" + std::to_string(listed) +
+         ", Processed=" + std::to_string(processed) + ", Failed=" + std::to_string(failed) +
+         "</Text>\n\n</Prtg>\n\n";
 }
 
 /// Three reachable systems PRD (12 missing), QAS (3), DEV (0), an unreachable one, and a
@@ -26,7 +28,8 @@ struct ThreeSystems : Landscape {
     Add("PRD", 12, 10);
     Add("QAS", 3, 11);
     Add("DEV", 0, 12);
-    tree.Write(kSensorDir + "DWN.P00", ProfileFor("DWN", kestrovan_test::RandomLoopbackAddress(), 13));
+    tree.Write(kSensorDir + "DWN.P00",
+               ProfileFor("DWN", kestrovan_test::RandomLoopbackAddress(), 13));
   }
   void Add(const std::string &sid, unsigned missing, int sysnr, const std::string &extra = "") {
     SystemSpec spec;
@@ -38,13 +41,17 @@ struct ThreeSystems : Landscape {
     tree.Write(kSensorDir + sid + ".P00", ProfileFor(sid, sys.Address(), sysnr));
   }
   void Listing(const std::string &listing, const std::string &gsnx) {
-    tree.Write(kSensorDir + "SAP Tessaloy.Gbl", "# GSNG: PROD      : " + listing + "\r\n# GSNX: PROD      : " + gsnx + "\r\n");
+    tree.Write(kSensorDir + "SAP Tessaloy.Gbl",
+               "# GSNG: PROD      : " + listing + "\r\n# GSNX: PROD      : " + gsnx + "\r\n");
   }
 };
 
 TEST(GlobalListingEndToEnd, EntryKinds) {
   ThreeSystems l;
-  struct { const char *kind; std::string prd, qas; } cases[] = {
+  struct {
+    const char *kind;
+    std::string prd, qas;
+  } cases[] = {
       {",Profile", "PRD.P00", "QAS.P00"},
       {",Alias", "PRD", "QAS"},
       {",Sid", "PRD", "QAS"},
@@ -52,13 +59,16 @@ TEST(GlobalListingEndToEnd, EntryKinds) {
   for (const auto &c : cases) {
     l.Listing("PRD.P00#QAS.P00#", "Item=Missing_Idices" + kAllocation + c.kind);
     const ProcessResult r = l.Sensor({"GLOBAL", "prod"});
-    EXPECT_EQ(r.stdout_text, kHead + Channel(c.prd, 12) + Channel(c.qas, 3) + Summary("Missing_Idices", 2, 2, 0)) << c.kind;
+    EXPECT_EQ(r.stdout_text,
+              kHead + Channel(c.prd, 12) + Channel(c.qas, 3) + Summary("Missing_Idices", 2, 2, 0))
+        << c.kind;
     EXPECT_EQ(r.exit_code, 0) << c.kind;
   }
   // ",Host" names the channel after the profile's host name.
   l.Listing("PRD.P00#", "Item=Index_Undefined" + kAllocation + ",Host");
   const ProcessResult host = l.Sensor({"GLOBAL", "PROD"});
-  const std::regex by_host("\n<Prtg>\n\n\n<Result><Channel>127\\.[0-9.]+</Channel>\n<Value>112</Value></Result>\n[\\s\\S]*");
+  const std::regex by_host("\n<Prtg>\n\n\n<Result><Channel>127\\.[0-9.]+</Channel>\n<Value>112</"
+                           "Value></Result>\n[\\s\\S]*");
   EXPECT_TRUE(std::regex_match(host.stdout_text, by_host)) << host.stdout_text;
 }
 
@@ -71,7 +81,8 @@ TEST(GlobalListingEndToEnd, FailuresInTheMiddleAreCountedAndTheWalkGoesOn) {
             "Item=Missing_Idices,,SYSLOG" + kAllocation + ",Profile");
   const ProcessResult r = l.Sensor({"GLOBAL", "PROD"});
   // NONE.P00 is only listed; DWN and HNG fail; EMPTY.P00 reuses HNG's values and fails with it.
-  EXPECT_EQ(r.stdout_text, kHead + Channel("PRD.P00", 12) + Channel("QAS.P00", 3) + Summary("Missing_Idices", 6, 2, 3));
+  EXPECT_EQ(r.stdout_text, kHead + Channel("PRD.P00", 12) + Channel("QAS.P00", 3) +
+                               Summary("Missing_Idices", 6, 2, 3));
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.stderr_text, "");
   std::string log = l.tree.Read(kSensorDir + "Kestrovan.Log");
@@ -85,7 +96,8 @@ TEST(GlobalListingEndToEnd, EmptyProfileReusesTheSystemBefore) {
   l.tree.Write(kSensorDir + "EMPTY.P00", "");
   l.Listing("QAS.P00#EMPTY.P00#", "Item=Missing_Idices" + kAllocation);
   const ProcessResult r = l.Sensor({"GLOBAL", "PROD"});
-  EXPECT_EQ(r.stdout_text, kHead + Channel("QAS.P00", 3) + Channel("EMPTY.P00", 3) + Summary("Missing_Idices", 2, 2, 0));
+  EXPECT_EQ(r.stdout_text, kHead + Channel("QAS.P00", 3) + Channel("EMPTY.P00", 3) +
+                               Summary("Missing_Idices", 2, 2, 0));
 }
 
 TEST(GlobalListingEndToEnd, ErrorEndingsInTheMiddle) {
@@ -98,12 +110,14 @@ TEST(GlobalListingEndToEnd, ErrorEndingsInTheMiddle) {
 
   l.Listing("PRD.P00#MSS.P00#QAS.P00#", "Item=Missing_Idices" + kAllocation + ",Alias");
   const ProcessResult db = l.Sensor({"GLOBAL", "PROD"});
-  EXPECT_EQ(db.stdout_text, kHead + Channel("PRD", 12) + ErrorDocument("Error 1018: DataBase mismatch !"));
+  EXPECT_EQ(db.stdout_text,
+            kHead + Channel("PRD", 12) + ErrorDocument("Error 1018: DataBase mismatch !"));
   EXPECT_EQ(db.exit_code, 2);
 
   l.Listing("PRD.P00#EXC.P00#QAS.P00#", "Item=Missing_Idices" + kAllocation + ",Alias");
   const ProcessResult info = l.Sensor({"GLOBAL", "PROD"});
-  EXPECT_EQ(info.stdout_text, kHead + Channel("PRD", 12) + ErrorDocument("Error 1012: Exception.: NOT_FOUND - Not there"));
+  EXPECT_EQ(info.stdout_text, kHead + Channel("PRD", 12) +
+                                  ErrorDocument("Error 1012: Exception.: NOT_FOUND - Not there"));
   EXPECT_EQ(info.exit_code, 2);
 }
 
@@ -120,15 +134,22 @@ TEST(GlobalListingEndToEnd, ConsoleMode) {
   l.tree.Write(kSensorDir + "Tessaloy.Prf", "# Gsng: anything  : PRD.P00#DWN.P00#\n");
   const ProcessResult r = l.Sensor({"x", "ITEM=Missing_Idices,#"});
   const std::string t = "\\d\\d:\\d\\d:\\d\\d";
-  const std::regex expected("\\* (" + t + ") SAP Kestrovan Vers 4\\.3 / 29\\.08\\.22\n"
-                            "\\* \\1 ITEM=Missing_Idices,# State=Executing\n"
-                            "\n<Prtg>\n\n"
-                            "\n<Result><Channel>PRD\\.P00</Channel>\n<Value>12</Value></Result>\n"
-                            "\n\\* " + t + " PRD\\.P00, 127[0-9.]+, PRD, 10, 100 State=Processed\n"
-                            "\n\\* " + t + " DWN\\.P00, 127[0-9.]+, DWN, 13, 100 State=Rfc Failure\n"
-                            "\n<Text>\\(\\*\\*\\*\\) Missing_Idices: NoSystems=2, Processed=1, Failed=1</Text>\n"
-                            "\n</Prtg>\n\n"
-                            "\n\\* " + t + " SAP Kestrovan now processed\\.\\.\\.\n");
+  const std::regex expected(
+      "\\* (" + t +
+      ") SAP Kestrovan Vers 4\\.3 / 29\\.08\\.22\n"
+      "\\* \\1 ITEM=Missing_Idices,# State=Executing\n"
+      "\n<Prtg>\n\n"
+      "\n<Result><Channel>PRD\\.P00</Channel>\n<Value>12</Value></Result>\n"
+      "\n\\* " +
+      t +
+      " PRD\\.P00, 127[0-9.]+, PRD, 10, 100 State=Processed\n"
+      "\n\\* " +
+      t +
+      " DWN\\.P00, 127[0-9.]+, DWN, 13, 100 State=Rfc Failure\n"
+      "\n<Text>\\(\\*\\*\\*\\) Missing_Idices: NoSystems=2, Processed=1, Failed=1</Text>\n"
+      "\n</Prtg>\n\n"
+      "\n\\* " +
+      t + " SAP Kestrovan now processed\\.\\.\\.\n");
   EXPECT_TRUE(std::regex_match(r.stdout_text, expected)) << r.stdout_text;
   EXPECT_EQ(r.exit_code, 0);
 }
@@ -136,8 +157,10 @@ TEST(GlobalListingEndToEnd, ConsoleMode) {
 TEST(GlobalListingEndToEnd, FrontEndFlavoursOverSeveralSystems) {
   ThreeSystems l;
   // A front end opens the listing where the first argument names it.
-  l.tree.Write("D:\\Front\\SAP Tessaloy.Gbl",
-               "# GSNG: PROD      : PRD.P00#QAS.P00#DEV.P00#\n# GSNX: PROD      : Item=Missing_Idices" + kAllocation + ",Alias\n");
+  l.tree.Write(
+      "D:\\Front\\SAP Tessaloy.Gbl",
+      "# GSNG: PROD      : PRD.P00#QAS.P00#DEV.P00#\n# GSNX: PROD      : Item=Missing_Idices" +
+          kAllocation + ",Alias\n");
   for (const char *sid : {"PRD", "QAS", "DEV"})
     l.tree.Write(std::string("D:\\Front\\") + sid + ".P00", l.tree.Read(kSensorDir + sid + ".P00"));
 
@@ -153,8 +176,8 @@ TEST(GlobalListingEndToEnd, FrontEndFlavoursOverSeveralSystems) {
   std::filesystem::remove(l.tree.Local("Kestrovan.Halcrest"));
   l.tree.Write("Kestrovan.Morvane", "");
   const ProcessResult morvane = l.Sensor({"D:\\Front\\GLOBAL", "PROD"});
-  EXPECT_EQ(morvane.stdout_text,
-            "\n\n> PRD: 12 #\n> QAS: 3 #\n> DEV: 0 #\n# (***) Missing_Idices: NoSystems=3, Processed=3, Failed=0\n\n");
+  EXPECT_EQ(morvane.stdout_text, "\n\n> PRD: 12 #\n> QAS: 3 #\n> DEV: 0 #\n# (***) Missing_Idices: "
+                                 "NoSystems=3, Processed=3, Failed=0\n\n");
 }
 
 } // namespace

@@ -10,7 +10,9 @@ inline std::string ProgramFromEnvironment(const char *variable, const char *buil
   return named && *named ? named : built;
 }
 
-inline std::string SensorProgram() { return ProgramFromEnvironment("KESTROVAN_TEST_SENSOR", KESTROVAN_BIN); }
+inline std::string SensorProgram() {
+  return ProgramFromEnvironment("KESTROVAN_TEST_SENSOR", KESTROVAN_BIN);
+}
 
 inline std::string ProfileWriterProgram() {
   return ProgramFromEnvironment("KESTROVAN_TEST_PROFILE_WRITER", KESTROVAN_PROFILE_BIN);

@@ -9,7 +9,8 @@
 
 std::string SystemFileText(const SystemSpec &spec) {
   return "rfchost = " + spec.host + "\nrfcsysid = PRD\nrfcdbsys = " + spec.dbsys +
-         "\nclient = 100\nuser = MONITOR\npassword = Secret1\nmissing_index = " + std::to_string(spec.missing) +
+         "\nclient = 100\nuser = MONITOR\npassword = Secret1\nmissing_index = " +
+         std::to_string(spec.missing) +
          "\nindex_not_defined = " + std::to_string(spec.not_defined) + "\n" + spec.extra;
 }
 
@@ -18,10 +19,13 @@ std::string ProfileFor(const std::string &destination, const std::string &host, 
   std::mt19937 random(9);
   char number[8];
   std::snprintf(number, sizeof number, "%02d", sysnr);
-  return "Extcompany.: Monitoring\r\nDestination: " + destination + "\r\nClient.....: 100\r\n"
-         "User.......: monitor\r\nPassword...: " + *ScramblePassword(password, random) +
-         "\r\nLanguage...: E\r\nMode.......: R/3\r\nHostname...: " + host + "\r\nSysnr......: " + number +
-         "\r\nGwhost.....: " + host + "\r\nGwservice..: sapgw" + number + "\r\n";
+  return "Extcompany.: Monitoring\r\nDestination: " + destination +
+         "\r\nClient.....: 100\r\n"
+         "User.......: monitor\r\nPassword...: " +
+         *ScramblePassword(password, random) +
+         "\r\nLanguage...: E\r\nMode.......: R/3\r\nHostname...: " + host +
+         "\r\nSysnr......: " + number + "\r\nGwhost.....: " + host + "\r\nGwservice..: sapgw" +
+         number + "\r\n";
 }
 
 Landscape::Landscape() = default;
@@ -32,7 +36,9 @@ kestrovan_test::SimulatedSystem &Landscape::Start(const SystemSpec &spec, int sy
   return *systems_.back();
 }
 
-void Landscape::ShortTimeouts() { tree.Write("RfcStandin.ini", "CONNECT_TIMEOUT=500ms\nCALL_TIMEOUT=500ms\n"); }
+void Landscape::ShortTimeouts() {
+  tree.Write("RfcStandin.ini", "CONNECT_TIMEOUT=500ms\nCALL_TIMEOUT=500ms\n");
+}
 
 ProcessResult Landscape::Sensor(const std::vector<std::string> &args) const {
   return RunProcess(SensorProgram(), args, tree.work().string(),

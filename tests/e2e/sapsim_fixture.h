@@ -11,7 +11,8 @@
 #include "support/simulated_system.h"
 #include "test_platform.h"
 
-inline const std::string kSensorDir = "\\Program Files\\PRTG Network Monitor\\Custom Sensors\\ExeXml\\";
+inline const std::string kSensorDir =
+    "\\Program Files\\PRTG Network Monitor\\Custom Sensors\\ExeXml\\";
 
 /// What a simulated system's file says, before faults are added.
 struct SystemSpec {

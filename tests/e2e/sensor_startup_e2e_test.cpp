@@ -22,14 +22,16 @@ ProcessResult Sensor(const ScratchTree &tree, const std::vector<std::string> &ar
                     {{"KESTROVAN_DRIVE_ROOT", tree.root().string()}});
 }
 
-ProcessResult Writer(const ScratchTree &tree, const std::vector<std::string> &args, const std::string &input) {
+ProcessResult Writer(const ScratchTree &tree, const std::vector<std::string> &args,
+                     const std::string &input) {
   return RunProcess(ProfileWriterProgram(), args, tree.work().string(), {}, input);
 }
 
 std::vector<std::string> WriteArgs(const std::string &file) {
-  return {"write", file, "--extcompany", "Monitoring", "--destination", "PRD", "--client", "100",
-          "--user", "monitor", "--language", "E", "--mode", "R/3", "--hostname", "prdhost",
-          "--sysnr", "00", "--gwhost", "prdgw", "--gwservice", "sapgw00"};
+  return {"write",    file,    "--extcompany", "Monitoring", "--destination", "PRD",
+          "--client", "100",   "--user",       "monitor",    "--language",    "E",
+          "--mode",   "R/3",   "--hostname",   "prdhost",    "--sysnr",       "00",
+          "--gwhost", "prdgw", "--gwservice",  "sapgw00"};
 }
 
 struct SensorCase {
@@ -44,18 +46,35 @@ TEST(SensorEndToEnd, StartUpAndProfileErrors) {
   const SensorCase cases[] = {
       {"no_argument", {}, {}, ErrorDocument("Error 1001: Parameter for Profile-Name is missing !")},
       {"missing_profile", {}, {"PRD"}, ErrorDocument("Error 1002: Profile PRD.P00 is missing...")},
-      {"working_directory_only", {{"PRD.P00", lines}}, {"PRD"}, ErrorDocument("Sorry, invalid Path-Usage...")},
-      {"empty_profile", {{kHostDir + "PRD.P00", ""}}, {"PRD"}, ErrorDocument("Error 1006: Username in Profile PRD.P00 is missing...")},
-      {"console_mode_prints_nothing_before_profile_errors", {{kHostDir + "PRD.P00", lines + "User.......: x\r\n"}},
-       {"PRD", "#"}, ErrorDocument("Error 1007: Password in Profile PRD.P00 is missing...")},
-      {"malformed_password_crlf", {{kHostDir + "PRD.P00", "Password...: abc\r\n"}}, {"PRD"},
+      {"working_directory_only",
+       {{"PRD.P00", lines}},
+       {"PRD"},
+       ErrorDocument("Sorry, invalid Path-Usage...")},
+      {"empty_profile",
+       {{kHostDir + "PRD.P00", ""}},
+       {"PRD"},
+       ErrorDocument("Error 1006: Username in Profile PRD.P00 is missing...")},
+      {"console_mode_prints_nothing_before_profile_errors",
+       {{kHostDir + "PRD.P00", lines + "User.......: x\r\n"}},
+       {"PRD", "#"},
+       ErrorDocument("Error 1007: Password in Profile PRD.P00 is missing...")},
+      {"malformed_password_crlf",
+       {{kHostDir + "PRD.P00", "Password...: abc\r\n"}},
+       {"PRD"},
        ErrorDocument("Error 1004: Invalid Password in Profile PRD.P00 found...")},
-      {"at_sign_names_the_path", {}, {"D:\\Prof\\PRD", "@"}, ErrorDocument("Error 1002: Profile D:\\Prof\\PRD.P00 is missing...")},
-      {"item_route_file_missing", {}, {"PRD", "ITEM=Missing_Idices"}, ErrorDocument("Error 1002: Profile Tessaloy.Prf is missing...")},
+      {"at_sign_names_the_path",
+       {},
+       {"D:\\Prof\\PRD", "@"},
+       ErrorDocument("Error 1002: Profile D:\\Prof\\PRD.P00 is missing...")},
+      {"item_route_file_missing",
+       {},
+       {"PRD", "ITEM=Missing_Idices"},
+       ErrorDocument("Error 1002: Profile Tessaloy.Prf is missing...")},
   };
   for (const SensorCase &c : cases) {
     ScratchTree tree;
-    for (const auto &[path, content] : c.files) tree.Write(path, content);
+    for (const auto &[path, content] : c.files)
+      tree.Write(path, content);
     const ProcessResult r = Sensor(tree, c.args);
     EXPECT_EQ(r.stdout_text, c.expected) << c.name;
     EXPECT_EQ(r.exit_code, 2) << c.name;
@@ -79,11 +98,15 @@ TEST(ProfileWriterEndToEnd, OneCharacterIsScrambledButRefusedForAWholeProfile) {
   EXPECT_EQ(one.exit_code, 0);
   ASSERT_EQ(one.stdout_text.size(), 25u);
   // A profile with it is what the sensor reports as a value shorter than its minimum.
-  tree.Write(kHostDir + "PRD.P00", "Extcompany.: Monitoring\nDestination: PRD\nClient.....: 100\nUser.......: u1\n"
-                                   "Password...: " + one.stdout_text + "Language...: E\nMode.......: R/3\n"
-                                   "Hostname...: h1\nSysnr......: 00\nGwhost.....: g1\nGwservice..: s1\n");
+  tree.Write(kHostDir + "PRD.P00",
+             "Extcompany.: Monitoring\nDestination: PRD\nClient.....: 100\nUser.......: u1\n"
+             "Password...: " +
+                 one.stdout_text +
+                 "Language...: E\nMode.......: R/3\n"
+                 "Hostname...: h1\nSysnr......: 00\nGwhost.....: g1\nGwservice..: s1\n");
   const ProcessResult sensor = Sensor(tree, {"PRD"});
-  EXPECT_EQ(sensor.stdout_text, ErrorDocument("Error 1003: Invalid Parameter(s) at PRD.P00 found..."));
+  EXPECT_EQ(sensor.stdout_text,
+            ErrorDocument("Error 1003: Invalid Parameter(s) at PRD.P00 found..."));
 
   const ProcessResult whole = Writer(tree, WriteArgs("NEW.P00"), "x\n");
   EXPECT_EQ(whole.exit_code, 2);
@@ -91,8 +114,10 @@ TEST(ProfileWriterEndToEnd, OneCharacterIsScrambledButRefusedForAWholeProfile) {
 }
 
 TEST(ProfileWriterEndToEnd, RefusedPasswords) {
-  struct { const char *name; std::string input; } cases[] = {
-      {"empty", "\n"}, {"no_input", ""}, {"too_long", std::string(21, 'a') + "\n"}};
+  struct {
+    const char *name;
+    std::string input;
+  } cases[] = {{"empty", "\n"}, {"no_input", ""}, {"too_long", std::string(21, 'a') + "\n"}};
   for (const auto &c : cases) {
     ScratchTree tree;
     const ProcessResult r = Writer(tree, {"scramble"}, c.input);
@@ -142,12 +167,37 @@ TEST(ProfileWriterEndToEnd, WrittenProfileIsReadBackWithTheSameValues) {
 TEST(ProfileWriterEndToEnd, RefusesBadInvocations) {
   ScratchTree tree;
   tree.Write("OLD.P00", "keep");
-  struct { const char *name; std::vector<std::string> args; const char *message; } cases[] = {
+  struct {
+    const char *name;
+    std::vector<std::string> args;
+    const char *message;
+  } cases[] = {
       {"existing_file", WriteArgs("OLD.P00"), "--force replaces it"},
-      {"missing_option", {"write", "NEW.P00", "--destination", "PRD"}, "option --extcompany is missing"},
-      {"value_too_short", [] { auto a = WriteArgs("NEW.P00"); a[5] = "PR"; return a; }(), "--destination needs at least 3 characters"},
-      {"value_too_long", [] { auto a = WriteArgs("NEW.P00"); a[3] = std::string(61, 'x'); return a; }(), "--extcompany is longer than 60"},
-      {"unknown_option", [] { auto a = WriteArgs("NEW.P00"); a.push_back("--password"); a.push_back("x"); return a; }(), "unknown option --password"},
+      {"missing_option",
+       {"write", "NEW.P00", "--destination", "PRD"},
+       "option --extcompany is missing"},
+      {"value_too_short",
+       [] {
+         auto a = WriteArgs("NEW.P00");
+         a[5] = "PR";
+         return a;
+       }(),
+       "--destination needs at least 3 characters"},
+      {"value_too_long",
+       [] {
+         auto a = WriteArgs("NEW.P00");
+         a[3] = std::string(61, 'x');
+         return a;
+       }(),
+       "--extcompany is longer than 60"},
+      {"unknown_option",
+       [] {
+         auto a = WriteArgs("NEW.P00");
+         a.push_back("--password");
+         a.push_back("x");
+         return a;
+       }(),
+       "unknown option --password"},
       {"no_command", {}, "usage:"},
       {"scramble_with_argument", {"scramble", "Secret1"}, "usage:"},
   };
@@ -158,7 +208,14 @@ TEST(ProfileWriterEndToEnd, RefusesBadInvocations) {
     EXPECT_FALSE(tree.Exists("NEW.P00")) << c.name;
   }
   EXPECT_EQ(tree.Read("OLD.P00"), "keep");
-  const ProcessResult forced = Writer(tree, [] { auto a = WriteArgs("OLD.P00"); a.push_back("--force"); return a; }(), "Secret1\n");
+  const ProcessResult forced = Writer(
+      tree,
+      [] {
+        auto a = WriteArgs("OLD.P00");
+        a.push_back("--force");
+        return a;
+      }(),
+      "Secret1\n");
   EXPECT_EQ(forced.exit_code, 0) << forced.stderr_text;
   EXPECT_NE(tree.Read("OLD.P00"), "keep");
 }

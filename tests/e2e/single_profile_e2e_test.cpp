@@ -26,7 +26,12 @@ TEST(SingleProfileEndToEnd, SuccessWritesTheDocumentAndRemovesTheTrace) {
 }
 
 TEST(SingleProfileEndToEnd, EveryFlavour) {
-  struct { const char *name; const char *switch_file; const char *options; std::string expected; } cases[] = {
+  struct {
+    const char *name;
+    const char *switch_file;
+    const char *options;
+    std::string expected;
+  } cases[] = {
       {"vintrel", "Kestrovan.Vintrel", "", kSuccess},
       {"pellith", "Kestrovan.Pellith", "", kSuccess},
       {"halcrest", "Kestrovan.Halcrest", "",
@@ -34,7 +39,8 @@ TEST(SingleProfileEndToEnd, EveryFlavour) {
        "\n\nMessage.Index_Undefined: Index_Undefined (#)\nStatistic.Index_Undefined: 3"
        "\n\nMessage.Missing_Idices: Missing_Idices (#)\nStatistic.Missing_Idices: 1234\n"},
       {"morvane", "Kestrovan.Morvane", "",
-       "\n# (PRD) Indices: Not_Defined=3, Missing_Indices=1.234\n> Index_Undefined: 3 #\n> Missing_Idices: 1234 #\n"},
+       "\n# (PRD) Indices: Not_Defined=3, Missing_Indices=1.234\n> Index_Undefined: 3 #\n> "
+       "Missing_Idices: 1234 #\n"},
       {"morvane_channel", "Kestrovan.Morvane", "ch=1", "3\n"},
   };
   Landscape l;
@@ -56,8 +62,11 @@ TEST(SingleProfileEndToEnd, ConsoleMode) {
   const ProcessResult r = l.Sensor({"PRD", "#"});
   EXPECT_EQ(r.exit_code, 0);
   const std::string t = "\\d\\d:\\d\\d:\\d\\d";
-  const std::regex expected("\\* (" + t + ") SAP Kestrovan Vers 4\\.3 / 29\\.08\\.22\n"
-                            "\\* (" + t + ") PRD\\.P00, " + std::regex_replace(sys.Address(), std::regex("\\."), "\\.") +
+  const std::regex expected("\\* (" + t +
+                            ") SAP Kestrovan Vers 4\\.3 / 29\\.08\\.22\n"
+                            "\\* (" +
+                            t + ") PRD\\.P00, " +
+                            std::regex_replace(sys.Address(), std::regex("\\."), "\\.") +
                             ", PRD, 02, 100 State=Processing\n"
                             "\\* \\2 Kestrovan - \\(No Parameters\\) State=Executing\n" +
                             std::regex_replace(kSuccess, std::regex("[()<>/.\\[\\]]"), "\\$&") +
@@ -68,9 +77,15 @@ TEST(SingleProfileEndToEnd, ConsoleMode) {
 TEST(SingleProfileEndToEnd, FailedOpens) {
   Landscape l;
   auto &sys = l.Start({}, 3);
-  struct { const char *name; std::string profile; const char *trace_reason; } cases[] = {
-      {"unreachable", ProfileFor("PRD", kestrovan_test::RandomLoopbackAddress(), 3), "partner not reached"},
-      {"rejected_logon", ProfileFor("PRD", sys.Address(), 3, "Wrong1"), "Name or password is incorrect"},
+  struct {
+    const char *name;
+    std::string profile;
+    const char *trace_reason;
+  } cases[] = {
+      {"unreachable", ProfileFor("PRD", kestrovan_test::RandomLoopbackAddress(), 3),
+       "partner not reached"},
+      {"rejected_logon", ProfileFor("PRD", sys.Address(), 3, "Wrong1"),
+       "Name or password is incorrect"},
   };
   for (const auto &c : cases) {
     l.tree.Write(kSensorDir + "PRD.P00", c.profile);
@@ -78,20 +93,27 @@ TEST(SingleProfileEndToEnd, FailedOpens) {
     EXPECT_EQ(r.stdout_text, ErrorDocument("Error 1011: RFC-Open for PRD failed !")) << c.name;
     EXPECT_EQ(r.exit_code, 2) << c.name;
     EXPECT_NE(l.tree.Read("Dev_Rfc.Trc").find(c.trace_reason), std::string::npos) << c.name;
-    EXPECT_EQ(l.tree.Read("Dev_Rfc.Trc").find("Wrong1"), std::string::npos) << "no password in the trace";
+    EXPECT_EQ(l.tree.Read("Dev_Rfc.Trc").find("Wrong1"), std::string::npos)
+        << "no password in the trace";
   }
 }
 
 TEST(SingleProfileEndToEnd, RemoteFailures) {
-  struct { const char *name; std::string line; std::string text; } cases[] = {
+  struct {
+    const char *name;
+    std::string line;
+    std::string text;
+  } cases[] = {
       {"info_exception", "fail.rfc_system_info = exception NOT_FOUND No such thing",
        "Error 1012: Exception.: NOT_FOUND - No such thing"},
       {"info_system_exception", "fail.rfc_system_info = system_exception",
        "Error 1013: Sys-Exception raised ! - Error in RFC_SYSTEM_INFO of the called system"},
       {"info_failure", "fail.rfc_system_info = failure Database is down",
        "Error 1014: RFC-Failure raised ! - Database is down"},
-      {"info_hang", "fail.rfc_system_info = hang", "Error 1014: RFC-Failure raised ! - timeout during receive"},
-      {"info_drop", "fail.rfc_system_info = drop", "Error 1014: RFC-Failure raised ! - connection closed by partner"},
+      {"info_hang", "fail.rfc_system_info = hang",
+       "Error 1014: RFC-Failure raised ! - timeout during receive"},
+      {"info_drop", "fail.rfc_system_info = drop",
+       "Error 1014: RFC-Failure raised ! - connection closed by partner"},
       {"indices_exception", "fail.db_ora_missing_indices = exception NO_AUTHORITY No authority",
        "Error 1012: Exception.: NO_AUTHORITY - No authority"},
       {"indices_failure", "fail.db_ora_missing_indices = failure",
@@ -151,7 +173,8 @@ TEST(SingleProfileEndToEnd, PerDestinationFile) {
   auto &sys = l.Start({}, 7);
   // The profile names an unreachable host: the destination file decides where the run goes.
   l.tree.Write(kSensorDir + "PRD.P00", ProfileFor("PRD", "127.0.0.2", 9));
-  const std::string ini = "/* demo */\r\nDEST=PRD\r\nTYPE=A\r\nASHOST=" + sys.Address() + "\r\nSYSNR=07\r\n";
+  const std::string ini =
+      "/* demo */\r\nDEST=PRD\r\nTYPE=A\r\nASHOST=" + sys.Address() + "\r\nSYSNR=07\r\n";
   l.tree.Write("SapRfc.PRD", ini);
   const ProcessResult r = l.Sensor({"PRD"});
   EXPECT_EQ(r.stdout_text, "* SapRfc.Ini.......: PRD<\n" + kSuccess) << sys.Log();

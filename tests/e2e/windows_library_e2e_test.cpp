@@ -15,9 +15,14 @@ std::string Installed(const char *variable) {
 }
 
 TEST(WindowsLibraryEndToEnd, MissingOrIncompleteLibraryIsAnErrorDocument) {
-  struct { const char *variable; std::string text; } cases[] = {
-      {"KESTROVAN_TEST_SENSOR_WITHOUT_LIBRARY", "RFC library librfc32.dll cannot be loaded (Windows error 126)..."},
-      {"KESTROVAN_TEST_SENSOR_INCOMPLETE_LIBRARY", "RFC library librfc32.dll lacks the operation RfcLastError..."},
+  struct {
+    const char *variable;
+    std::string text;
+  } cases[] = {
+      {"KESTROVAN_TEST_SENSOR_WITHOUT_LIBRARY",
+       "RFC library librfc32.dll cannot be loaded (Windows error 126)..."},
+      {"KESTROVAN_TEST_SENSOR_INCOMPLETE_LIBRARY",
+       "RFC library librfc32.dll lacks the operation RfcLastError..."},
   };
   bool ran = false;
   for (const auto &c : cases) {
@@ -36,7 +41,8 @@ TEST(WindowsLibraryEndToEnd, MissingOrIncompleteLibraryIsAnErrorDocument) {
     l.tree.Write(kSensorDir + "PRD.P00", "");
     const ProcessResult profile = RunProcess(program, {"PRD"}, l.tree.work().string(),
                                              {{"KESTROVAN_DRIVE_ROOT", l.tree.root().string()}});
-    EXPECT_EQ(profile.stdout_text, ErrorDocument("Error 1006: Username in Profile PRD.P00 is missing..."));
+    EXPECT_EQ(profile.stdout_text,
+              ErrorDocument("Error 1006: Username in Profile PRD.P00 is missing..."));
   }
   if (!ran) GTEST_SKIP() << "only the Windows suite installs the program without its library";
 }

@@ -20,7 +20,8 @@ RFC_HANDLE RFC_CALL OpenEx(const char *text, RFC_ERROR_INFO_EX *) { return g_fak
 RFC_RC RFC_CALL Install(const char *name, RFC_TYPE_ELEMENT *, unsigned, RFC_TYPEHANDLE *handle) {
   g_fake->calls.push_back(std::string("RfcInstallStructure ") + name);
   g_fake->installed.push_back(name);
-  if (g_fake->install_result == RFC_OK) *handle = static_cast<RFC_TYPEHANDLE>(100 + g_fake->installed.size());
+  if (g_fake->install_result == RFC_OK)
+    *handle = static_cast<RFC_TYPEHANDLE>(100 + g_fake->installed.size());
   return g_fake->install_result;
 }
 RFC_RC RFC_CALL Call(RFC_HANDLE, const char *function, RFC_PARAMETER *, RFC_TABLE *tables) {
@@ -32,7 +33,8 @@ RFC_RC RFC_CALL Receive(RFC_HANDLE, RFC_PARAMETER *importing, RFC_TABLE *tables,
 ITAB_H RFC_CALL Create(char *name, unsigned length, unsigned, unsigned) {
   g_fake->calls.push_back("ItCreate " + Text(name));
   if (g_fake->fail_it_create && g_fake->fail_table == Text(name)) return 0;
-  g_fake->tables.push_back(std::make_unique<FakeRfc::Table>(FakeRfc::Table{Text(name), length, {}}));
+  g_fake->tables.push_back(
+      std::make_unique<FakeRfc::Table>(FakeRfc::Table{Text(name), length, {}}));
   return reinterpret_cast<ITAB_H>(g_fake->tables.back().get());
 }
 unsigned RFC_CALL Fill(ITAB_H table) {
@@ -55,9 +57,12 @@ int RFC_CALL LastError(RFC_ERROR_INFO *info) {
   *info = g_fake->last_error;
   return 0;
 }
-void RFC_CALL Close(RFC_HANDLE handle) { g_fake->calls.push_back("RfcClose " + std::to_string(handle)); }
+void RFC_CALL Close(RFC_HANDLE handle) {
+  g_fake->calls.push_back("RfcClose " + std::to_string(handle));
+}
 
-const RfcLibrary kTable{Environment, Open, OpenEx, Install, Call, Receive, Create, Fill, GetLine, Delete, LastError, Close};
+const RfcLibrary kTable{Environment, Open, OpenEx,  Install, Call,      Receive,
+                        Create,      Fill, GetLine, Delete,  LastError, Close};
 
 } // namespace
 
@@ -130,7 +135,8 @@ RFC_RC FakeRfc::Receive(RFC_PARAMETER *importing, RFC_TABLE *list, char **except
   for (RFC_TABLE *t = list; t && t->name; ++t) {
     auto *table = reinterpret_cast<Table *>(t->ithandle);
     const unsigned rows = table->name == "INDEX_NOT_DEFINED" ? not_defined_rows : missing_rows;
-    for (unsigned i = 0; i < rows; ++i) table->rows.emplace_back(table->line_length, 'X');
+    for (unsigned i = 0; i < rows; ++i)
+      table->rows.emplace_back(table->line_length, 'X');
   }
   return RFC_OK;
 }

@@ -30,21 +30,21 @@ public:
 
   // Script.
   RFC_HANDLE open_result = 7;
-  std::map<std::string, RFC_RC> call_result;     // by function module; default RFC_OK
-  std::map<std::string, RFC_RC> receive_result;  // by function module; default RFC_OK
+  std::map<std::string, RFC_RC> call_result;    // by function module; default RFC_OK
+  std::map<std::string, RFC_RC> receive_result; // by function module; default RFC_OK
   std::string exception_name = "NOT_FOUND";
-  std::string rfcsi = std::string(200, ' ');     // RFCSI_EXPORT as sent back
+  std::string rfcsi = std::string(200, ' '); // RFCSI_EXPORT as sent back
   unsigned not_defined_rows = 0, missing_rows = 0;
   RFC_RC install_result = RFC_OK;
   bool fail_it_create = false, fail_it_get_line = false, fail_it_delete = false;
-  std::string fail_table;                          // which table the It* failures hit
+  std::string fail_table; // which table the It* failures hit
   RFC_ERROR_INFO last_error{};
-  std::string handler_during_open;                 // call the error handler from RfcOpen with this
+  std::string handler_during_open; // call the error handler from RfcOpen with this
   /// Called at every open, before its result is taken: lets a test play several systems.
   std::function<void(FakeRfc &, const SeenOpen &)> on_open;
 
   // Record.
-  std::vector<std::string> calls;                  // operation names in order
+  std::vector<std::string> calls; // operation names in order
   std::vector<SeenOpen> opens;
   RFC_ENV environment{};
   std::vector<std::string> installed;

@@ -10,7 +10,8 @@
 #include <unistd.h>
 
 ProcessResult RunProcess(const std::string &program, const std::vector<std::string> &arguments,
-                         const std::string &cwd, const std::map<std::string, std::string> &environment,
+                         const std::string &cwd,
+                         const std::map<std::string, std::string> &environment,
                          const std::string &stdin_text) {
   int in[2], out[2], err[2];
   if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) return {};
@@ -19,12 +20,15 @@ ProcessResult RunProcess(const std::string &program, const std::vector<std::stri
     dup2(in[0], 0);
     dup2(out[1], 1);
     dup2(err[1], 2);
-    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
+    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]})
+      close(fd);
     if (chdir(cwd.c_str()) != 0) _exit(127);
-    for (const auto &[name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
+    for (const auto &[name, value] : environment)
+      setenv(name.c_str(), value.c_str(), 1);
     std::vector<char *> argv;
     argv.push_back(const_cast<char *>(program.c_str()));
-    for (const std::string &a : arguments) argv.push_back(const_cast<char *>(a.c_str()));
+    for (const std::string &a : arguments)
+      argv.push_back(const_cast<char *>(a.c_str()));
     argv.push_back(nullptr);
     execv(program.c_str(), argv.data());
     _exit(127);
@@ -49,7 +53,8 @@ ProcessResult RunProcess(const std::string &program, const std::vector<std::stri
         char buffer[4096];
         const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
         if (n > 0) {
-          (i == 0 ? result.stdout_text : result.stderr_text).append(buffer, static_cast<std::size_t>(n));
+          (i == 0 ? result.stdout_text : result.stderr_text)
+              .append(buffer, static_cast<std::size_t>(n));
         } else {
           close(fds[i].fd);
           fds[i].fd = -1;

@@ -14,5 +14,6 @@ struct ProcessResult {
 /// Runs program with the arguments in directory cwd, with the given extra environment and
 /// standard input, and waits for it to end.
 ProcessResult RunProcess(const std::string &program, const std::vector<std::string> &arguments,
-                         const std::string &cwd, const std::map<std::string, std::string> &environment,
+                         const std::string &cwd,
+                         const std::map<std::string, std::string> &environment,
                          const std::string &stdin_text = "");

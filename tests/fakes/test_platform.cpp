@@ -38,7 +38,9 @@ void ScratchTree::Write(const std::string &windows_path, const std::string &byte
   std::ofstream(p, std::ios::binary) << bytes;
 }
 
-bool ScratchTree::Exists(const std::string &windows_path) const { return fs::exists(Local(windows_path)); }
+bool ScratchTree::Exists(const std::string &windows_path) const {
+  return fs::exists(Local(windows_path));
+}
 
 std::string ScratchTree::Read(const std::string &windows_path) const {
   std::ifstream in(Local(windows_path), std::ios::binary);
@@ -47,4 +49,5 @@ std::string ScratchTree::Read(const std::string &windows_path) const {
   return content.str();
 }
 
-TestPlatform::TestPlatform(const ScratchTree &tree) : real_(MakeSystemPlatform(tree.root().string())) {}
+TestPlatform::TestPlatform(const ScratchTree &tree)
+    : real_(MakeSystemPlatform(tree.root().string())) {}

@@ -1,4 +1,5 @@
-// A platform for in-process tests: real files below a scratch drive root, a fixed clock, captured stdout.
+// A platform for in-process tests: real files below a scratch drive root, a fixed clock, captured
+// stdout.
 #pragma once
 
 #include <filesystem>
@@ -38,8 +39,12 @@ class TestPlatform : public Platform {
 public:
   explicit TestPlatform(const ScratchTree &tree);
 
-  std::optional<std::string> ReadText(const std::string &path) override { return real_->ReadText(path); }
-  std::optional<std::string> ReadBytes(const std::string &path) override { return real_->ReadBytes(path); }
+  std::optional<std::string> ReadText(const std::string &path) override {
+    return real_->ReadText(path);
+  }
+  std::optional<std::string> ReadBytes(const std::string &path) override {
+    return real_->ReadBytes(path);
+  }
   bool WriteBytes(const std::string &path, std::string_view bytes) override {
     return real_->WriteBytes(path, bytes);
   }

@@ -8,8 +8,10 @@
 namespace {
 
 TEST(LogLines, WrittenOnlyWithTheSwitchAndAnOpenLog) {
-  struct { const char *options; bool written; } cases[] = {
-      {",SYSLOG", true}, {"x,syslog,y", true}, {"SYSLOG", false}, {"", false}};
+  struct {
+    const char *options;
+    bool written;
+  } cases[] = {{",SYSLOG", true}, {"x,syslog,y", true}, {"SYSLOG", false}, {"", false}};
   for (const auto &c : cases) {
     ScratchTree tree;
     TestPlatform os(tree);
@@ -21,8 +23,9 @@ TEST(LogLines, WrittenOnlyWithTheSwitchAndAnOpenLog) {
     WriteLogLine(state, 4294967295u, "RfcOpen called", "");
     state.LogStream.reset();
     if (c.written) {
-      EXPECT_EQ(tree.Read("Kestrovan.Log"),
-                "0 program started C:\\x\\kestrovan.exe\n0 RfcEnvironment called \n-1 RfcOpen called \n")
+      EXPECT_EQ(
+          tree.Read("Kestrovan.Log"),
+          "0 program started C:\\x\\kestrovan.exe\n0 RfcEnvironment called \n-1 RfcOpen called \n")
           << c.options;
     } else {
       EXPECT_FALSE(tree.Exists("Kestrovan.Log")) << c.options;
@@ -43,7 +46,11 @@ TEST(LogLines, LogIsAppendedInTheProfileDirectory) {
 }
 
 TEST(LogLines, PrintLabelledPadsTheLabel) {
-  struct { const char *label; int indent, width; const char *expected; } cases[] = {
+  struct {
+    const char *label;
+    int indent, width;
+    const char *expected;
+  } cases[] = {
       {"key", 0, 15, "key             : v\n"},
       {"key", 2, 15, "  key             : v\n"},
       {"internal status", 0, 15, "internal status : v\n"},
@@ -77,8 +84,11 @@ TEST(OptionText, KeywordsMatchInAnyCaseAndValuesKeepTheirs) {
 }
 
 TEST(OptionText, ReadLeadingIntegerLikeAtoi) {
-  struct { const char *text; long value; } cases[] = {
-      {"12", 12}, {"  7x", 7}, {"-3", -3}, {"+4", 4}, {"", 0}, {"abc", 0}, {"00", 0}, {"99999999999999999999999", 0}};
+  struct {
+    const char *text;
+    long value;
+  } cases[] = {{"12", 12}, {"  7x", 7}, {"-3", -3}, {"+4", 4},
+               {"", 0},    {"abc", 0},  {"00", 0},  {"99999999999999999999999", 0}};
   for (const auto &c : cases) {
     if (std::string(c.text).size() > 20) {
       EXPECT_GT(ReadLeadingInteger(c.text), 0) << "saturates instead of overflowing";

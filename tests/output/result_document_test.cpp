@@ -53,8 +53,7 @@ const FlavourCase kFlavours[] = {
      "\n\nMessage.Index_Undefined: Index_Undefined (#)\nStatistic.Index_Undefined: 0"
      "\n\nMessage.Missing_Idices: Missing_Idices (#)\nStatistic.Missing_Idices: 12"
      "\n"},
-    {"morvane", OutputMode::Morvane, "",
-     "\n# T\n> Index_Undefined: 0 #\n> Missing_Idices: 12 #\n"},
+    {"morvane", OutputMode::Morvane, "", "\n# T\n> Index_Undefined: 0 #\n> Missing_Idices: 12 #\n"},
     {"morvane_channel_2", OutputMode::Morvane, "CH=2", "12\n"},
     {"morvane_channel_1_lower_case", OutputMode::Morvane, "x,ch=1", "0\n"},
     {"morvane_channel_0", OutputMode::Morvane, "CH=0", "\n"},
@@ -94,17 +93,26 @@ TEST(ResultDocument, ErrorDocumentIsTheSameInEveryFlavour) {
 TEST(ResultDocument, XmlUnitsAreWrittenAsGivenAndTextUnitsAreMapped) {
   Fixture f;
   AddChannel(f.state, "CPU", "5", "PerCent");
-  EXPECT_EQ(f.state.ResultDocument,
-            "\n<Result><Channel>CPU</Channel>\n<Unit>Custom</Unit>\n<CustomUnit>PerCent</CustomUnit>"
-            "\n<Value>5</Value></Result>\n");
+  EXPECT_EQ(
+      f.state.ResultDocument,
+      "\n<Result><Channel>CPU</Channel>\n<Unit>Custom</Unit>\n<CustomUnit>PerCent</CustomUnit>"
+      "\n<Value>5</Value></Result>\n");
 
-  struct { const char *unit; const char *shown; } units[] = {
-      {"", "#"}, {"PerCent", "%"}, {"TimeResponse", "mSec"}, {"Bytes", "Bytes"}, {"percent", "percent"}};
+  struct {
+    const char *unit;
+    const char *shown;
+  } units[] = {{"", "#"},
+               {"PerCent", "%"},
+               {"TimeResponse", "mSec"},
+               {"Bytes", "Bytes"},
+               {"percent", "percent"}};
   for (const auto &u : units) {
     Fixture h;
     h.state.Mode = OutputMode::Halcrest;
     AddChannel(h.state, "X", "1", u.unit);
-    EXPECT_EQ(h.state.ResultDocument, std::string("\n\nMessage.X: X (") + u.shown + ")\nStatistic.X: 1") << u.unit;
+    EXPECT_EQ(h.state.ResultDocument,
+              std::string("\n\nMessage.X: X (") + u.shown + ")\nStatistic.X: 1")
+        << u.unit;
     Fixture m;
     m.state.Mode = OutputMode::Morvane;
     AddChannel(m.state, "X", "1", u.unit);
@@ -113,7 +121,10 @@ TEST(ResultDocument, XmlUnitsAreWrittenAsGivenAndTextUnitsAreMapped) {
 }
 
 TEST(ResultDocument, HalcrestLabelsAreCleanedButNamesStay) {
-  struct { const char *name; const char *label; } cases[] = {
+  struct {
+    const char *name;
+    const char *label;
+  } cases[] = {
       {"DB.Index.Count", "DB_Index.Count"},
       {"CPU (avg)", "CPU__avg_"},
       {"a/b\\c[d]e*f:g-h", "a_b_c_d_e_f_g_h"},
@@ -144,7 +155,8 @@ TEST(ResultDocument, HalcrestGlobalRunLabelsCarryTheSystemChannelName) {
 TEST(ResultDocument, HalcrestShowsTenChannelsPerProcessAndCountsEveryCall) {
   Fixture f;
   f.state.Mode = OutputMode::Halcrest;
-  for (int i = 1; i <= 12; ++i) AddChannel(f.state, "C" + std::to_string(i), "1", "");
+  for (int i = 1; i <= 12; ++i)
+    AddChannel(f.state, "C" + std::to_string(i), "1", "");
   EXPECT_EQ(f.state.ChannelCount, 12);
   EXPECT_NE(f.state.ResultDocument.find("Statistic.C10: 1"), std::string::npos);
   EXPECT_EQ(f.state.ResultDocument.find("C11"), std::string::npos);
@@ -154,16 +166,26 @@ TEST(ResultDocument, HalcrestShowsTenChannelsPerProcessAndCountsEveryCall) {
 TEST(ResultDocument, NothingIsEscaped) {
   Fixture f;
   AddChannel(f.state, "a<b>&c", "1", "");
-  EXPECT_EQ(f.state.ResultDocument, "\n<Result><Channel>a<b>&c</Channel>\n<Value>1</Value></Result>\n");
+  EXPECT_EQ(f.state.ResultDocument,
+            "\n<Result><Channel>a<b>&c</Channel>\n<Value>1</Value></Result>\n");
 }
 
 TEST(GroupThousands, PutsAtMostTwoSeparators) {
-  struct { const char *in, *out; } cases[] = {
-      {"", ""}, {"0", "0"}, {"999", "999"}, {"1000", "1.000"}, {"1234", "1.234"},
-      {"123456", "123.456"}, {"1234567", "1.234.567"}, {"1234567890", "1234.567.890"},
+  struct {
+    const char *in, *out;
+  } cases[] = {
+      {"", ""},
+      {"0", "0"},
+      {"999", "999"},
+      {"1000", "1.000"},
+      {"1234", "1.234"},
+      {"123456", "123.456"},
+      {"1234567", "1.234.567"},
+      {"1234567890", "1234.567.890"},
       {"4294967295", "4294.967.295"},
   };
-  for (const auto &c : cases) EXPECT_EQ(GroupThousands(c.in), c.out) << c.in;
+  for (const auto &c : cases)
+    EXPECT_EQ(GroupThousands(c.in), c.out) << c.in;
 }
 
 } // namespace

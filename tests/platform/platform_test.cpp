@@ -8,7 +8,9 @@
 namespace {
 
 TEST(PathMapping, DrivesCurrentDriveAndRelativePaths) {
-  struct { const char *path, *root, *mapped; } cases[] = {
+  struct {
+    const char *path, *root, *mapped;
+  } cases[] = {
       {"C:\\PRTG_Path.Txt", "/r", "/r/C/PRTG_Path.Txt"},
       {"d:\\Monitor\\x", "/r/", "/r/D/Monitor/x"},
       {"\\Program Files\\a b\\f", "/r", "/r/C/Program Files/a b/f"},
@@ -19,14 +21,16 @@ TEST(PathMapping, DrivesCurrentDriveAndRelativePaths) {
       {"\\", "/r", "/r/C/"},
       {"", "/r", ""},
   };
-  for (const auto &c : cases) EXPECT_EQ(MapWindowsPath(c.path, c.root), c.mapped) << c.path;
+  for (const auto &c : cases)
+    EXPECT_EQ(MapWindowsPath(c.path, c.root), c.mapped) << c.path;
 }
 
 TEST(PathMapping, FilesAreFoundWithoutRegardToCase) {
   ScratchTree tree;
   tree.Write("C:\\Program Files\\PRTG Network Monitor\\Custom Sensors\\EXEXML\\prd.p00", "x");
   TestPlatform os(tree);
-  EXPECT_EQ(os.ReadText("\\PROGRAM FILES\\prtg network monitor\\Custom Sensors\\ExeXml\\PRD.P00"), "x");
+  EXPECT_EQ(os.ReadText("\\PROGRAM FILES\\prtg network monitor\\Custom Sensors\\ExeXml\\PRD.P00"),
+            "x");
   EXPECT_EQ(os.ReadText("\\Program Files\\Other\\PRD.P00"), std::nullopt);
 }
 
@@ -59,20 +63,22 @@ TEST(Platform, TextAndBytes) {
 }
 
 TEST(TextPieces, LineFeedCountsTowardsThePiece) {
-  struct { const char *text; std::size_t max; std::vector<std::string> pieces; } cases[] = {
-      {"ab\ncd\n", 99, {"ab\n", "cd\n"}},
-      {"abcdef\n", 3, {"abc", "def", "\n"}},
-      {"abc\n", 3, {"abc", "\n"}},
-      {"ab\n", 3, {"ab\n"}},
-      {"no end", 99, {"no end"}},
-      {"", 99, {}},
+  struct {
+    const char *text;
+    std::size_t max;
+    std::vector<std::string> pieces;
+  } cases[] = {
+      {"ab\ncd\n", 99, {"ab\n", "cd\n"}}, {"abcdef\n", 3, {"abc", "def", "\n"}},
+      {"abc\n", 3, {"abc", "\n"}},        {"ab\n", 3, {"ab\n"}},
+      {"no end", 99, {"no end"}},         {"", 99, {}},
       {"\n\n", 99, {"\n", "\n"}},
   };
   for (const auto &c : cases) {
     TextPieces pieces(c.text);
     std::vector<std::string> got;
     std::string piece;
-    while (pieces.Next(c.max, &piece)) got.push_back(piece);
+    while (pieces.Next(c.max, &piece))
+      got.push_back(piece);
     EXPECT_EQ(got, c.pieces) << c.text;
   }
 }

@@ -23,7 +23,8 @@ const TraceCase kTraces[] = {
     {"message_marker", "       ======> abc\n", " - abc"},
     {"marker_six_blanks", "      ======> abc\n", " - Please Check Trace-File !"},
     {"last_wins", "ERROR       first\nERROR       second\n", " - second"},
-    {"header_discards", "ERROR       first\n**** ERROR file opened at x\n", " - Please Check Trace-File !"},
+    {"header_discards", "ERROR       first\n**** ERROR file opened at x\n",
+     " - Please Check Trace-File !"},
     {"header_then_new_error", "ERROR       old\n**** ERROR file\nERROR       new\n", " - new"},
     {"windows_line_ends", "ERROR       partner not reached\r\n", " - partner not reached"},
     {"no_line_end", "ERROR       tail", " - tail"},
@@ -40,7 +41,8 @@ TEST_P(Traces, AppendedDetail) {
   RunState state(os);
   state.ResultDocument = "Error 1014: RFC-Failure raised !";
   AppendTraceDetail(state);
-  EXPECT_EQ(state.ResultDocument, std::string("Error 1014: RFC-Failure raised !") + GetParam().appended);
+  EXPECT_EQ(state.ResultDocument,
+            std::string("Error 1014: RFC-Failure raised !") + GetParam().appended);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllTraces, Traces, ::testing::ValuesIn(kTraces),
@@ -63,9 +65,10 @@ TEST(ErrorReport, CheckFailureBecomesErrorDocumentAndTraceStays) {
   RunState state(os);
   state.ResultDocument = "Error 1012: Exception.: NOT_FOUND";
   ReportCheckFailure(state);
-  EXPECT_EQ(os.stdout_text,
-            "<Prtg>\n<Error>1</Error>\n<Text>Error 1012: Exception.: NOT_FOUND - connection closed by "
-            "partner</Text>\n</Prtg>\n");
+  EXPECT_EQ(
+      os.stdout_text,
+      "<Prtg>\n<Error>1</Error>\n<Text>Error 1012: Exception.: NOT_FOUND - connection closed by "
+      "partner</Text>\n</Prtg>\n");
   EXPECT_TRUE(tree.Exists("Dev_Rfc.Trc"));
 }
 
@@ -92,15 +95,14 @@ TEST(ErrorReport, HandlerPrintsTheBlockAndTheRunEndsWithOneWhenTheCallReturns) {
   }
   ForgetErrorHandlerRun(state);
   EXPECT_EQ(exit_code, 1);
-  EXPECT_EQ(os.stdout_text,
-            "RFC error\n"
-            "operation/code  : ItGetLine MISSING_INDEX\n"
-            "key             : RFC_ERROR_COMMUNICATION\n"
-            "status          : CONNECT\n"
-            "message         : partner not reached\n"
-            "internal status : \n"
-            "\n"
-            "* Programm aborted...\n");
+  EXPECT_EQ(os.stdout_text, "RFC error\n"
+                            "operation/code  : ItGetLine MISSING_INDEX\n"
+                            "key             : RFC_ERROR_COMMUNICATION\n"
+                            "status          : CONNECT\n"
+                            "message         : partner not reached\n"
+                            "internal status : \n"
+                            "\n"
+                            "* Programm aborted...\n");
   EXPECT_EQ(fake.calls, (std::vector<std::string>{"RfcEnvironment", "RfcLastError", "RfcClose 0"}));
 }
 
@@ -112,7 +114,8 @@ TEST(ErrorReport, UnterminatedErrorFieldsAreNotReadPastTheirEnd) {
   RunState state(os);
   state.rfc = fake.Library();
   EXPECT_THROW(AbortOnRfcError(state, "RfcReceive"), RunEnded);
-  EXPECT_NE(os.stdout_text.find("key             : " + std::string(33, 'K') + "\n"), std::string::npos);
+  EXPECT_NE(os.stdout_text.find("key             : " + std::string(33, 'K') + "\n"),
+            std::string::npos);
 }
 
 TEST(ErrorReport, HandlerWithoutARunReturnsToTheLibrary) {

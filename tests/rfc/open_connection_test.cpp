@@ -11,8 +11,8 @@ namespace {
 
 struct Fixture : FakeRun {
   Fixture() {
-    state.Connection = ConnectionParameters{"Mon", "PRD", "100", "MONITOR", "secret", "E", "R/3",
-                                            "prdhost", "00", "prdgw", "sapgw00"};
+    state.Connection = ConnectionParameters{"Mon", "PRD",     "100", "MONITOR", "secret", "E",
+                                            "R/3", "prdhost", "00",  "prdgw",   "sapgw00"};
   }
 };
 
@@ -45,10 +45,14 @@ TEST(OpenConnection, PaddingAndModes) {
     std::string SeenOpen::*seen;
     std::string expected;
   } cases[] = {
-      {"user_12_unchanged", &ConnectionParameters::user, "ABCDEFGHIJKL", &SeenOpen::user, "ABCDEFGHIJKL"},
-      {"user_longer_unchanged", &ConnectionParameters::user, "ABCDEFGHIJKLMN", &SeenOpen::user, "ABCDEFGHIJKLMN"},
-      {"password_10_unchanged", &ConnectionParameters::password, "0123456789", &SeenOpen::password, "0123456789"},
-      {"password_padded_to_10", &ConnectionParameters::password, "ab", &SeenOpen::password, "ab        "},
+      {"user_12_unchanged", &ConnectionParameters::user, "ABCDEFGHIJKL", &SeenOpen::user,
+       "ABCDEFGHIJKL"},
+      {"user_longer_unchanged", &ConnectionParameters::user, "ABCDEFGHIJKLMN", &SeenOpen::user,
+       "ABCDEFGHIJKLMN"},
+      {"password_10_unchanged", &ConnectionParameters::password, "0123456789", &SeenOpen::password,
+       "0123456789"},
+      {"password_padded_to_10", &ConnectionParameters::password, "ab", &SeenOpen::password,
+       "ab        "},
   };
   for (const auto &c : cases) {
     Fixture f;
@@ -57,7 +61,14 @@ TEST(OpenConnection, PaddingAndModes) {
     EXPECT_EQ(f.fake.opens[0].*(c.seen), c.expected) << c.name;
   }
 
-  struct { const char *mode; int expected; } modes[] = {{"R/2", RFC_MODE_CPIC}, {"r/2", RFC_MODE_R3ONLY}, {"R/3", RFC_MODE_R3ONLY}, {"", RFC_MODE_R3ONLY}, {"R/2 ", RFC_MODE_R3ONLY}};
+  struct {
+    const char *mode;
+    int expected;
+  } modes[] = {{"R/2", RFC_MODE_CPIC},
+               {"r/2", RFC_MODE_R3ONLY},
+               {"R/3", RFC_MODE_R3ONLY},
+               {"", RFC_MODE_R3ONLY},
+               {"R/2 ", RFC_MODE_R3ONLY}};
   for (const auto &m : modes) {
     Fixture f;
     f.state.Connection.mode = m.mode;
@@ -83,7 +94,10 @@ TEST(OpenConnection, GatewayOptionsAndAbsentTexts) {
 }
 
 TEST(OpenConnection, SystemNumberReadAsInteger) {
-  struct { const char *sysnr; int number; } cases[] = {{"00", 0}, {"07", 7}, {" 12x", 12}, {"-3", -3}, {"ab", 0}};
+  struct {
+    const char *sysnr;
+    int number;
+  } cases[] = {{"00", 0}, {"07", 7}, {" 12x", 12}, {"-3", -3}, {"ab", 0}};
   for (const auto &c : cases) {
     Fixture f;
     f.state.Connection.sysnr = c.sysnr;
@@ -93,7 +107,12 @@ TEST(OpenConnection, SystemNumberReadAsInteger) {
 }
 
 TEST(OpenConnection, HostAndNumberOptions) {
-  struct { const char *options; const char *host; int sysnr; bool absent; } cases[] = {
+  struct {
+    const char *options;
+    const char *host;
+    int sysnr;
+    bool absent;
+  } cases[] = {
       {",HOST=other", "other", 0, false},
       {"x,host=Other.Example,NO=12", "Other.Example", 12, false},
       {",NO=5 ,HOST=h2", "h2", 5, false},
@@ -115,7 +134,8 @@ TEST(OpenConnection, PerDestinationFileIsCopiedAndConnectTextUsed) {
   Fixture f;
   const std::string ini = "DEST=PRD\r\nTYPE=A\r\nASHOST=prdhost\r\nSYSNR=00\r\n\x1a";
   f.tree.Write("SapRfc.PRD", ini);
-  f.tree.Write("SapRfc.ini", "old content that is longer than the new one ................................");
+  f.tree.Write("SapRfc.ini",
+               "old content that is longer than the new one ................................");
   SetParameterString(f.state, ",SYSLOG");
   OpenLogStream(f.state);
   EXPECT_EQ(OpenConnection(f.state), 7u);

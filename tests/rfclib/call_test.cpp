@@ -173,7 +173,8 @@ const FaultCase kFaultCases[] = {
     {"exception NOT_FOUND", RFC_OK, RFC_EXCEPTION, "NOT_FOUND", "exception NOT_FOUND raised by @"},
     {"exception NO_AUTHORITY You lack S_ADMI_FCD", RFC_OK, RFC_EXCEPTION, "NO_AUTHORITY",
      "You lack S_ADMI_FCD"},
-    {"system_exception", RFC_OK, RFC_SYS_EXCEPTION, "SYSTEM_FAILURE", "Error in @ of the called system"},
+    {"system_exception", RFC_OK, RFC_SYS_EXCEPTION, "SYSTEM_FAILURE",
+     "Error in @ of the called system"},
     {"system_exception Short dump DBIF_RSQL_SQL_ERROR", RFC_OK, RFC_SYS_EXCEPTION, "SYSTEM_FAILURE",
      "Short dump DBIF_RSQL_SQL_ERROR"},
     {"failure", RFC_OK, RFC_FAILURE, nullptr, "Error in @ of the called system"},
@@ -197,7 +198,8 @@ std::string WithFunction(std::string text, const std::string &function) {
 TEST_F(CallTest, EveryFaultWordOfRfcSystemInfo) {
   SetTimeouts(2000, 300);
   for (const FaultCase &c : kFaultCases) {
-    SimulatedSystem system(SystemFile(std::string("fail.rfc_system_info = ") + c.fault + "\n"), 3330);
+    SimulatedSystem system(SystemFile(std::string("fail.rfc_system_info = ") + c.fault + "\n"),
+                           3330);
     const RFC_HANDLE handle = Open(ValuesFor(system));
     ASSERT_NE(handle, 0u) << c.fault << "\n" << Trace();
     SystemInfoCall call;
@@ -212,7 +214,8 @@ TEST_F(CallTest, EveryFaultWordOfRfcSystemInfo) {
       ASSERT_NE(call.exception, nullptr) << c.fault;
       EXPECT_STREQ(call.exception, c.exception) << c.fault;
     }
-    EXPECT_EQ(TraceDetail(), WithFunction(c.detail, "RFC_SYSTEM_INFO")) << c.fault << "\n" << Trace();
+    EXPECT_EQ(TraceDetail(), WithFunction(c.detail, "RFC_SYSTEM_INFO")) << c.fault << "\n"
+                                                                        << Trace();
     EXPECT_EQ(std::string(call.rfcsi.data(), 3), "???") << c.fault << ": nothing stored on failure";
     RfcClose(handle);
   }
@@ -221,9 +224,10 @@ TEST_F(CallTest, EveryFaultWordOfRfcSystemInfo) {
 TEST_F(CallTest, EveryFaultWordOfDbOraMissingIndices) {
   SetTimeouts(2000, 300);
   for (const FaultCase &c : kFaultCases) {
-    SimulatedSystem system(SystemFile(std::string("missing_index = 5\nfail.db_ora_missing_indices = ") +
-                                      c.fault + "\n"),
-                           3331);
+    SimulatedSystem system(
+        SystemFile(std::string("missing_index = 5\nfail.db_ora_missing_indices = ") + c.fault +
+                   "\n"),
+        3331);
     const RFC_HANDLE handle = Open(ValuesFor(system));
     ASSERT_NE(handle, 0u) << c.fault << "\n" << Trace();
     MissingIndicesCall call;
@@ -253,11 +257,16 @@ TEST_F(CallTest, TraceBlockHasTheClassicShape) {
   SystemInfoCall call;
   ASSERT_EQ(call.Run(handle), RFC_FAILURE);
   const std::string trace = Trace();
-  const std::vector<std::string> keys = {"LOCATION    RfcReceive handle ", "ERROR       Database is down\n",
-                                         "TIME        ", "RELEASE     700\n", "COMPONENT   RFC stand-in\n",
-                                         "VERSION     3\n", "RC          1\n",
-                                         "DETAIL      failure reported by the system (RFC_SYSTEM_INFO)\n",
-                                         "COUNTER     "};
+  const std::vector<std::string> keys = {
+      "LOCATION    RfcReceive handle ",
+      "ERROR       Database is down\n",
+      "TIME        ",
+      "RELEASE     700\n",
+      "COMPONENT   RFC stand-in\n",
+      "VERSION     3\n",
+      "RC          1\n",
+      "DETAIL      failure reported by the system (RFC_SYSTEM_INFO)\n",
+      "COUNTER     "};
   EXPECT_EQ(trace.rfind("**** ERROR file opened at ", 0), 0u) << trace;
   const std::string header = trace.substr(0, trace.find('\n'));
   EXPECT_NE(header.find(", SAP-REL 700,0,0 RFC-VER 3 STANDIN"), std::string::npos) << header;

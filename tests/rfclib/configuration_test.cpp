@@ -15,8 +15,11 @@ TEST(ConnectTextTest, KeysAreUpperCasedAndValuesKept) {
   ASSERT_TRUE(rfclib::ParseConnectText(
       "  client=100 User=Monitor PASSWD=\"a b=c\"\tlang=D DEST=PRD  ", settings, problem))
       << problem;
-  EXPECT_EQ(settings, (rfclib::Settings{{"CLIENT", "100"}, {"USER", "Monitor"}, {"PASSWD", "a b=c"},
-                                        {"LANG", "D"}, {"DEST", "PRD"}}));
+  EXPECT_EQ(settings, (rfclib::Settings{{"CLIENT", "100"},
+                                        {"USER", "Monitor"},
+                                        {"PASSWD", "a b=c"},
+                                        {"LANG", "D"},
+                                        {"DEST", "PRD"}}));
 }
 
 TEST(ConnectTextTest, EmptyValueAndEmptyText) {
@@ -72,8 +75,11 @@ constexpr const char *kIni =
 TEST(SapRfcIniTest, FindsTheNamedEntryOnly) {
   rfclib::Settings entry;
   ASSERT_TRUE(rfclib::FindDestination(kIni, "PRD", entry));
-  EXPECT_EQ(entry, (rfclib::Settings{{"DEST", "PRD"}, {"TYPE", "A"}, {"ASHOST", "127.1.2.3"},
-                                     {"SYSNR", "05"}, {"RFC_TRACE", "0"}}));
+  EXPECT_EQ(entry, (rfclib::Settings{{"DEST", "PRD"},
+                                     {"TYPE", "A"},
+                                     {"ASHOST", "127.1.2.3"},
+                                     {"SYSNR", "05"},
+                                     {"RFC_TRACE", "0"}}));
   rfclib::Settings last;
   ASSERT_TRUE(rfclib::FindDestination(kIni, "DEV", last));
   EXPECT_EQ(last["ASHOST"], "devhost");
@@ -91,9 +97,9 @@ TEST(EndpointTest, GatewayPorts) {
     const char *service;
     const char *port; // null: rejected
   };
-  const Case cases[] = {{"3300", "3300"},   {"sapgw00", "3300"}, {"sapgw99", "3399"},
-                        {"SAPGW12", "3312"}, {" 3301 ", "3301"}, {"0", nullptr},
-                        {"65536", nullptr},  {"sapgw1", nullptr}, {"sapgw123", nullptr},
+  const Case cases[] = {{"3300", "3300"},     {"sapgw00", "3300"}, {"sapgw99", "3399"},
+                        {"SAPGW12", "3312"},  {" 3301 ", "3301"},  {"0", nullptr},
+                        {"65536", nullptr},   {"sapgw1", nullptr}, {"sapgw123", nullptr},
                         {"sapdp00", nullptr}, {"", nullptr}};
   for (const Case &c : cases) {
     std::string port;
@@ -155,10 +161,10 @@ TEST(SettingsTest, Durations) {
     const char *text;
     long long milliseconds; // -1: rejected
   };
-  const Case cases[] = {{"5", 5000},      {"5s", 5000},  {"2.5", 2500},   {"0.25s", 250},
-                        {"500ms", 500},   {" 1 ", 1000}, {"3600", 3600000}, {"0", -1},
-                        {"0ms", -1},      {"3601", -1},  {"1.5ms", -1},   {"abc", -1},
-                        {"", -1},         {"-5", -1},    {"1.2345", -1},  {"5 s", -1}};
+  const Case cases[] = {{"5", 5000},    {"5s", 5000},  {"2.5", 2500},     {"0.25s", 250},
+                        {"500ms", 500}, {" 1 ", 1000}, {"3600", 3600000}, {"0", -1},
+                        {"0ms", -1},    {"3601", -1},  {"1.5ms", -1},     {"abc", -1},
+                        {"", -1},       {"-5", -1},    {"1.2345", -1},    {"5 s", -1}};
   for (const Case &c : cases) {
     std::chrono::milliseconds duration{-1};
     const bool ok = rfclib::ParseDuration(c.text, duration);
@@ -174,9 +180,9 @@ TEST(SettingsTest, FileOverridesDefaultsAndIgnoresWhatItCannotUse) {
   const rfclib::Timeouts defaults = rfclib::ReadTimeouts((folder.Path() / "missing.ini").string());
   EXPECT_EQ(defaults.connect.count(), 5000);
   EXPECT_EQ(defaults.call.count(), 20000);
-  const auto file = folder.Write("RfcStandin.ini",
-                                 "# limits\n* old comment\n; and another\n"
-                                 "connect_timeout = 750ms\nCALL_TIMEOUT=nonsense\nOTHER=1\n");
+  const auto file =
+      folder.Write("RfcStandin.ini", "# limits\n* old comment\n; and another\n"
+                                     "connect_timeout = 750ms\nCALL_TIMEOUT=nonsense\nOTHER=1\n");
   const rfclib::Timeouts read = rfclib::ReadTimeouts(file.string());
   EXPECT_EQ(read.connect.count(), 750);
   EXPECT_EQ(read.call.count(), 20000);

@@ -52,9 +52,9 @@ RFC_HANDLE LibraryTest::Open(OpenValues values) {
 }
 
 void LibraryTest::SetTimeouts(int connect_ms, int call_ms) const {
-  folder_.Write("RfcStandin.ini", "# short limits for tests\nCONNECT_TIMEOUT=" +
-                                      std::to_string(connect_ms) + "ms\nCALL_TIMEOUT=" +
-                                      std::to_string(call_ms) + "ms\n");
+  folder_.Write("RfcStandin.ini",
+                "# short limits for tests\nCONNECT_TIMEOUT=" + std::to_string(connect_ms) +
+                    "ms\nCALL_TIMEOUT=" + std::to_string(call_ms) + "ms\n");
 }
 
 std::string LibraryTest::TraceDetail() const {

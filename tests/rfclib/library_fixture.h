@@ -24,7 +24,7 @@ struct OpenValues {
   std::string gateway_host;
   std::string gateway_service;
   std::string client = "100";
-  std::string user = "MONITOR     "; // padded to 12 as the sensor does
+  std::string user = "MONITOR     ";   // padded to 12 as the sensor does
   std::string password = "Secret#1  "; // padded to 10
   std::string language = "E";
 };
@@ -32,7 +32,7 @@ struct OpenValues {
 /// Every test runs in its own scratch folder (trace, SapRfc.ini, RfcStandin.ini live there),
 /// with no error handler installed, and leaves no connection open.
 class LibraryTest : public ::testing::Test {
- protected:
+protected:
   void SetUp() override;
   void TearDown() override;
 
@@ -48,7 +48,7 @@ class LibraryTest : public ::testing::Test {
 
   ScopedTempDir folder_;
 
- private:
+private:
   std::optional<ScopedWorkingDirectory> working_directory_;
 };
 

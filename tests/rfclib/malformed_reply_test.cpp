@@ -18,9 +18,18 @@ std::string g_operation;
 void RFC_CALL RecordingHandler(char *operation) { g_operation = operation; }
 
 Bytes Header(std::uint8_t version, std::uint8_t type, std::uint8_t reserved, std::uint32_t size) {
-  return {'K', 'R', 'F', 'C', version, type, reserved, 0,
-          static_cast<std::uint8_t>(size >> 24), static_cast<std::uint8_t>(size >> 16),
-          static_cast<std::uint8_t>(size >> 8), static_cast<std::uint8_t>(size)};
+  return {'K',
+          'R',
+          'F',
+          'C',
+          version,
+          type,
+          reserved,
+          0,
+          static_cast<std::uint8_t>(size >> 24),
+          static_cast<std::uint8_t>(size >> 16),
+          static_cast<std::uint8_t>(size >> 8),
+          static_cast<std::uint8_t>(size)};
 }
 
 // A frame whose header is right for the payload given.
@@ -38,7 +47,7 @@ Bytes ReplyPayload(void (*fill)(rfcwire::PayloadWriter &)) {
 }
 
 class MalformedReplyTest : public LibraryTest {
- protected:
+protected:
   RFC_HANDLE OpenTo(const ScriptedPartner &partner) {
     OpenValues values;
     values.mode = RFC_MODE_CPIC;
@@ -62,59 +71,62 @@ TEST_F(MalformedReplyTest, EveryProtocolViolationReachesTheHandler) {
       {"unknown type", Header(1, 99, 0, 0), "unknown message type 99"},
       {"reserved byte set", Header(1, 6, 1, 0), "reserved"},
       {"oversize length", Header(1, 6, 0, 0xFFFFFFFFu), "more than the limit"},
-      {"too many values", Framed(MessageType::Reply, ReplyPayload([](rfcwire::PayloadWriter &w) {
-         w.U32(5000);
-       })),
+      {"too many values",
+       Framed(MessageType::Reply, ReplyPayload([](rfcwire::PayloadWriter &w) { w.U32(5000); })),
        "parameter count 5000"},
       {"value longer than the payload",
        Framed(MessageType::Reply, ReplyPayload([](rfcwire::PayloadWriter &w) {
-         w.U32(1);
-         w.Name("RFCSI_EXPORT");
-         w.U8(0);
-         w.U32(200); // announces 200 bytes, none follow
-       })),
+                w.U32(1);
+                w.Name("RFCSI_EXPORT");
+                w.U8(0);
+                w.U32(200); // announces 200 bytes, none follow
+              })),
        "needs 200 bytes"},
       {"oversize value", Framed(MessageType::Reply, ReplyPayload([](rfcwire::PayloadWriter &w) {
-         w.U32(1);
-         w.Name("RFCSI_EXPORT");
-         w.U8(0);
-         w.U32(0x7FFFFFFF);
-       })),
+                                  w.U32(1);
+                                  w.Name("RFCSI_EXPORT");
+                                  w.U8(0);
+                                  w.U32(0x7FFFFFFF);
+                                })),
        "exceeds the limit"},
-      {"integer of three bytes", Framed(MessageType::Reply, ReplyPayload([](rfcwire::PayloadWriter &w) {
-         w.U32(1);
-         w.Name("CURRENT_RESOURCES");
-         w.U8(1);
-         w.Blob(Bytes{0, 0, 1});
-       })),
+      {"integer of three bytes",
+       Framed(MessageType::Reply, ReplyPayload([](rfcwire::PayloadWriter &w) {
+                w.U32(1);
+                w.Name("CURRENT_RESOURCES");
+                w.U8(1);
+                w.Blob(Bytes{0, 0, 1});
+              })),
        "3 bytes instead of 4"},
       {"unknown value kind", Framed(MessageType::Reply, ReplyPayload([](rfcwire::PayloadWriter &w) {
-         w.U32(1);
-         w.Name("X");
-         w.U8(9);
-         w.Blob(Bytes{});
-       })),
+                                      w.U32(1);
+                                      w.Name("X");
+                                      w.U8(9);
+                                      w.Blob(Bytes{});
+                                    })),
        "unknown kind 9"},
-      {"table line length 0", Framed(MessageType::Reply, ReplyPayload([](rfcwire::PayloadWriter &w) {
-         w.U32(0);
-         w.U32(1);
-         w.Name("MISSING_INDEX");
-         w.U32(0);
-         w.U32(0);
-       })),
+      {"table line length 0",
+       Framed(MessageType::Reply, ReplyPayload([](rfcwire::PayloadWriter &w) {
+                w.U32(0);
+                w.U32(1);
+                w.Name("MISSING_INDEX");
+                w.U32(0);
+                w.U32(0);
+              })),
        "line length 0"},
-      {"table size wraps 32 bits", Framed(MessageType::Reply, ReplyPayload([](rfcwire::PayloadWriter &w) {
-         w.U32(0);
-         w.U32(1);
-         w.Name("MISSING_INDEX");
-         w.U32(65536 / 2);
-         w.U32(131072); // 32768 * 131072 = 2^32: zero if multiplied in 32 bits
-       })),
+      {"table size wraps 32 bits",
+       Framed(MessageType::Reply, ReplyPayload([](rfcwire::PayloadWriter &w) {
+                w.U32(0);
+                w.U32(1);
+                w.Name("MISSING_INDEX");
+                w.U32(65536 / 2);
+                w.U32(131072); // 32768 * 131072 = 2^32: zero if multiplied in 32 bits
+              })),
        "claims 131072 rows"},
       {"trailing bytes", Framed(MessageType::Reply, Bytes{0, 0, 0, 0, 0, 0, 0, 0, 7}),
        "1 unexpected bytes"},
       {"exception without name", Framed(MessageType::Exception, Bytes{0, 0, 0}), "without a name"},
-      {"wrong message for the phase", rfcwire::SerializeFrame(rfcwire::Encode(rfcwire::LogonAccepted{"X"})),
+      {"wrong message for the phase",
+       rfcwire::SerializeFrame(rfcwire::Encode(rfcwire::LogonAccepted{"X"})),
        "unexpected message type 2"},
   };
   for (const MalformedCase &c : cases) {
@@ -194,7 +206,8 @@ TEST_F(MalformedReplyTest, LongerValuesAreCutToTheDeclaredLength) {
       {const_cast<char *>("MAXIMAL_RESOURCES"), 17, TYPINT, 4, &maximal},
       {}};
   const ITAB_H table = ItCreate(const_cast<char *>("MISSING_INDEX"), 30, 0, 0);
-  RFC_TABLE tables[] = {{const_cast<char *>("MISSING_INDEX"), 13, OraMissType(), 30, table, 0, 0}, {}};
+  RFC_TABLE tables[] = {{const_cast<char *>("MISSING_INDEX"), 13, OraMissType(), 30, table, 0, 0},
+                        {}};
   RFC_PARAMETER none[1] = {};
   ASSERT_EQ(RfcCall(handle, "ANY", none, tables), RFC_OK);
   ASSERT_EQ(RfcReceive(handle, importing, tables, nullptr), RFC_OK) << Trace();
@@ -216,8 +229,8 @@ TEST_F(MalformedReplyTest, ShorterValuesArePaddedWithBlanks) {
   MissingIndicesCall tables_call; // only for its tables
   tables_call.not_defined = ItCreate(const_cast<char *>("INDEX_NOT_DEFINED"), 30, 0, 0);
   tables_call.missing = ItCreate(const_cast<char *>("MISSING_INDEX"), 30, 0, 0);
-  RFC_TABLE tables[] = {{const_cast<char *>("MISSING_INDEX"), 13, OraMissType(), 30, tables_call.missing, 0, 0},
-                        {}};
+  RFC_TABLE tables[] = {
+      {const_cast<char *>("MISSING_INDEX"), 13, OraMissType(), 30, tables_call.missing, 0, 0}, {}};
   RFC_PARAMETER none[1] = {};
   ASSERT_EQ(RfcCall(handle, "ANY", none, tables), RFC_OK);
   ASSERT_EQ(RfcReceive(handle, call.importing.data(), tables, nullptr), RFC_OK) << Trace();

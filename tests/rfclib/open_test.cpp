@@ -1,4 +1,5 @@
-// Opening connections to a running sapsim: both modes, connect texts, rejected logons, unreachable partners.
+// Opening connections to a running sapsim: both modes, connect texts, rejected logons, unreachable
+// partners.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -19,7 +20,8 @@ TEST_F(OpenTest, OpensAndClosesWithPaddedLogonValues) {
   EXPECT_EQ(call.Run(handle), RFC_OK);
   RfcClose(handle);
   EXPECT_FALSE(folder_.Exists("Dev_Rfc.Trc")) << "a run without failures writes no trace";
-  EXPECT_NE(system.Log().find("logon accepted: client 100 user MONITOR language E"), std::string::npos)
+  EXPECT_NE(system.Log().find("logon accepted: client 100 user MONITOR language E"),
+            std::string::npos)
       << system.Log();
 }
 
@@ -49,10 +51,13 @@ struct RejectedCase {
 
 TEST_F(OpenTest, RejectedLogonsReturnZeroAndTraceTheSystemsReason) {
   const RejectedCase cases[] = {
-      {"wrong password", "100", "MONITOR", "Wr0ngPass", "Name or password is incorrect (repeat logon)"},
-      {"password in other case", "100", "MONITOR", "SECRET#1", "Name or password is incorrect (repeat logon)"},
+      {"wrong password", "100", "MONITOR", "Wr0ngPass",
+       "Name or password is incorrect (repeat logon)"},
+      {"password in other case", "100", "MONITOR", "SECRET#1",
+       "Name or password is incorrect (repeat logon)"},
       {"unknown user", "100", "NOBODY", "Secret#1", "Name or password is incorrect (repeat logon)"},
-      {"unknown client", "999", "MONITOR", "Secret#1", "Client 999 is not available in this system"},
+      {"unknown client", "999", "MONITOR", "Secret#1",
+       "Client 999 is not available in this system"},
   };
   SimulatedSystem system(SystemFile(), 3304);
   for (const RejectedCase &c : cases) {

@@ -36,8 +36,8 @@ void ScriptedPartner::Play() {
   const auto deadline = rfcwire::Clock::now() + kPatience;
   std::string detail;
   if (rfcwire::ReceiveFrame(socket, deadline).status != rfcwire::ReceiveStatus::Ok ||
-      rfcwire::SendFrame(socket, rfcwire::Encode(rfcwire::LogonAccepted{"TST"}), deadline, detail) !=
-          rfcwire::IoResult::Done ||
+      rfcwire::SendFrame(socket, rfcwire::Encode(rfcwire::LogonAccepted{"TST"}), deadline,
+                         detail) != rfcwire::IoResult::Done ||
       rfcwire::ReceiveFrame(socket, deadline).status != rfcwire::ReceiveStatus::Ok ||
       rfcwire::SendFrame(socket, rfcwire::EncodeEmpty(rfcwire::MessageType::CallAccepted), deadline,
                          detail) != rfcwire::IoResult::Done) {

@@ -11,8 +11,9 @@
 namespace kestrovan_test {
 
 class ScriptedPartner {
- public:
-  /// Listens on a random loopback address at a free port; `answer` is sent after the call was accepted.
+public:
+  /// Listens on a random loopback address at a free port; `answer` is sent after the call was
+  /// accepted.
   explicit ScriptedPartner(std::vector<std::uint8_t> answer);
   ~ScriptedPartner();
   ScriptedPartner(const ScriptedPartner &) = delete;
@@ -21,7 +22,7 @@ class ScriptedPartner {
   const std::string &Address() const { return address_; }
   std::string Port() const { return std::to_string(port_); }
 
- private:
+private:
   void Play();
 
   std::vector<std::uint8_t> answer_;

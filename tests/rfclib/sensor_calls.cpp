@@ -24,7 +24,8 @@ RFC_TABLE Table(const char *name, unsigned type, ITAB_H handle) {
 
 // The structure descriptions are the sensor's own, so the stand-in is tested with what it gets.
 RFC_TYPEHANDLE RfcsiType() {
-  static const RFC_TYPEHANDLE handle = Install("RFCSI", RfcsiDescription().elements, RfcsiDescription().element_count);
+  static const RFC_TYPEHANDLE handle =
+      Install("RFCSI", RfcsiDescription().elements, RfcsiDescription().element_count);
   return handle;
 }
 

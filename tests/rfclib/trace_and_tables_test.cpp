@@ -23,7 +23,8 @@ TEST(TraceFileTest, BlockBytes) {
   rfclib::TraceEntry entry{"RfcOpen to 127.0.0.5:3300", "partner not reached", 1,
                            "connect: Connection refused"};
   EXPECT_EQ(rfclib::FormatTraceBlock(entry, time, "Central European Summer Time", 7),
-            "**** ERROR file opened at 20240307 090503 Central Europea, SAP-REL 700,0,0 RFC-VER 3 STANDIN\n"
+            "**** ERROR file opened at 20240307 090503 Central Europea, SAP-REL 700,0,0 RFC-VER 3 "
+            "STANDIN\n"
             "LOCATION    RfcOpen to 127.0.0.5:3300\n"
             "ERROR       partner not reached\n"
             "TIME        Thu Mar 07 09:05:03 2024\n"
@@ -88,8 +89,9 @@ TEST_F(StructureTest, InvalidDescriptionsAreRefused) {
   };
   for (const Case &c : cases) {
     RFC_TYPEHANDLE handle = 0;
-    EXPECT_EQ(RfcInstallStructure(c.structure, c.elements, c.count, c.with_handle ? &handle : nullptr),
-              RFC_FAILURE)
+    EXPECT_EQ(
+        RfcInstallStructure(c.structure, c.elements, c.count, c.with_handle ? &handle : nullptr),
+        RFC_FAILURE)
         << c.name;
     EXPECT_EQ(handle, 0u) << c.name;
     EXPECT_EQ(TraceDetail(), "invalid structure description") << c.name;

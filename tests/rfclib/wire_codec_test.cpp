@@ -18,7 +18,8 @@ TEST(WireFrameTest, CloseFrameHasTheDocumentedBytes) {
 }
 
 TEST(WireFrameTest, LogonPayloadIsLengthPrefixedNames) {
-  const rfcwire::Frame frame = rfcwire::Encode(rfcwire::LogonRequest{"PRD", "100", "MON", "pw", "E"});
+  const rfcwire::Frame frame =
+      rfcwire::Encode(rfcwire::LogonRequest{"PRD", "100", "MON", "pw", "E"});
   EXPECT_EQ(frame.type, rfcwire::MessageType::Logon);
   EXPECT_EQ(frame.payload,
             (Bytes{3, 'P', 'R', 'D', 3, '1', '0', '0', 3, 'M', 'O', 'N', 2, 'p', 'w', 1, 'E'}));
@@ -34,7 +35,9 @@ TEST(WireFrameTest, HeaderChecks) {
   const HeaderCase cases[] = {
       {"valid reply", {'K', 'R', 'F', 'C', 1, 6, 0, 0, 0, 0, 1, 0}, ""},
       {"payload at the limit", {'K', 'R', 'F', 'C', 1, 6, 0, 0, 0x04, 0, 0, 0}, ""},
-      {"payload over the limit", {'K', 'R', 'F', 'C', 1, 6, 0, 0, 0x04, 0, 0, 1}, "more than the limit"},
+      {"payload over the limit",
+       {'K', 'R', 'F', 'C', 1, 6, 0, 0, 0x04, 0, 0, 1},
+       "more than the limit"},
       {"bad magic", {'K', 'R', 'F', 'X', 1, 6, 0, 0, 0, 0, 0, 0}, "magic"},
       {"version 0", {'K', 'R', 'F', 'C', 0, 6, 0, 0, 0, 0, 0, 0}, "protocol version 0"},
       {"type 0", {'K', 'R', 'F', 'C', 1, 0, 0, 0, 0, 0, 0, 0}, "unknown message type 0"},
@@ -74,7 +77,8 @@ TEST(WireFrameTest, ReaderRejectsFieldsLongerThanWhatIsLeft) {
   rfcwire::PayloadReader reader(text);
   std::string value;
   EXPECT_FALSE(reader.Text(value));
-  EXPECT_NE(reader.Problem().find("needs 9 bytes but only 2"), std::string::npos) << reader.Problem();
+  EXPECT_NE(reader.Problem().find("needs 9 bytes but only 2"), std::string::npos)
+      << reader.Problem();
   const Bytes long_text = {0x04, 0x01};
   rfcwire::PayloadReader second(long_text);
   EXPECT_FALSE(second.Text(value)) << "1025 > the text limit";
@@ -98,7 +102,8 @@ TEST(WireFrameTest, WriterCutsOverlongNamesAndTexts) {
 TEST(WireMessagesTest, CallRoundTrip) {
   rfcwire::CallRequest call;
   call.function = "DB_ORA_MISSING_INDICES";
-  call.exporting = {{"COUNT", rfcwire::ValueKind::Integer, {0, 0, 0, 7}}, {"TEXT", rfcwire::ValueKind::Bytes, {'a'}}};
+  call.exporting = {{"COUNT", rfcwire::ValueKind::Integer, {0, 0, 0, 7}},
+                    {"TEXT", rfcwire::ValueKind::Bytes, {'a'}}};
   call.tables = {{"MISSING_INDEX", 3, 2, {'a', 'b', 'c', 'd', 'e', 'f'}}, {"EMPTY", 30, 0, {}}};
   rfcwire::CallRequest decoded;
   std::string problem;
@@ -122,18 +127,19 @@ TEST(WireMessagesTest, ReplyExceptionAndNoticeRoundTrip) {
   EXPECT_EQ(decoded_reply.importing[0].bytes.size(), 200u);
 
   rfcwire::RaisedException raised;
-  const rfcwire::Frame frame =
-      rfcwire::Encode(rfcwire::MessageType::SystemException, rfcwire::RaisedException{"SYSTEM_FAILURE", "dump"});
+  const rfcwire::Frame frame = rfcwire::Encode(rfcwire::MessageType::SystemException,
+                                               rfcwire::RaisedException{"SYSTEM_FAILURE", "dump"});
   EXPECT_EQ(frame.type, rfcwire::MessageType::SystemException);
   ASSERT_TRUE(rfcwire::Decode(frame, raised, problem)) << problem;
   EXPECT_EQ(raised.name, "SYSTEM_FAILURE");
   EXPECT_EQ(raised.text, "dump");
 
   rfcwire::Notice notice;
-  ASSERT_TRUE(rfcwire::Decode(rfcwire::Encode(rfcwire::MessageType::Failure, rfcwire::Notice{"down"}),
-                              notice, problem));
+  ASSERT_TRUE(rfcwire::Decode(
+      rfcwire::Encode(rfcwire::MessageType::Failure, rfcwire::Notice{"down"}), notice, problem));
   EXPECT_EQ(notice.text, "down");
-  EXPECT_TRUE(rfcwire::DecodeEmpty(rfcwire::EncodeEmpty(rfcwire::MessageType::CallAccepted), problem));
+  EXPECT_TRUE(
+      rfcwire::DecodeEmpty(rfcwire::EncodeEmpty(rfcwire::MessageType::CallAccepted), problem));
 }
 
 TEST(WireMessagesTest, CallWithoutFunctionNameIsRejected) {

@@ -39,7 +39,9 @@ const rfcwire::Value &Find(const rfcwire::Reply &reply, const std::string &name)
   throw std::runtime_error("no value " + name);
 }
 
-std::string Text(const std::vector<std::uint8_t> &bytes) { return std::string(bytes.begin(), bytes.end()); }
+std::string Text(const std::vector<std::uint8_t> &bytes) {
+  return std::string(bytes.begin(), bytes.end());
+}
 
 TEST(FunctionModulesTest, SystemInfoRecord) {
   sapsim::SystemDescription system;
@@ -49,7 +51,8 @@ TEST(FunctionModulesTest, SystemInfoRecord) {
   request.function = "rfc_system_info"; // function names are matched in upper case
   const sapsim::CallResult result = sapsim::RunFunction(system, request, FixedTime());
   ASSERT_EQ(result.kind, sapsim::CallResult::Kind::Reply);
-  std::string expected = "011" + std::string(42, ' ') + "sapprd  " + std::string(103, ' ') + std::string(44, 'r');
+  std::string expected =
+      "011" + std::string(42, ' ') + "sapprd  " + std::string(103, ' ') + std::string(44, 'r');
   EXPECT_EQ(Text(Find(result.reply, "RFCSI_EXPORT").bytes), expected);
   const rfcwire::Value &resources = Find(result.reply, "CURRENT_RESOURCES");
   EXPECT_EQ(resources.kind, rfcwire::ValueKind::Integer);

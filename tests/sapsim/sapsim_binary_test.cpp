@@ -68,16 +68,19 @@ TEST(SapsimCommandLineTest, Arguments) {
 
 TEST(SapsimBinaryTest, BadSystemFilesEndBeforeListening) {
   ScopedTempDir folder;
-  const auto bad = folder.Write("bad.txt", "client = 100\nuser = u\npassword = p\nrfcdbsys = ORACLE_DATABASE\n");
+  const auto bad =
+      folder.Write("bad.txt", "client = 100\nuser = u\npassword = p\nrfcdbsys = ORACLE_DATABASE\n");
   struct Case {
     std::string arguments;
     std::string output;
   };
   const Case cases[] = {
       {"--listen 127.0.0.1:0 " + bad.string(),
-       "sapsim: bad system file " + bad.string() + ": line 4: rfcdbsys: value has 15 characters, rfcdbsys holds 10\n"},
+       "sapsim: bad system file " + bad.string() +
+           ": line 4: rfcdbsys: value has 15 characters, rfcdbsys holds 10\n"},
       {"--listen 127.0.0.1:0 " + (folder.Path() / "missing.txt").string(),
-       "sapsim: bad system file " + (folder.Path() / "missing.txt").string() + ": cannot be read\n"},
+       "sapsim: bad system file " + (folder.Path() / "missing.txt").string() +
+           ": cannot be read\n"},
   };
   for (const Case &c : cases) {
     const ProgramRun run = RunSapsim(c.arguments);

@@ -9,7 +9,7 @@ namespace kestrovan_test {
 
 /// A fresh folder under the system's temporary directory, removed with everything in it.
 class ScopedTempDir {
- public:
+public:
   ScopedTempDir();
   ~ScopedTempDir();
   ScopedTempDir(const ScopedTempDir &) = delete;
@@ -22,19 +22,19 @@ class ScopedTempDir {
   std::string Read(std::string_view name) const;
   bool Exists(std::string_view name) const;
 
- private:
+private:
   std::filesystem::path path_;
 };
 
 /// Makes a folder the working directory until the end of the scope, then restores the old one.
 class ScopedWorkingDirectory {
- public:
+public:
   explicit ScopedWorkingDirectory(const std::filesystem::path &folder);
   ~ScopedWorkingDirectory();
   ScopedWorkingDirectory(const ScopedWorkingDirectory &) = delete;
   ScopedWorkingDirectory &operator=(const ScopedWorkingDirectory &) = delete;
 
- private:
+private:
   std::filesystem::path previous_;
 };
 

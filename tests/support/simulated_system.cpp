@@ -75,7 +75,8 @@ SimulatedSystem::SimulatedSystem(std::string_view system_file, int port) : port_
 SimulatedSystem::~SimulatedSystem() { Kill(); }
 
 int SimulatedSystem::SystemNumber() const {
-  return port_ >= kGatewayBasePort && port_ < kGatewayBasePort + 100 ? port_ - kGatewayBasePort : -1;
+  return port_ >= kGatewayBasePort && port_ < kGatewayBasePort + 100 ? port_ - kGatewayBasePort
+                                                                     : -1;
 }
 
 std::string SimulatedSystem::Endpoint() const { return address_ + ":" + std::to_string(port_); }

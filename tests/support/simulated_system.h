@@ -15,9 +15,10 @@ std::string RandomLoopbackAddress();
 /// One running sapsim. The constructor writes the system file into a temporary folder, starts the
 /// simulator on a fresh random loopback address at `port` and waits (at most 10 s) for its
 /// "listening" line; it throws std::runtime_error, with sapsim's messages, when that fails. The
-/// destructor sends SIGTERM, waits up to 5 s, then SIGKILLs, reaps the process and removes the folder.
+/// destructor sends SIGTERM, waits up to 5 s, then SIGKILLs, reaps the process and removes the
+/// folder.
 class SimulatedSystem {
- public:
+public:
   /// The gateway port of system number NN is 3300 + NN; mode 0 connections need such a port.
   static constexpr int kGatewayBasePort = 3300;
 
@@ -37,7 +38,7 @@ class SimulatedSystem {
   /// Sends SIGTERM and waits; true when sapsim ended by itself with exit code 0.
   bool Stop();
 
- private:
+private:
   void Start(std::string_view system_file);
   void Kill();
 
