@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "support/simulated_system.h"
-#include "tools/password_scrambler.h"
+#include "profile/password_scrambler.h"
 
 namespace fs = std::filesystem;
 
@@ -83,7 +83,7 @@ int main(int argc, char **argv) {
     sims.push_back(std::make_unique<kestrovan_test::SimulatedSystem>(system_file, 3300));
 
   std::mt19937 random(1);
-  const std::string password = *ScramblePassword("Bench1", random);
+  const std::string password = *kestrovan::ScramblePassword("Bench1", random);
   std::string listing_file = "# Benchmark listing\n";
   std::string line;
   for (int i = 0; i < systems; ++i) {

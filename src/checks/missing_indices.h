@@ -1,7 +1,7 @@
 // The missing-indices check: indices missing in the database or not defined in the dictionary.
 #pragma once
 
-#include "rfc/rfc_api.h"
+#include "rfcapi/rfc_api.h"
 #include "state/run_state.h"
 
 /// Calls DB_ORA_MISSING_INDICES and counts both tables. On success sets RunStatus "OK" and

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "rfc/rfc_api.h"
+#include "rfcapi/rfc_api.h"
 #include "state/run_state.h"
 
 inline constexpr unsigned kRfcsiLength = 200;

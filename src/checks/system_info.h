@@ -1,7 +1,7 @@
 // The system information check: the application server's host name and the database system.
 #pragma once
 
-#include "rfc/rfc_api.h"
+#include "rfcapi/rfc_api.h"
 #include "state/run_state.h"
 
 /// Calls RFC_SYSTEM_INFO. On success sets RunStatus "OK", DisplayHost and DatabaseSystem;

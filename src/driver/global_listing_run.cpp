@@ -4,7 +4,8 @@
 #include <cstdint>
 
 #include "driver/console_lines.h"
-#include "driver/profile.h"
+#include "profile/profile.h"
+#include "platform/text_pieces.h"
 #include "driver/server_listing.h"
 #include "driver/system_checks.h"
 #include "output/error_ending.h"
@@ -94,9 +95,12 @@ void GlobalListingRun(RunState &state) {
     const auto profile = state.os.ReadText(state.ProfileDirectory + entry);
     if (!profile) continue;
     state.ProfileName = entry;
+    TextPieces text(*profile);
     bool profile_valid =
-        ReadProfile(state, *profile, kGlobalProfilePiece, ProfileReading::ContinueAfter).valid;
-    if (!CheckProfile(state).empty()) profile_valid = false;
+        kestrovan::ReadProfile(text, kestrovan::kGlobalProfilePiece, kestrovan::ProfileReading::ContinueAfter,
+                               state.ProfileName, state.Connection, state.DisplayHost)
+            .valid;
+    if (!kestrovan::CheckProfile(state.Connection, state.ProfileName).empty()) profile_valid = false;
 
     state.SystemChannelName = ChannelNameFor(state, entry);
     const std::string system_line =

@@ -1,7 +1,7 @@
 // The checks every run makes of one connected system, with the error endings both runs share.
 #pragma once
 
-#include "rfc/rfc_api.h"
+#include "rfcapi/rfc_api.h"
 #include "state/run_state.h"
 
 /// System information, the Oracle check and missing indices, then the connection is closed.

@@ -4,14 +4,6 @@
 #include <cctype>
 #include <limits>
 
-std::string UpperAscii(std::string_view text) {
-  std::string upper(text);
-  for (char &c : upper) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return upper;
-}
-
 std::size_t FindOption(const RunState &state, std::string_view keyword) {
   return state.ParameterStringUpper.find(keyword);
 }

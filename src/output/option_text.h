@@ -5,10 +5,9 @@
 #include <string>
 #include <string_view>
 
+#include "platform/text_pieces.h"
 #include "state/run_state.h"
 
-/// Letters a to z raised; every other character unchanged.
-std::string UpperAscii(std::string_view text);
 
 /// Where the keyword (given in upper case) first occurs in the option text; npos when absent.
 std::size_t FindOption(const RunState &state, std::string_view keyword);

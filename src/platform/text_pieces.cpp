@@ -30,3 +30,11 @@ std::string TranslateTextMode(std::string_view bytes) {
 void StripLineFeed(std::string *line) {
   if (!line->empty() && line->back() == '\n') line->pop_back();
 }
+
+std::string UpperAscii(std::string_view text) {
+  std::string upper(text);
+  for (char &c : upper) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return upper;
+}

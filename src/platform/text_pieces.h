@@ -6,15 +6,22 @@
 #include <string>
 #include <string_view>
 
-/// Cuts already-translated text (line feeds only) into pieces of at most a given length.
-/// A piece ends after its line feed, or when it reaches the length; the rest of a long
-/// line comes back as further pieces.
-class TextPieces {
+/// Text handed out piece by piece as fgets hands out a file read in text mode: a piece ends
+/// after its line feed, or when it reaches the length asked for; the rest of a long line comes
+/// back as further pieces.
+class TextSource {
+public:
+  virtual ~TextSource() = default;
+  /// The next piece of at most max_chars characters, line feed included; false at the end.
+  virtual bool Next(std::size_t max_chars, std::string *piece) = 0;
+};
+
+/// Pieces of already-translated text (line feeds only) held in memory.
+class TextPieces : public TextSource {
 public:
   explicit TextPieces(std::string_view text) : text_(text) {}
 
-  /// The next piece of at most max_chars characters, line feed included; false at the end.
-  bool Next(std::size_t max_chars, std::string *piece);
+  bool Next(std::size_t max_chars, std::string *piece) override;
 
 private:
   std::string_view text_;
@@ -26,3 +33,6 @@ std::string TranslateTextMode(std::string_view bytes);
 
 /// Removes one final line feed, if there is one.
 void StripLineFeed(std::string *line);
+
+/// Letters a to z raised; every other character unchanged.
+std::string UpperAscii(std::string_view text);

@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "rfc/rfc_api.h"
+#include "rfcapi/rfc_api.h"
 #include "state/run_state.h"
 
 /// Exit code after the RFC error handler.

@@ -1,7 +1,7 @@
 // Opening the RFC connection to one system from its profile values.
 #pragma once
 
-#include "rfc/rfc_api.h"
+#include "rfcapi/rfc_api.h"
 #include "state/run_state.h"
 
 /// The library's user field is 12 characters: shorter users are padded with blanks.

@@ -2,7 +2,7 @@
 // installed handler during a call, the run ends with exit code 1 as soon as the call returns.
 #pragma once
 
-#include "rfc/rfc_api.h"
+#include "rfcapi/rfc_api.h"
 #include "state/run_state.h"
 
 /// The run ends from the sensor's own frames, never by unwinding through the library's: a

@@ -1,7 +1,7 @@
 // The program reaches the RFC library only through this table, so another library can be bound in.
 #pragma once
 
-#include "rfc/rfc_api.h"
+#include "rfcapi/rfc_api.h"
 
 /// The twelve operations the sensor uses, as function pointers of the library's own types.
 struct RfcLibrary {

@@ -1,7 +1,7 @@
 // Tokenizer for connect texts and the line reader for saprfc.ini entries.
 #include "rfclib/connect_text.h"
 
-#include "rfclib/text_util.h"
+#include "wire/text_util.h"
 
 namespace rfclib {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <new>
 
-#include "rfclib/wire_channel.h"
+#include "wire/wire_channel.h"
 
 namespace rfclib {
 namespace {

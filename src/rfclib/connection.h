@@ -7,9 +7,9 @@
 #include "rfclib/endpoint.h"
 #include "rfclib/failure.h"
 #include "rfclib/settings.h"
-#include "rfclib/transport.h"
-#include "rfclib/wire_channel.h"
-#include "rfclib/wire_messages.h"
+#include "wire/transport.h"
+#include "wire/wire_channel.h"
+#include "wire/wire_messages.h"
 
 namespace rfclib {
 

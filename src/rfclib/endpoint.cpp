@@ -1,7 +1,7 @@
 // Port arithmetic of SAP gateways and the checks on host names.
 #include "rfclib/endpoint.h"
 
-#include "rfclib/text_util.h"
+#include "wire/text_util.h"
 
 namespace rfclib {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "rfc/rfc_api.h"
+#include "rfcapi/rfc_api.h"
 
 namespace rfclib {
 

@@ -8,7 +8,7 @@
 #include "rfclib/connect_text.h"
 #include "rfclib/parameters.h"
 #include "rfclib/settings.h"
-#include "rfclib/text_util.h"
+#include "wire/text_util.h"
 #include "rfclib/trace_file.h"
 
 namespace rfclib {

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "rfc/rfc_api.h"
+#include "rfcapi/rfc_api.h"
 #include "rfclib/connection.h"
 #include "rfclib/failure.h"
 #include "rfclib/internal_tables.h"

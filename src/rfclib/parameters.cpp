@@ -6,7 +6,7 @@
 #include <cstring>
 #include <span>
 
-#include "rfclib/text_util.h"
+#include "wire/text_util.h"
 
 namespace rfclib {
 namespace {

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "rfc/rfc_api.h"
+#include "rfcapi/rfc_api.h"
 #include "rfclib/internal_tables.h"
 #include "rfclib/structures.h"
-#include "rfclib/wire_messages.h"
+#include "wire/wire_messages.h"
 
 namespace rfclib {
 

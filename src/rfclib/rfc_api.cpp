@@ -4,8 +4,7 @@
 #include <exception>
 #include <new>
 
-#include "rfc/rfc_api.h"
-#include "rfc/rfc_library.h"
+#include "rfcapi/rfc_api.h"
 #include "rfclib/library.h"
 
 namespace {
@@ -116,11 +115,3 @@ int RFC_CALL RfcLastError(RFC_ERROR_INFO *error_info) {
 void RFC_CALL RfcClose(RFC_HANDLE handle) { Library::Instance().Close(handle); }
 
 } // extern "C"
-
-const RfcLibrary &LinkedRfcLibrary() {
-  static const RfcLibrary library = {
-      RfcEnvironment, RfcOpen,   RfcOpenEx, RfcInstallStructure, RfcCall,  RfcReceive, ItCreate,
-      ItFill,         ItGetLine, ItDelete,  RfcLastError,        RfcClose,
-  };
-  return library;
-}

@@ -3,7 +3,7 @@
 
 #include <fstream>
 
-#include "rfclib/text_util.h"
+#include "wire/text_util.h"
 
 namespace rfclib {
 

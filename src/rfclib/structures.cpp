@@ -5,7 +5,7 @@
 #include <bit>
 #include <cstring>
 
-#include "rfclib/wire_frame.h"
+#include "wire/wire_frame.h"
 
 namespace rfclib {
 namespace {

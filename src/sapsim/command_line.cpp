@@ -1,7 +1,7 @@
 // Parsing of sapsim's arguments, including bracketed IPv6 addresses.
 #include "sapsim/command_line.h"
 
-#include "rfclib/text_util.h"
+#include "wire/text_util.h"
 
 namespace sapsim {
 namespace {

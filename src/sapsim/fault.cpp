@@ -1,7 +1,7 @@
 // Parsing of fault words.
 #include "sapsim/fault.h"
 
-#include "rfclib/text_util.h"
+#include "wire/text_util.h"
 
 namespace sapsim {
 namespace {

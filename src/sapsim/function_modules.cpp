@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdio>
 
-#include "rfclib/text_util.h"
+#include "wire/text_util.h"
 #include "sapsim/rfcsi_layout.h"
 
 namespace sapsim {

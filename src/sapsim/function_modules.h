@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "rfclib/wire_messages.h"
+#include "wire/wire_messages.h"
 #include "sapsim/system_file.h"
 
 namespace sapsim {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "rfclib/transport.h"
+#include "wire/transport.h"
 #include "sapsim/command_line.h"
 #include "sapsim/event_log.h"
 #include "sapsim/server.h"

@@ -3,7 +3,7 @@
 
 #include <atomic>
 
-#include "rfclib/transport.h"
+#include "wire/transport.h"
 #include "sapsim/event_log.h"
 #include "sapsim/system_file.h"
 

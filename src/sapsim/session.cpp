@@ -3,9 +3,9 @@
 
 #include <thread>
 
-#include "rfclib/text_util.h"
-#include "rfclib/wire_channel.h"
-#include "rfclib/wire_messages.h"
+#include "wire/text_util.h"
+#include "wire/wire_channel.h"
+#include "wire/wire_messages.h"
 #include "sapsim/function_modules.h"
 
 namespace sapsim {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "rfclib/transport.h"
-#include "rfclib/wire_frame.h"
+#include "wire/transport.h"
+#include "wire/wire_frame.h"
 #include "sapsim/event_log.h"
 #include "sapsim/system_file.h"
 

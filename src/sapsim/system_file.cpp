@@ -7,7 +7,7 @@
 #include <set>
 #include <sstream>
 
-#include "rfclib/text_util.h"
+#include "wire/text_util.h"
 #include "sapsim/rfcsi_layout.h"
 
 namespace sapsim {

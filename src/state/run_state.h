@@ -8,24 +8,12 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "rfc/rfc_api.h"
+#include "profile/profile.h"
+
+using kestrovan::ConnectionParameters;
+#include "rfcapi/rfc_api.h"
 
 struct RfcLibrary;
-
-/// The eleven text values of a profile.
-struct ConnectionParameters {
-  std::string extcompany;
-  std::string destination;
-  std::string client;
-  std::string user;
-  std::string password;
-  std::string language;
-  std::string mode;
-  std::string hostname;
-  std::string sysnr;
-  std::string gwhost;
-  std::string gwservice;
-};
 
 /// The output flavours: the monitoring host's XML and four front ends of the product family.
 /// EXEXML, Pellith and Vintrel write identical bytes.

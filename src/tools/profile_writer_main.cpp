@@ -6,10 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "driver/password.h"
-#include "driver/profile.h"
+#include "profile/password.h"
+#include "profile/profile.h"
 #include "platform/secret_input.h"
-#include "tools/password_scrambler.h"
+#include "profile/password_scrambler.h"
+
+using namespace kestrovan;
 
 namespace {
 

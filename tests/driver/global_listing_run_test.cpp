@@ -8,7 +8,7 @@
 #include "driver/sensor.h"
 #include "fake_rfc_library.h"
 #include "test_platform.h"
-#include "tools/password_scrambler.h"
+#include "profile/password_scrambler.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ std::string Profile(const std::string &destination, const std::string &host,
   std::mt19937 random(5);
   return "Extcompany.: Monitoring\nDestination: " + destination +
          "\nClient.....: 100\nUser.......: " + user +
-         "\nPassword...: " + *ScramblePassword("Secret1", random) +
+         "\nPassword...: " + *kestrovan::ScramblePassword("Secret1", random) +
          "\nLanguage...: E\nMode.......: R/3\nHostname...: " + host +
          "\nSysnr......: 00\nGwhost.....: gw\nGwservice..: sapgw00\n";
 }

@@ -7,7 +7,7 @@
 #include "driver/sensor.h"
 #include "fake_rfc_library.h"
 #include "test_platform.h"
-#include "tools/password_scrambler.h"
+#include "profile/password_scrambler.h"
 
 namespace {
 
@@ -17,7 +17,7 @@ std::string Profile() {
   std::mt19937 random(3);
   return "Extcompany.: Monitoring\nDestination: PRD\nClient.....: 100\nUser.......: monitor\n"
          "Password...: " +
-         *ScramblePassword("Secret1", random) +
+         *kestrovan::ScramblePassword("Secret1", random) +
          "\nLanguage...: E\nMode.......: R/3\nHostname...: prdhost\nSysnr......: 00\n"
          "Gwhost.....: prdgw\nGwservice..: sapgw00\n";
 }

@@ -5,7 +5,7 @@
 
 #include <random>
 
-#include "tools/password_scrambler.h"
+#include "profile/password_scrambler.h"
 
 std::string SystemFileText(const SystemSpec &spec) {
   return "rfchost = " + spec.host + "\nrfcsysid = PRD\nrfcdbsys = " + spec.dbsys +
@@ -22,7 +22,7 @@ std::string ProfileFor(const std::string &destination, const std::string &host, 
   return "Extcompany.: Monitoring\r\nDestination: " + destination +
          "\r\nClient.....: 100\r\n"
          "User.......: monitor\r\nPassword...: " +
-         *ScramblePassword(password, random) +
+         *kestrovan::ScramblePassword(password, random) +
          "\r\nLanguage...: E\r\nMode.......: R/3\r\nHostname...: " + host +
          "\r\nSysnr......: " + number + "\r\nGwhost.....: " + host + "\r\nGwservice..: sapgw" +
          number + "\r\n";

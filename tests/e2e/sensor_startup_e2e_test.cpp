@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <sys/stat.h>
 
-#include "driver/profile.h"
+#include "profile/profile.h"
 #include "programs.h"
 #include "run_process.h"
 #include "test_platform.h"
@@ -140,12 +140,13 @@ TEST(ProfileWriterEndToEnd, WrittenProfileIsReadBackWithTheSameValues) {
 
   const std::string text = tree.Read("PRD.P00");
   EXPECT_EQ(text.find("Pa ss"), std::string::npos);
-  TestPlatform os(tree);
-  RunState state(os);
-  state.ProfileName = "PRD.P00";
-  ASSERT_TRUE(ReadProfile(state, text, kSingleProfilePiece, ProfileReading::StopAtFault).valid);
-  EXPECT_EQ(CheckProfile(state), "");
-  const ConnectionParameters &v = state.Connection;
+  TextPieces pieces(text);
+  kestrovan::ConnectionParameters v;
+  std::string host;
+  ASSERT_TRUE(kestrovan::ReadProfile(pieces, kestrovan::kSingleProfilePiece,
+                                     kestrovan::ProfileReading::StopAtFault, "PRD.P00", v, host)
+                  .valid);
+  EXPECT_EQ(kestrovan::CheckProfile(v, "PRD.P00"), "");
   EXPECT_EQ(v.extcompany, "Monitoring");
   EXPECT_EQ(v.destination, "PRD");
   EXPECT_EQ(v.client, "100");

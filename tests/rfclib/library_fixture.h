@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "rfc/rfc_api.h"
+#include "rfcapi/rfc_api.h"
 #include "support/scoped_temp_dir.h"
 #include "support/simulated_system.h"
 

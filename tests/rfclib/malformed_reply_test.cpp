@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "library_fixture.h"
-#include "rfclib/wire_messages.h"
+#include "wire/wire_messages.h"
 #include "scripted_partner.h"
 #include "sensor_calls.h"
 

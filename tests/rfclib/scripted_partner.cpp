@@ -3,8 +3,8 @@
 
 #include <stdexcept>
 
-#include "rfclib/wire_channel.h"
-#include "rfclib/wire_messages.h"
+#include "wire/wire_channel.h"
+#include "wire/wire_messages.h"
 #include "support/simulated_system.h"
 
 namespace kestrovan_test {

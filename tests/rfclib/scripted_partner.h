@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "rfclib/transport.h"
+#include "wire/transport.h"
 
 namespace kestrovan_test {
 

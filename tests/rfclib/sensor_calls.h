@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdint>
 
-#include "rfc/rfc_api.h"
+#include "rfcapi/rfc_api.h"
 
 namespace kestrovan_test {
 

@@ -3,8 +3,8 @@
 
 #include <array>
 
-#include "rfclib/wire_frame.h"
-#include "rfclib/wire_messages.h"
+#include "wire/wire_frame.h"
+#include "wire/wire_messages.h"
 
 namespace kestrovan_test {
 namespace {

@@ -1,6 +1,6 @@
 // POSIX sockets behind the narrow transport interface; a Winsock port replaces only this file.
 #ifndef _WIN32
-#include "rfclib/transport.h"
+#include "wire/transport.h"
 
 #include <cerrno>
 #include <cstring>

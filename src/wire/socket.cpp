@@ -1,5 +1,5 @@
 // The socket owner shared by both transports; only closing a handle differs between systems.
-#include "rfclib/transport.h"
+#include "wire/transport.h"
 
 namespace rfcwire {
 

@@ -1,10 +1,10 @@
 // The profile format: twelve-character keys, a skipped separator column, values of up to 60
 // characters.
-#include "driver/profile.h"
+#include "profile/profile.h"
 
-#include "driver/password.h"
-#include "output/option_text.h"
-#include "platform/text_pieces.h"
+#include "profile/password.h"
+
+namespace kestrovan {
 
 namespace {
 
@@ -22,7 +22,7 @@ constexpr std::array<ProfileField, 11> kKeys{{
     {"Gwservice..:", &ConnectionParameters::gwservice, 2},
 }};
 
-std::string Message(std::string_view head, const std::string &profile, std::string_view tail) {
+std::string Message(std::string_view head, std::string_view profile, std::string_view tail) {
   std::string text(head);
   text += profile;
   text += tail;
@@ -33,13 +33,12 @@ std::string Message(std::string_view head, const std::string &profile, std::stri
 
 const std::array<ProfileField, 11> &ProfileFields() { return kKeys; }
 
-ProfileReadResult ReadProfile(RunState &state, std::string_view text, std::size_t piece_length,
-                              ProfileReading reading) {
+ProfileReadResult ReadProfile(TextSource &text, std::size_t piece_length, ProfileReading reading,
+                              std::string_view profile_name, ConnectionParameters &values,
+                              std::string &display_host) {
   ProfileReadResult result;
-  ConnectionParameters &values = state.Connection;
-  TextPieces pieces(text);
   std::string line;
-  while (pieces.Next(piece_length, &line)) {
+  while (text.Next(piece_length, &line)) {
     StripLineFeed(&line);
     if (line.size() < kProfileKeyWidth) continue;
     const std::string_view key = std::string_view(line).substr(0, kProfileKeyWidth);
@@ -68,15 +67,15 @@ ProfileReadResult ReadProfile(RunState &state, std::string_view text, std::size_
       if (result.valid) {
         result.first_fault =
             unscrambled.fault == PasswordFault::Malformed
-                ? Message("Error 1004: Invalid Password in Profile ", state.ProfileName,
+                ? Message("Error 1004: Invalid Password in Profile ", profile_name,
                           " found...")
-                : Message("Error 1005: Wrong Password in Profile ", state.ProfileName, " found...");
+                : Message("Error 1005: Wrong Password in Profile ", profile_name, " found...");
       }
       result.valid = false;
       if (reading == ProfileReading::StopAtFault) return result;
     } else if (match->field == &ConnectionParameters::hostname) {
       values.hostname = value;
-      state.DisplayHost = value;
+      display_host = value;
     } else {
       values.*(match->field) = value;
     }
@@ -84,15 +83,16 @@ ProfileReadResult ReadProfile(RunState &state, std::string_view text, std::size_
   return result;
 }
 
-std::string CheckProfile(const RunState &state) {
-  const ConnectionParameters &values = state.Connection;
+std::string CheckProfile(const ConnectionParameters &values, std::string_view profile_name) {
   if (values.user.empty())
-    return Message("Error 1006: Username in Profile ", state.ProfileName, " is missing...");
+    return Message("Error 1006: Username in Profile ", profile_name, " is missing...");
   if (values.password.empty())
-    return Message("Error 1007: Password in Profile ", state.ProfileName, " is missing...");
+    return Message("Error 1007: Password in Profile ", profile_name, " is missing...");
   for (const ProfileField &key : kKeys) {
     if ((values.*(key.field)).size() < key.minimum)
-      return Message("Error 1003: Invalid Parameter(s) at ", state.ProfileName, " found...");
+      return Message("Error 1003: Invalid Parameter(s) at ", profile_name, " found...");
   }
   return {};
 }
+
+} // namespace kestrovan

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace kestrovan {
+
 /// The longest password a profile can hold.
 inline constexpr std::size_t kMaxPasswordLength = 20;
 
@@ -14,3 +16,5 @@ inline constexpr std::size_t kMaxPasswordLength = 20;
 /// the filler allow it. nullopt when the password cannot be stored (empty, too long, or made
 /// of bytes that would scramble into a line end whatever the offset).
 std::optional<std::string> ScramblePassword(std::string_view password, std::mt19937 &random);
+
+} // namespace kestrovan

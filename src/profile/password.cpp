@@ -1,5 +1,7 @@
 // Unscrambling the stored profile password with the run-time key.
-#include "driver/password.h"
+#include "profile/password.h"
+
+namespace kestrovan {
 
 const PasswordKeyBytes &PasswordKey() {
   static const PasswordKeyBytes key = [] {
@@ -57,3 +59,5 @@ UnscrambledPassword UnscramblePassword(std::string_view stored) {
   if (CheckDigit(plain) != digits[0]) return {PasswordFault::WrongCheck, {}};
   return {PasswordFault::None, plain.substr(0, n)};
 }
+
+} // namespace kestrovan

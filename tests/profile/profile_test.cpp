@@ -3,10 +3,11 @@
 
 #include <random>
 
-#include "driver/password.h"
-#include "driver/profile.h"
-#include "test_platform.h"
-#include "tools/password_scrambler.h"
+#include "profile/password.h"
+#include "profile/profile.h"
+#include "profile/password_scrambler.h"
+
+using namespace kestrovan;
 
 namespace {
 
@@ -52,15 +53,17 @@ struct ReadOutcome {
   std::string display_host;
 };
 
+ProfileReadResult Read(const std::string &text, std::size_t piece, ProfileReading reading,
+                       ConnectionParameters &values, std::string &display_host) {
+  TextPieces pieces(text);
+  return ReadProfile(pieces, piece, reading, "PRD.P00", values, display_host);
+}
+
 ReadOutcome ReadAndCheck(const std::string &text) {
-  ScratchTree tree;
-  TestPlatform os(tree);
-  RunState state(os);
-  state.ProfileName = "PRD.P00";
-  const ProfileReadResult read =
-      ReadProfile(state, text, kSingleProfilePiece, ProfileReading::StopAtFault);
-  ReadOutcome outcome{read.valid ? CheckProfile(state) : read.first_fault, state.Connection,
-                      state.DisplayHost};
+  ReadOutcome outcome;
+  const ProfileReadResult read = Read(text, kSingleProfilePiece, ProfileReading::StopAtFault,
+                                      outcome.values, outcome.display_host);
+  outcome.message = read.valid ? CheckProfile(outcome.values, "PRD.P00") : read.first_fault;
   return outcome;
 }
 
@@ -87,10 +90,7 @@ TEST(Profile, WindowsLineEndsGiveTheSameValues) {
   std::string crlf;
   for (char c : text)
     crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  ScratchTree tree;
-  tree.Write("PRD.P00", crlf);
-  TestPlatform os(tree);
-  const ReadOutcome r = ReadAndCheck(*os.ReadText("PRD.P00"));
+  const ReadOutcome r = ReadAndCheck(TranslateTextMode(crlf));
   EXPECT_EQ(r.message, "");
   EXPECT_EQ(r.values.gwservice, "sapgw00");
   EXPECT_EQ(r.values.password, "Secret1");
@@ -174,31 +174,27 @@ TEST(Profile, LongLinesContinueAsLinesOfTheirOwn) {
   // 159 characters per piece: the rest of a long line is read as a line and can hold a key.
   std::string filler = "Comment: " + std::string(150, '-'); // exactly 159 characters
   ASSERT_EQ(filler.size(), kSingleProfilePiece);
-  ScratchTree tree;
-  TestPlatform os(tree);
-  RunState state(os);
-  state.ProfileName = "PRD.P00";
-  ReadProfile(state, filler + "Client.....: 300\n", kSingleProfilePiece,
-              ProfileReading::StopAtFault);
-  EXPECT_EQ(state.Connection.client, "300");
+  ConnectionParameters single, global;
+  std::string host;
+  Read(filler + "Client.....: 300\n", kSingleProfilePiece, ProfileReading::StopAtFault, single,
+       host);
+  EXPECT_EQ(single.client, "300");
   // The global run reads 199 characters: the same line is one piece there.
-  RunState global(os);
-  ReadProfile(global, filler + "Client.....: 300\n", kGlobalProfilePiece,
-              ProfileReading::ContinueAfter);
-  EXPECT_EQ(global.Connection.client, "");
+  Read(filler + "Client.....: 300\n", kGlobalProfilePiece, ProfileReading::ContinueAfter, global,
+       host);
+  EXPECT_EQ(global.client, "");
 }
 
 TEST(Profile, GlobalReadingNotesFaultsAndKeepsEarlierPassword) {
-  ScratchTree tree;
-  TestPlatform os(tree);
-  RunState state(os);
-  state.Connection.password = "Earlier";
+  ConnectionParameters values;
+  values.password = "Earlier";
+  std::string host;
   const std::string wrong = Stored((CheckDigit(kPlain) + 1) % 10, 3, 7, kPlain);
-  const ProfileReadResult r = ReadProfile(state, "Password...: " + wrong + "\nClient.....: 400\n",
-                                          kGlobalProfilePiece, ProfileReading::ContinueAfter);
+  const ProfileReadResult r = Read("Password...: " + wrong + "\nClient.....: 400\n",
+                                   kGlobalProfilePiece, ProfileReading::ContinueAfter, values, host);
   EXPECT_FALSE(r.valid);
-  EXPECT_EQ(state.Connection.password, "Earlier");
-  EXPECT_EQ(state.Connection.client, "400") << "reading goes on after the fault";
+  EXPECT_EQ(values.password, "Earlier");
+  EXPECT_EQ(values.client, "400") << "reading goes on after the fault";
 }
 
 TEST(Password, HeaderSelectsOffsetAndLength) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace kestrovan {
+
 /// Length of a stored password value: four header characters and twenty body characters.
 inline constexpr std::size_t kStoredPasswordLength = 24;
 inline constexpr std::size_t kPasswordBodyLength = 20;
@@ -34,3 +36,5 @@ UnscrambledPassword UnscramblePassword(std::string_view stored);
 
 /// Last decimal digit of the sum of the character codes of the ASCII letters and digits.
 int CheckDigit(std::string_view plain);
+
+} // namespace kestrovan

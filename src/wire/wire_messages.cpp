@@ -1,5 +1,5 @@
 // Field order of every message; decoders validate counts, kinds and table sizes before allocating.
-#include "rfclib/wire_messages.h"
+#include "wire/wire_messages.h"
 
 namespace rfcwire {
 namespace {

@@ -1,5 +1,5 @@
 // Encoding and checked decoding of frame headers and payload fields.
-#include "rfclib/wire_frame.h"
+#include "wire/wire_frame.h"
 
 #include <algorithm>
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "rfclib/wire_frame.h"
+#include "wire/wire_frame.h"
 
 namespace rfcwire {
 

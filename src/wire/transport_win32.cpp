@@ -1,6 +1,6 @@
 // Winsock behind the narrow transport interface: the Windows twin of the POSIX transport.
 #ifdef _WIN32
-#include "rfclib/transport.h"
+#include "wire/transport.h"
 
 #include <algorithm>
 

@@ -1,7 +1,9 @@
 // Scrambling a password for a profile, choosing the key offset and filler for a clean text file.
-#include "tools/password_scrambler.h"
+#include "profile/password_scrambler.h"
 
-#include "driver/password.h"
+#include "profile/password.h"
+
+namespace kestrovan {
 
 namespace {
 
@@ -76,3 +78,5 @@ std::optional<std::string> ScramblePassword(std::string_view password, std::mt19
   }
   return best;
 }
+
+} // namespace kestrovan

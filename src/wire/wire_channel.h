@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "rfclib/transport.h"
-#include "rfclib/wire_frame.h"
+#include "wire/transport.h"
+#include "wire/wire_frame.h"
 
 namespace rfcwire {
 

@@ -1,4 +1,5 @@
-// Reading a profile into the connection values, and checking what was read.
+// The profile format: twelve-character keys, a skipped column, values of up to 60 characters;
+// reading a profile into the connection values and checking what was read.
 #pragma once
 
 #include <array>
@@ -6,7 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "state/run_state.h"
+#include "platform/text_pieces.h"
+
+namespace kestrovan {
 
 /// A single-profile run reads profile lines in pieces of this many characters at most.
 inline constexpr std::size_t kSingleProfilePiece = 159;
@@ -16,6 +19,21 @@ inline constexpr std::size_t kGlobalProfilePiece = 199;
 inline constexpr std::size_t kProfileKeyWidth = 12;
 /// Values start in column 14 and hold at most 60 characters.
 inline constexpr std::size_t kProfileValueWidth = 60;
+
+/// The eleven text values of a profile.
+struct ConnectionParameters {
+  std::string extcompany;
+  std::string destination;
+  std::string client;
+  std::string user;
+  std::string password;
+  std::string language;
+  std::string mode;
+  std::string hostname;
+  std::string sysnr;
+  std::string gwhost;
+  std::string gwservice;
+};
 
 /// One key of the profile format, the field it fills and the shortest value the checks accept.
 struct ProfileField {
@@ -37,10 +55,14 @@ struct ProfileReadResult {
   std::string first_fault; // the message of the first fault, empty when valid
 };
 
-/// Reads profile text line by line into state.Connection and state.DisplayHost; only the
-/// fields whose keys occur are overwritten.
-ProfileReadResult ReadProfile(RunState &state, std::string_view text, std::size_t piece_length,
-                              ProfileReading reading);
+/// Reads profile lines into values; only the fields whose keys occur are overwritten, so a
+/// global walk carries the others over from the profile before. A "Hostname" line also sets
+/// display_host, the host that progress lines show until the system names its own.
+ProfileReadResult ReadProfile(TextSource &text, std::size_t piece_length, ProfileReading reading,
+                              std::string_view profile_name, ConnectionParameters &values,
+                              std::string &display_host);
 
 /// The first failing check after reading (user, password, minimum lengths), or "" when all pass.
-std::string CheckProfile(const RunState &state);
+std::string CheckProfile(const ConnectionParameters &values, std::string_view profile_name);
+
+} // namespace kestrovan

@@ -1,5 +1,5 @@
 // Frame-level I/O: header first, validated, then exactly the announced payload.
-#include "rfclib/wire_channel.h"
+#include "wire/wire_channel.h"
 
 #include <array>
 

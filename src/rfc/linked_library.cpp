@@ -1,0 +1,10 @@
+// The library table over the stand-in linked into this executable.
+#include "rfc/rfc_library.h"
+
+const RfcLibrary &LinkedRfcLibrary() {
+  static const RfcLibrary library = {
+      RfcEnvironment, RfcOpen,   RfcOpenEx, RfcInstallStructure, RfcCall,      RfcReceive,
+      ItCreate,       ItFill,    ItGetLine, ItDelete,            RfcLastError, RfcClose,
+  };
+  return library;
+}
