@@ -1,131 +1,247 @@
-// The walk over the systems of a global server listing.
-#include "driver/global_listing_run.h"
-
+// The global listing run: which profiles the listing names, and the walk over their systems with
+// one channel each and a summary at the end.
+#include <algorithm>
 #include <cstdint>
 
-#include "driver/console_lines.h"
-#include "profile/profile.h"
-#include "platform/text_pieces.h"
-#include "driver/server_listing.h"
-#include "driver/system_checks.h"
-#include "output/error_ending.h"
+#include "driver/run.h"
 #include "output/log_lines.h"
-#include "output/result_document.h"
-#include "rfc/error_report.h"
-#include "rfc/library_binding.h"
 #include "rfc/open_connection.h"
 
+namespace kestrovan {
+
 namespace {
+
+/// The global sensor name takes part in the comparison with this many characters.
+constexpr std::size_t kGlobalSensorNameWidth = 10;
+/// The sensor allocation that ties a global sensor to this program.
+constexpr std::string_view kSensorAllocation = "Sensor=\"SAP Kestrovan\"";
+
+// "# GSNG: NAME      value": the key, the global sensor's name padded to ten characters, and
+// the listing from column 20; "# GSNX: " lines carry the extension from column 19.
+constexpr std::string_view kListingKey = "# GSNG: ";
+constexpr std::string_view kExtensionKey = "# GSNX: ";
+constexpr std::size_t kKeyedPrefixWidth = 18;
+constexpr std::size_t kListingValueColumn = 20;
+constexpr std::size_t kExtensionValueColumn = 19;
+constexpr std::string_view kItemRouteKey = "# Gsng: ";
 
 constexpr char kEntryEnd = '#';
 /// An alias is the entry without its extension (".P00").
 constexpr std::size_t kExtensionLength = 4;
 
-struct Counts {
-  std::uint32_t NoSystems = 0;
-  std::uint32_t Processed = 0;
-  std::uint32_t Failed = 0;
+struct KindKeyword {
+  std::string_view keyword;
+  EntryKind kind;
+};
+// Searched in this order: a later one found wins.
+constexpr KindKeyword kKindKeywords[] = {
+    {",Profile", EntryKind::Profile},
+    {",Alias", EntryKind::Alias},
+    {",Host", EntryKind::Host},
+    {",Sid", EntryKind::Sid},
 };
 
-/// The options as the start line shows them: ":" made blanks, cut before a blank followed by "@".
-std::string ShownOptions(const std::string &options) {
-  std::string shown = options;
-  for (char &c : shown) {
-    if (c == ':') c = ' ';
-  }
-  return shown.substr(0, shown.find(" @"));
+std::string From(const std::string &line, std::size_t column) {
+  return line.size() > column ? line.substr(column) : std::string();
 }
 
-std::string ChannelNameFor(const RunState &state, const std::string &entry) {
-  switch (state.Kind) {
+/// Each line of a listing file without its line end.
+template <typename Handle> void ForEachLine(TextSource &text, Handle handle) {
+  std::string line;
+  while (text.Next(kListingPiece, &line)) {
+    if (line.ends_with('\r')) line.pop_back();
+    StripLineFeed(&line);
+    handle(line);
+  }
+}
+
+/// The global sensor's name from the option text: up to its first blank, upper-cased, padded
+/// with blanks to 10 characters, of which the comparison takes ten.
+std::string GlobalSensorName(const RunOptions &options) {
+  std::string name = options.upper.substr(0, options.upper.find(' '));
+  name.resize(kGlobalSensorNameWidth, ' ');
+  return name;
+}
+
+void CheckSelection(Platform &os, const GlobalSelection &selection) {
+  if (selection.listing.empty())
+    EndWithErrorDocument(os, "Error 1025: Global Server Listing missing...");
+  if (selection.item.empty())
+    EndWithErrorDocument(os, "Error 1026: Global Item Idenification missing...");
+}
+
+/// "SAP Tessaloy.Gbl": the listing of the global sensor the options name, and its extension text,
+/// which replaces the run's options from here on.
+GlobalSelection ReadListingRoute(Run &run) {
+  Platform &os = run.os;
+  const std::string name = GlobalSensorName(run.options);
+  const auto text = os.OpenText(run.profile.path);
+  if (!text) EndWithErrorDocument(os, "Error 10x1: ProFile " + run.profile.name + " is missing...");
+
+  const std::string listing_prefix = std::string(kListingKey) + name;
+  const std::string extension_prefix = std::string(kExtensionKey) + name;
+  GlobalSelection selection;
+  bool found = false;
+  std::string item_text;
+  std::string option_text;
+  ForEachLine(*text, [&](const std::string &line) {
+    const std::string upper = UpperAscii(line.substr(0, kKeyedPrefixWidth));
+    if (upper == listing_prefix) selection.listing += From(line, kListingValueColumn);
+    if (upper != extension_prefix) return;
+
+    const std::string extension = From(line, kExtensionValueColumn);
+    if (extension.find(kSensorAllocation) == std::string::npos)
+      EndWithErrorDocument(os, "Error 1029: Invalid Sensor-Allocation...");
+    item_text = extension;
+    option_text = extension.substr(0, extension.find(",Sensor="));
+    std::ranges::replace(option_text, ':', ' ');
+    for (const KindKeyword &kind : kKindKeywords) {
+      if (line.find(kind.keyword) != std::string::npos) selection.kind = kind.kind;
+    }
+    found = true;
+  });
+
+  constexpr std::string_view item_keyword = "Item=";
+  const std::size_t item_at = item_text.find(item_keyword);
+  if (item_at != std::string::npos)
+    selection.item =
+        ItemNameFrom(std::string_view(item_text).substr(item_at + item_keyword.size()));
+  if (!found)
+    EndWithErrorDocument(os, "Error 1030: Global Sensor " + run.sensor_argument + " not found...");
+  CheckSelection(os, selection);
+  run.options = ParseOptions(std::move(option_text));
+  return selection;
+}
+
+/// "Tessaloy.Prf": the listing from its "# Gsng: " lines, the item from the command line.
+GlobalSelection ReadItemRoute(Run &run) {
+  const auto text = run.os.OpenText(run.profile.path);
+  if (!text)
+    EndWithErrorDocument(run.os, "Error 1024: ProFile " + run.profile.name + " is missing...");
+  GlobalSelection selection;
+  selection.item = run.options.item.value_or("");
+  if (run.profile.name == kItemRouteFile) {
+    ForEachLine(*text, [&](const std::string &line) {
+      if (line.starts_with(kItemRouteKey)) selection.listing += From(line, kListingValueColumn);
+    });
+  }
+  CheckSelection(run.os, selection);
+  return selection;
+}
+
+} // namespace
+
+GlobalSelection ReadServerListing(Run &run) {
+  return run.profile.name == kGlobalListingFile ? ReadListingRoute(run) : ReadItemRoute(run);
+}
+
+namespace {
+
+/// The options as the start line shows them: ":" made blanks, cut before a blank followed by "@".
+std::string ShownOptions(std::string options) {
+  std::ranges::replace(options, ':', ' ');
+  return options.substr(0, options.find(" @"));
+}
+
+std::string ChannelNameFor(EntryKind kind, const SystemValues &system, const std::string &entry) {
+  switch (kind) {
   case EntryKind::Alias:
     // An entry too short to carry an extension keeps its whole name rather than none.
     return entry.size() > kExtensionLength ? entry.substr(0, entry.size() - kExtensionLength)
                                            : entry;
   case EntryKind::Host:
-    return state.Connection.hostname;
+    return system.connection.hostname;
   case EntryKind::Sid:
-    return state.Connection.destination;
+    return system.connection.destination;
   case EntryKind::Profile:
     break;
   }
   return entry;
 }
 
-/// Connects to one system and runs both checks; returns whether the system was processed.
-/// The error endings of a run of one system end the whole walk.
-bool CheckOneSystem(RunState &state, bool profile_valid) {
-  InstallErrorHandler(state);
-  state.ResultDocument.clear();
-  state.RunStatus = "ERR";
-  const RFC_HANDLE handle = OpenConnection(state);
-  if (handle == 0) return false;
-
-  CheckConnectedSystem(state, handle);
-  return profile_valid && state.RunStatus == "OK";
+/// The one channel of a system that the item selects; another item shows none.
+void WriteSystemChannel(Platform &os, ResultDocument &document, const std::string &item,
+                        const std::string &channel_name, const IndexCounts &counts) {
+  std::uint32_t value;
+  if (item == kNotDefinedChannel)
+    value = counts.not_defined;
+  else if (item == kMissingChannel)
+    value = counts.missing;
+  else
+    return;
+  document.AddChannel(channel_name, std::to_string(value), "");
+  os.WriteStdout(document.Take());
 }
 
 } // namespace
 
-void GlobalListingRun(RunState &state) {
-  ReadServerListing(state);
-  EnsureRfcLibrary(state);
-  OpenLogStream(state);
-  Counts counts;
+int GlobalListingRun(Run &run) {
+  Platform &os = run.os;
+  const GlobalSelection selection = ReadServerListing(run);
+  run.rfc.Bind();
+  if (run.options.syslog) run.rfc.OpenLog(run.profile.directory);
 
-  if (state.ConsoleMode) {
-    state.os.WriteStdout(state.BannerLine + "\n");
-    state.os.WriteStdout("* " + state.StartTime + " " + ShownOptions(state.ParameterString) +
-                         " State=Executing\n");
+  if (run.console) {
+    os.WriteStdout(run.banner + "\n");
+    os.WriteStdout("* " + run.start_time + " " + ShownOptions(run.options.text) +
+                   " State=Executing\n");
   }
-  BeginDocument(state);
-  state.os.WriteStdout(state.ResultDocument + "\n");
-  state.ResultDocument.clear();
+  ResultDocument document(run.mode, run.options.selected_channel);
+  document.BeginDocument();
+  os.WriteStdout(document.Take() + "\n");
 
-  const std::string &listing = state.ServerListing;
+  std::uint32_t systems = 0, processed = 0, failed = 0;
+  SystemValues system;
+  const std::string &listing = selection.listing;
   std::size_t next = 0;
   while (next < listing.size()) {
-    ++counts.NoSystems;
+    ++systems;
     const std::size_t end = listing.find(kEntryEnd, next);
     // A last entry without its closing "#" still names a system.
     const std::string entry =
         listing.substr(next, end == std::string::npos ? std::string::npos : end - next);
     next = end == std::string::npos ? listing.size() : end + 1;
 
-    const auto profile = state.os.ReadText(state.ProfileDirectory + entry);
+    const auto profile = os.OpenText(run.profile.directory + entry);
     if (!profile) continue;
-    state.ProfileName = entry;
-    TextPieces text(*profile);
-    bool profile_valid =
-        kestrovan::ReadProfile(text, kestrovan::kGlobalProfilePiece, kestrovan::ProfileReading::ContinueAfter,
-                               state.ProfileName, state.Connection, state.DisplayHost)
-            .valid;
-    if (!kestrovan::CheckProfile(state.Connection, state.ProfileName).empty()) profile_valid = false;
+    bool profile_valid = ReadProfile(*profile, kGlobalProfilePiece, ProfileReading::ContinueAfter,
+                                     entry, system.connection, system.display_host)
+                             .valid;
+    if (!CheckProfile(system.connection, entry).empty()) profile_valid = false;
 
-    state.SystemChannelName = ChannelNameFor(state, entry);
-    const std::string system_line =
-        state.ConsoleMode ? SystemLine(state, TimeOfDay(state), entry) : "";
+    const std::string channel_name = ChannelNameFor(selection.kind, system, entry);
+    const std::string system_line = run.console ? SystemLine(system, TimeOfDay(os), entry) : "";
 
-    const bool processed = CheckOneSystem(state, profile_valid);
-    if (processed)
-      ++counts.Processed;
-    else
-      ++counts.Failed;
-    if (state.ConsoleMode)
-      state.os.WriteStdout("\n" + system_line +
-                           " State=" + (processed ? "Processed" : "Rfc Failure") + "\n");
+    // A system that cannot be opened, or whose check fails, counts as failed; the error endings
+    // of a run of one system end the whole walk.
+    bool checked = false;
+    {
+      ErrorHandlerScope handler(run.rfc);
+      const RFC_HANDLE handle = OpenConnection(run.rfc, system.connection, run.options.overrides);
+      if (handle != 0) {
+        // The channel is out before the tables and the connection are given back.
+        checked =
+            CheckConnectedSystem(run, handle, system.display_host, [&](const IndexCounts &counts) {
+              WriteSystemChannel(os, document, selection.item, channel_name, counts);
+            }).found.has_value();
+      }
+    }
+    const bool system_processed = profile_valid && checked;
+    ++(system_processed ? processed : failed);
+    if (run.console)
+      os.WriteStdout("\n" + system_line +
+                     " State=" + (system_processed ? "Processed" : "Rfc Failure") + "\n");
   }
 
-  // A failure text the last system left behind is not part of the summary.
-  state.ResultDocument.clear();
-  BeginText(state);
-  state.ResultDocument += "(***) " + state.ItemName +
-                          ": NoSystems=" + std::to_string(counts.NoSystems) +
-                          ", Processed=" + std::to_string(counts.Processed) +
-                          ", Failed=" + std::to_string(counts.Failed);
-  EndText(state);
-  EndDocument(state);
-  state.os.WriteStdout(state.ResultDocument + "\n");
-  if (state.ConsoleMode) state.os.WriteStdout(EndLine(state));
-  throw RunEnded{kExitDone};
+  document.BeginText();
+  document.AddText("(***) " + selection.item + ": NoSystems=" + std::to_string(systems) +
+                   ", Processed=" + std::to_string(processed) +
+                   ", Failed=" + std::to_string(failed));
+  document.EndText();
+  document.EndDocument();
+  os.WriteStdout(document.Take() + "\n");
+  if (run.console) os.WriteStdout(EndLine(os));
+  return kExitDone;
 }
+
+} // namespace kestrovan

@@ -7,7 +7,7 @@
 int main(int argc, char **argv) {
   std::vector<std::string> arguments(argv, argv + argc);
   auto os = MakeSystemPlatform(SystemDriveRoot());
-  const int exit_code = RunSensor(*os, SystemRfcLibrary, std::move(arguments));
+  const int exit_code = kestrovan::RunSensor(*os, SystemRfcLibrary, std::move(arguments));
   std::fflush(stdout);
   return exit_code;
 }

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "state/run_state.h"
+#include "rfc/rfc_session.h"
 
-struct RfcLibrary;
+namespace kestrovan {
 
 /// Runs the sensor with the given command line (program path first) and returns its exit code;
 /// the RFC library is bound through `bind` when the run first needs it.
@@ -15,3 +15,5 @@ int RunSensor(Platform &os, RfcBinder bind, std::vector<std::string> arguments);
 
 /// The same with a library at hand.
 int RunSensor(Platform &os, const RfcLibrary *rfc, std::vector<std::string> arguments);
+
+} // namespace kestrovan

@@ -1,23 +1,11 @@
-// Log lines, labelled console lines and the time-of-day text.
+// Labelled console lines and the time-of-day text.
 #include "output/log_lines.h"
 
 #include <cstdio>
 
-#include "output/option_text.h"
+namespace kestrovan {
 
-void WriteLogLine(RunState &state, std::uint32_t handle, std::string_view event,
-                  std::string_view detail) {
-  if (!state.LogStream || !HasOption(state, ",SYSLOG")) return;
-  std::string line = std::to_string(static_cast<std::int32_t>(handle));
-  line += ' ';
-  line += event;
-  line += ' ';
-  line += detail;
-  line += '\n';
-  state.LogStream->Write(line);
-}
-
-void PrintLabelled(RunState &state, std::string_view label, int indent, int width,
+void PrintLabelled(Platform &os, std::string_view label, int indent, int width,
                    std::string_view value) {
   std::string line(indent > 0 ? static_cast<std::size_t>(indent) : 0, ' ');
   line += label;
@@ -26,7 +14,7 @@ void PrintLabelled(RunState &state, std::string_view label, int indent, int widt
   line += " : ";
   line += value;
   line += '\n';
-  state.os.WriteStdout(line);
+  os.WriteStdout(line);
 }
 
 std::string FormatTimeOfDay(const LocalTime &time) {
@@ -36,9 +24,4 @@ std::string FormatTimeOfDay(const LocalTime &time) {
   return text;
 }
 
-std::string TimeOfDay(RunState &state) { return FormatTimeOfDay(state.os.Now()); }
-
-void OpenLogStream(RunState &state) {
-  if (state.LogStream || !HasOption(state, ",SYSLOG")) return;
-  state.LogStream = state.os.OpenAppend(state.ProfileDirectory + std::string(kLogFileName));
-}
+} // namespace kestrovan

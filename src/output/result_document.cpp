@@ -1,11 +1,9 @@
-// Writing results into ResultDocument in the flavour that OutputMode names.
+// Writing the result document in the flavour of the run, and the error document.
 #include "output/result_document.h"
 
-#include "output/option_text.h"
+namespace kestrovan {
 
 namespace {
-
-constexpr std::string_view kChannelSelectKeyword = "CH=";
 
 std::string UnitText(std::string_view unit) {
   if (unit.empty()) return "#";
@@ -14,77 +12,44 @@ std::string UnitText(std::string_view unit) {
   return std::string(unit);
 }
 
-/// The channel number after "CH=": up to three characters as typed, stopping before a comma.
-long SelectedChannel(const RunState &state) {
-  const std::size_t at = FindOption(state, kChannelSelectKeyword);
-  std::string_view rest =
-      std::string_view(state.ParameterString).substr(at + kChannelSelectKeyword.size());
-  rest = rest.substr(0, kChannelNumberWidth);
-  rest = rest.substr(0, rest.find(','));
-  return ReadLeadingInteger(rest);
-}
-
 } // namespace
 
 bool IsXmlFamily(OutputMode mode) {
   return mode == OutputMode::EXEXML || mode == OutputMode::Pellith || mode == OutputMode::Vintrel;
 }
 
-void BeginDocument(RunState &state) {
-  if (IsXmlFamily(state.Mode))
-    state.ResultDocument = "\n<Prtg>\n";
+void ResultDocument::BeginDocument() {
+  if (IsXmlFamily(mode_))
+    text_ = "\n<Prtg>\n";
   else
-    state.ResultDocument.clear();
+    text_.clear();
 }
 
-void BeginText(RunState &state) {
-  state.ResultDocument += IsXmlFamily(state.Mode) ? "\n<Text>" : "\n# ";
+void ResultDocument::BeginText() { text_ += IsXmlFamily(mode_) ? "\n<Text>" : "\n# "; }
+
+void ResultDocument::EndText() {
+  if (IsXmlFamily(mode_))
+    text_ += "</Text>\n";
+  else if (mode_ == OutputMode::Morvane && selected_channel_)
+    text_.clear(); // a selected channel's value stands alone
 }
 
-void EndText(RunState &state) {
-  if (IsXmlFamily(state.Mode))
-    state.ResultDocument += "</Text>\n";
-  else if (state.Mode == OutputMode::Morvane && HasOption(state, kChannelSelectKeyword))
-    state.ResultDocument.clear(); // a selected channel's value stands alone
+void ResultDocument::EndDocument() { text_ += IsXmlFamily(mode_) ? "\n</Prtg>\n" : "\n"; }
+
+std::string ResultDocument::Take() {
+  std::string taken = std::move(text_);
+  text_.clear();
+  return taken;
 }
 
-void EndDocument(RunState &state) {
-  state.ResultDocument += IsXmlFamily(state.Mode) ? "\n</Prtg>\n" : "\n";
-}
-
-std::string CleanLabel(std::string_view label) {
-  std::string clean(label);
-  for (char &c : clean) {
-    switch (c) {
-    case ' ':
-    case '/':
-    case '\\':
-    case '[':
-    case ']':
-    case '*':
-    case '(':
-    case ')':
-    case ':':
-    case '-':
-      c = '_';
-      break;
-    default:
-      break;
-    }
-  }
-  const std::size_t dot = clean.find('.');
-  if (dot != std::string::npos) clean[dot] = '_';
-  return clean;
-}
-
-void AddChannel(RunState &state, std::string_view name, std::string_view value,
-                std::string_view unit) {
-  ++state.ChannelCount;
-  std::string &doc = state.ResultDocument;
-  switch (state.Mode) {
+void ResultDocument::AddChannel(std::string_view name, std::string_view value,
+                                std::string_view unit) {
+  ++channel_count_;
+  std::string &doc = text_;
+  switch (mode_) {
   case OutputMode::Halcrest: {
-    if (state.ChannelCount > kHalcrestChannelLimit) return;
-    const std::string label = CleanLabel(state.GlobalListing ? state.SystemChannelName : name);
+    if (channel_count_ > kHalcrestChannelLimit) return;
+    const std::string label = CleanLabel(name);
     doc += "\n\nMessage.";
     doc += label;
     doc += ": ";
@@ -98,8 +63,8 @@ void AddChannel(RunState &state, std::string_view name, std::string_view value,
     return;
   }
   case OutputMode::Morvane:
-    if (HasOption(state, kChannelSelectKeyword)) {
-      if (SelectedChannel(state) == state.ChannelCount) doc += value;
+    if (selected_channel_) {
+      if (*selected_channel_ == channel_count_) doc += value;
       return;
     }
     doc += "\n> ";
@@ -127,11 +92,41 @@ void AddChannel(RunState &state, std::string_view name, std::string_view value,
   }
 }
 
-void MakeErrorDocument(RunState &state, std::string_view text) {
+std::string ErrorDocument(std::string_view text) {
   std::string doc = "<Prtg>\n<Error>1</Error>\n<Text>";
   doc += text;
   doc += "</Text>\n</Prtg>\n";
-  state.ResultDocument = std::move(doc);
+  return doc;
+}
+
+void EndWithErrorDocument(Platform &os, std::string_view text) {
+  os.WriteStdout(ErrorDocument(text));
+  throw RunEnded{kExitError};
+}
+
+std::string CleanLabel(std::string_view label) {
+  std::string clean(label);
+  for (char &c : clean) {
+    switch (c) {
+    case ' ':
+    case '/':
+    case '\\':
+    case '[':
+    case ']':
+    case '*':
+    case '(':
+    case ')':
+    case ':':
+    case '-':
+      c = '_';
+      break;
+    default:
+      break;
+    }
+  }
+  const std::size_t dot = clean.find('.');
+  if (dot != std::string::npos) clean[dot] = '_';
+  return clean;
 }
 
 std::string GroupThousands(std::string_view digits) {
@@ -145,3 +140,5 @@ std::string GroupThousands(std::string_view digits) {
   }
   return grouped;
 }
+
+} // namespace kestrovan

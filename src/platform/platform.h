@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/text_pieces.h"
+
 /// The local time of day and date, as the clock of the machine gives it.
 struct LocalTime {
   int year = 1970, month = 1, day = 1; // month 1..12
@@ -29,6 +31,27 @@ public:
   /// Whole content of a file read as Windows reads text files (CR LF becomes LF, Ctrl-Z ends
   /// the text); nullopt when it cannot be opened for reading. A directory cannot be opened.
   virtual std::optional<std::string> ReadText(const std::string &path) = 0;
+  /// A regular file read piece by piece in text mode; null when it cannot be opened.
+  virtual std::unique_ptr<TextSource> OpenText(const std::string &path) {
+    auto text = ReadText(path);
+    if (!text) return nullptr;
+    struct Owned : TextSource {
+      std::string text;
+      TextPieces pieces{text};
+      explicit Owned(std::string t) : text(std::move(t)), pieces(text) {}
+      bool Next(std::size_t max_chars, std::string *piece) override {
+        return pieces.Next(max_chars, piece);
+      }
+    };
+    return std::make_unique<Owned>(std::move(*text));
+  }
+  /// True when the path names a regular file that can be opened for reading.
+  virtual bool IsFile(const std::string &path) { return ReadText(path).has_value(); }
+  /// Copies a regular file byte for byte; false when it cannot be read or written whole.
+  virtual bool CopyFile(const std::string &from, const std::string &to) {
+    auto bytes = ReadBytes(from);
+    return bytes && WriteBytes(to, *bytes);
+  }
   /// Whole content byte for byte; nullopt when it cannot be opened.
   virtual std::optional<std::string> ReadBytes(const std::string &path) = 0;
   /// Creates or truncates the file and writes the bytes; false when that fails.

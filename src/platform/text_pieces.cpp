@@ -2,6 +2,7 @@
 #include "platform/text_pieces.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 bool TextPieces::Next(std::size_t max_chars, std::string *piece) {
   if (pos_ >= text_.size() || max_chars == 0) return false;
@@ -37,4 +38,9 @@ std::string UpperAscii(std::string_view text) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }
   return upper;
+}
+
+long ReadLeadingInteger(std::string_view text) {
+  const std::string terminated(text.substr(0, text.find('\0')));
+  return std::strtol(terminated.c_str(), nullptr, 10);
 }

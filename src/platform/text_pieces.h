@@ -36,3 +36,8 @@ void StripLineFeed(std::string *line);
 
 /// Letters a to z raised; every other character unchanged.
 std::string UpperAscii(std::string_view text);
+
+/// A decimal integer read as the C library's atoi reads it (leading white space, an optional
+/// sign, digits up to the first other character; no digits give 0), but held at the range of
+/// long instead of running over.
+long ReadLeadingInteger(std::string_view text);

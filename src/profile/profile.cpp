@@ -67,8 +67,7 @@ ProfileReadResult ReadProfile(TextSource &text, std::size_t piece_length, Profil
       if (result.valid) {
         result.first_fault =
             unscrambled.fault == PasswordFault::Malformed
-                ? Message("Error 1004: Invalid Password in Profile ", profile_name,
-                          " found...")
+                ? Message("Error 1004: Invalid Password in Profile ", profile_name, " found...")
                 : Message("Error 1005: Wrong Password in Profile ", profile_name, " found...");
       }
       result.valid = false;

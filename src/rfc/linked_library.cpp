@@ -3,8 +3,8 @@
 
 const RfcLibrary &LinkedRfcLibrary() {
   static const RfcLibrary library = {
-      RfcEnvironment, RfcOpen,   RfcOpenEx, RfcInstallStructure, RfcCall,      RfcReceive,
-      ItCreate,       ItFill,    ItGetLine, ItDelete,            RfcLastError, RfcClose,
+      RfcEnvironment, RfcOpen,   RfcOpenEx, RfcInstallStructure, RfcCall,  RfcReceive, ItCreate,
+      ItFill,         ItGetLine, ItDelete,  RfcLastError,        RfcClose,
   };
   return library;
 }

@@ -1,9 +1,10 @@
-// Connection opening: options record or per-destination file with connect text.
+// Connection opening: an options record, or the per-destination file with a connect text.
 #include "rfc/open_connection.h"
 
-#include "output/log_lines.h"
-#include "output/option_text.h"
-#include "rfc/rfc_calls.h"
+#include <algorithm>
+#include <climits>
+
+namespace kestrovan {
 
 namespace {
 
@@ -16,31 +17,27 @@ void PadTo(std::string &text, std::size_t width) {
   if (text.size() < width) text.append(width - text.size(), ' ');
 }
 
-} // namespace
-
-std::optional<std::string> OptionValue(const RunState &state, std::string_view keyword) {
-  const std::size_t at = FindOption(state, keyword);
-  if (at == std::string::npos) return std::nullopt;
-  std::string value = state.ParameterString.substr(at + keyword.size());
-  return value.substr(0, value.find_first_of(", "));
+/// The system number as the library's int field takes it; a number beyond its range stays at
+/// the range's end, which names no system, rather than wrapping round to a real one.
+int SystemNumber(const std::string &text) {
+  return static_cast<int>(std::clamp<long>(ReadLeadingInteger(text), INT_MIN, INT_MAX));
 }
 
-RFC_HANDLE OpenConnection(RunState &state) {
-  const ConnectionParameters &profile = state.Connection;
-  RfcOpenCopies &copies = state.OpenCopies;
+} // namespace
+
+RFC_HANDLE OpenConnection(RfcSession &rfc, const ConnectionParameters &profile,
+                          const ConnectionOverrides &overrides) {
+  RfcOpenTexts &copies = rfc.open_texts();
   copies.destination = profile.destination;
   copies.client = profile.client;
   copies.user = profile.user;
   copies.password = profile.password;
   copies.language = profile.language;
   copies.mode = profile.mode;
-  copies.hostname = profile.hostname;
-  copies.sysnr = profile.sysnr;
+  copies.hostname = overrides.hostname.value_or(profile.hostname);
+  copies.sysnr = overrides.sysnr.value_or(profile.sysnr);
   copies.gwhost = profile.gwhost;
   copies.gwservice = profile.gwservice;
-
-  if (auto host = OptionValue(state, ",HOST=")) copies.hostname = *host;
-  if (auto number = OptionValue(state, ",NO=")) copies.sysnr = *number;
   PadTo(copies.user, kUserFieldWidth);
   PadTo(copies.password, kPasswordFieldWidth);
 
@@ -57,29 +54,30 @@ RFC_HANDLE OpenConnection(RunState &state) {
     options.connopt = &copies.gateway;
   } else {
     options.mode = RFC_MODE_R3ONLY;
-    copies.server = RFC_CONNOPT_R3{TextOrAbsent(copies.hostname),
-                                   static_cast<int>(ReadLeadingInteger(copies.sysnr)),
+    copies.server = RFC_CONNOPT_R3{TextOrAbsent(copies.hostname), SystemNumber(copies.sysnr),
                                    TextOrAbsent(copies.gwhost), TextOrAbsent(copies.gwservice)};
     options.connopt = &copies.server;
   }
   options.trace = 0;
 
-  const auto per_destination =
-      state.os.ReadBytes(std::string(kPerDestinationPrefix) + profile.destination);
-  if (!per_destination) {
-    const RFC_HANDLE handle = RfcCalls(state).Open(&options);
-    WriteLogLine(state, handle, "RfcOpen called", "");
+  Platform &os = rfc.os();
+  const std::string per_destination = std::string(kPerDestinationPrefix) + profile.destination;
+  if (!os.IsFile(per_destination)) {
+    const RFC_HANDLE handle = rfc.Open(&options);
+    rfc.log().Write(handle, "RfcOpen called", "");
     return handle;
   }
 
-  state.os.WriteStdout("* SapRfc.Ini.......: " + profile.destination + "<\n");
-  if (!state.os.WriteBytes(std::string(kDestinationFile), *per_destination)) return 0;
+  os.WriteStdout("* SapRfc.Ini.......: " + profile.destination + "<\n");
+  if (!os.CopyFile(per_destination, std::string(kDestinationFile))) return 0;
 
   const std::string connect_text = "CLIENT=" + profile.client + " USER=" + profile.user +
                                    " PASSWD=" + profile.password +
                                    " LANG=D DEST=" + profile.destination;
   RFC_ERROR_INFO_EX error_info{};
-  const RFC_HANDLE handle = RfcCalls(state).OpenEx(connect_text.c_str(), &error_info);
-  WriteLogLine(state, handle, "RfcOpenEx called", "");
+  const RFC_HANDLE handle = rfc.OpenEx(connect_text.c_str(), &error_info);
+  rfc.log().Write(handle, "RfcOpenEx called", "");
   return handle;
 }
+
+} // namespace kestrovan

@@ -1,4 +1,4 @@
-// The program reaches the RFC library only through this table, so another library can be bound in.
+// The table through which the sensor reaches the RFC library, so another library can be bound in.
 #pragma once
 
 #include "rfcapi/rfc_api.h"

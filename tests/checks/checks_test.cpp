@@ -1,53 +1,29 @@
-// The call step, system information and missing indices against a scripted library.
+// The two checks against a scripted library: what they return, and how library failures end.
 #include <gtest/gtest.h>
 
-#include "checks/missing_indices.h"
-#include "checks/system_info.h"
+#include <algorithm>
+
+#include "checks/checks.h"
 #include "fake_run.h"
-#include "output/log_lines.h"
-#include "output/option_text.h"
-#include "rfc/error_report.h"
-#include "test_platform.h"
+#include "output/result_document.h"
+#include "sensor_texts.h"
+
+using namespace kestrovan;
 
 namespace {
 
 struct Fixture : FakeRun {
-  Fixture() {
-    state.Connection.destination = "PRD";
-    InstallErrorHandler(state);
-    fake.calls.clear();
-  }
-  ~Fixture() { ForgetErrorHandlerRun(state); }
-
-  /// Runs an operation that may end the run; returns the exit code or -1.
-  template <typename F> int Ending(F operation) {
-    try {
-      operation();
-    } catch (const RunEnded &ended) {
-      return ended.exit_code;
-    }
-    return -1;
-  }
+  ErrorHandlerScope handler{rfc};
+  Fixture() { fake.calls.clear(); }
 };
-
-std::string Rfcsi(const std::string &host, const std::string &dbsys) {
-  std::string r(200, ' ');
-  r.replace(45, host.size(), host);
-  r.replace(101, dbsys.size(), dbsys);
-  return r;
-}
 
 TEST(SystemInfo, KeepsHostAndDatabaseWithTheirBlanks) {
   Fixture f;
   f.fake.rfcsi = Rfcsi("sapprd", "ORACLE");
-  f.state.RunStatus = "ERR";
-  EXPECT_EQ(ReadSystemInfo(f.state, 7), RFC_OK);
-  EXPECT_EQ(f.state.RunStatus, "OK");
-  EXPECT_EQ(f.state.DisplayHost, "sapprd  ");
-  EXPECT_EQ(f.state.DatabaseSystem, "ORACLE    ");
-  EXPECT_EQ(f.fake.calls,
-            (std::vector<std::string>{"RfcInstallStructure RFCSI", "RfcCall RFC_SYSTEM_INFO",
-                                      "RfcReceive RFC_SYSTEM_INFO"}));
+  const CheckResult<SystemInfo> info = ReadSystemInfo(f.rfc, 7);
+  ASSERT_TRUE(info.found);
+  EXPECT_EQ(info.found->host, "sapprd  ");
+  EXPECT_EQ(info.found->database_system, "ORACLE    ");
 }
 
 TEST(SystemInfo, FieldsEndAtAZeroByte) {
@@ -55,8 +31,15 @@ TEST(SystemInfo, FieldsEndAtAZeroByte) {
   std::string r = Rfcsi("ab", "ORA");
   r[47] = '\0';
   f.fake.rfcsi = r;
-  ReadSystemInfo(f.state, 7);
-  EXPECT_EQ(f.state.DisplayHost, "ab");
+  EXPECT_EQ(ReadSystemInfo(f.rfc, 7).found->host, "ab");
+}
+
+TEST(SystemInfo, OracleIsRecognisedByItsFirstThreeLetters) {
+  EXPECT_TRUE(IsOracle("ORACLE    "));
+  EXPECT_TRUE(IsOracle("ORA"));
+  EXPECT_FALSE(IsOracle("ora"));
+  EXPECT_FALSE(IsOracle(" ORACLE"));
+  EXPECT_FALSE(IsOracle("MSSQL"));
 }
 
 struct FailureCase {
@@ -75,32 +58,31 @@ const FailureCase kFailures[] = {
     {"other_from_call", 4, RFC_OK, "Error 1015: Other Failure raised !", false},
 };
 
+void PrintTo(const FailureCase &c, std::ostream *out) { *out << c.name; }
+
 class CheckFailures : public ::testing::TestWithParam<FailureCase> {};
 
-TEST_P(CheckFailures, SystemInfoAppendsTheMessageAndKeepsValues) {
+TEST_P(CheckFailures, SystemInfoReturnsTheFailure) {
   Fixture f;
   f.fake.call_result["RFC_SYSTEM_INFO"] = GetParam().call;
   f.fake.receive_result["RFC_SYSTEM_INFO"] = GetParam().receive;
-  f.state.RunStatus = "ERR";
-  f.state.DisplayHost = "before";
-  f.state.ResultDocument = "";
-  ReadSystemInfo(f.state, 7);
-  EXPECT_EQ(f.state.RunStatus, "ERR");
-  EXPECT_EQ(f.state.ResultDocument, GetParam().message);
-  EXPECT_EQ(f.state.DisplayHost, "before");
+  const CheckResult<SystemInfo> info = ReadSystemInfo(f.rfc, 7);
+  EXPECT_FALSE(info.found);
+  EXPECT_EQ(info.failure.code, GetParam().call != RFC_OK ? GetParam().call : GetParam().receive);
+  EXPECT_EQ(info.failure.text, GetParam().message);
+  // A receive after a failed call would read an answer that never came.
   const bool received = std::find(f.fake.calls.begin(), f.fake.calls.end(),
                                   "RfcReceive RFC_SYSTEM_INFO") != f.fake.calls.end();
   EXPECT_EQ(received, GetParam().received);
 }
 
-TEST_P(CheckFailures, MissingIndicesAppendsTheMessageAndDeletesTables) {
+TEST_P(CheckFailures, MissingIndicesReturnsTheFailureAndGivesTheTablesBack) {
   Fixture f;
   f.fake.call_result["DB_ORA_MISSING_INDICES"] = GetParam().call;
   f.fake.receive_result["DB_ORA_MISSING_INDICES"] = GetParam().receive;
-  f.state.ResultDocument = "";
-  CheckMissingIndices(f.state, 7);
-  EXPECT_EQ(f.state.RunStatus, "ERR");
-  EXPECT_EQ(f.state.ResultDocument, GetParam().message);
+  const CheckResult<IndexCounts> counts = CheckMissingIndices(f.rfc, 7);
+  EXPECT_FALSE(counts.found);
+  EXPECT_EQ(counts.failure.text, GetParam().message);
   EXPECT_EQ(f.fake.calls.back(), "ItDelete MISSING_INDEX");
   EXPECT_EQ(f.fake.calls[f.fake.calls.size() - 2], "ItDelete INDEX_NOT_DEFINED");
 }
@@ -108,71 +90,29 @@ TEST_P(CheckFailures, MissingIndicesAppendsTheMessageAndDeletesTables) {
 INSTANTIATE_TEST_SUITE_P(AllFailures, CheckFailures, ::testing::ValuesIn(kFailures),
                          [](const auto &p) { return std::string(p.param.name); });
 
-TEST(MissingIndices, OneSystemResultWithGroupedText) {
-  struct {
-    unsigned not_defined, missing;
-    const char *text;
-  } cases[] = {
-      {0, 0, "(PRD) Indices: Not_Defined=0, Missing_Indices=0"},
-      {3, 1234, "(PRD) Indices: Not_Defined=3, Missing_Indices=1.234"},
-      {999, 1000, "(PRD) Indices: Not_Defined=999, Missing_Indices=1.000"},
-  };
-  for (const auto &c : cases) {
-    Fixture f;
-    f.fake.not_defined_rows = c.not_defined;
-    f.fake.missing_rows = c.missing;
-    EXPECT_EQ(CheckMissingIndices(f.state, 7), RFC_OK);
-    EXPECT_EQ(f.state.RunStatus, "OK");
-    EXPECT_EQ(f.state.ResultDocument, std::string("\n<Prtg>\n\n<Text>") + c.text + "</Text>\n" +
-                                          "\n<Result><Channel>Index_Undefined</Channel>\n<Value>" +
-                                          std::to_string(c.not_defined) + "</Value></Result>\n" +
-                                          "\n<Result><Channel>Missing_Idices</Channel>\n<Value>" +
-                                          std::to_string(c.missing) + "</Value></Result>\n" +
-                                          "\n</Prtg>\n");
-  }
-}
-
-TEST(MissingIndices, OrderOfLibraryCalls) {
+TEST(MissingIndices, CountsAreHeardBeforeTheTablesAreGivenBack) {
   Fixture f;
-  f.fake.missing_rows = 2;
-  CheckMissingIndices(f.state, 7);
-  EXPECT_EQ(f.fake.calls, (std::vector<std::string>{
-                              "ItCreate INDEX_NOT_DEFINED", "ItCreate MISSING_INDEX",
-                              "RfcInstallStructure DATE_TIME", "RfcInstallStructure ORA_MISS",
-                              "RfcCall DB_ORA_MISSING_INDICES", "RfcReceive DB_ORA_MISSING_INDICES",
-                              "ItDelete INDEX_NOT_DEFINED", "ItDelete MISSING_INDEX"}));
-  f.fake.calls.clear();
-  CheckMissingIndices(f.state, 7);
-  EXPECT_EQ(
-      std::count_if(f.fake.calls.begin(), f.fake.calls.end(),
-                    [](const std::string &c) { return c.rfind("RfcInstallStructure", 0) == 0; }),
-      0)
-      << "structures are installed once per process";
+  f.fake.not_defined_rows = 3;
+  f.fake.missing_rows = 1234;
+  std::size_t calls_when_heard = 0;
+  const CheckResult<IndexCounts> counts =
+      CheckMissingIndices(f.rfc, 7, [&](const IndexCounts &heard) {
+        EXPECT_EQ(heard.not_defined, 3u);
+        calls_when_heard = f.fake.calls.size();
+      });
+  ASSERT_TRUE(counts.found);
+  EXPECT_EQ(counts.found->not_defined, 3u);
+  EXPECT_EQ(counts.found->missing, 1234u);
+  EXPECT_EQ(f.fake.calls.size(), calls_when_heard + 2) << "only the two ItDelete come after";
 }
 
-TEST(MissingIndices, GlobalRunWritesOnlyTheSelectedChannel) {
-  struct {
-    const char *item;
-    const char *written;
-  } cases[] = {
-      {"Missing_Idices", "\n<Result><Channel>PRD</Channel>\n<Value>5</Value></Result>\n"},
-      {"Index_Undefined", "\n<Result><Channel>PRD</Channel>\n<Value>2</Value></Result>\n"},
-      {"missing_idices", ""},
-      {"Other", ""},
-  };
-  for (const auto &c : cases) {
-    Fixture f;
-    f.state.GlobalListing = true;
-    f.state.ItemName = c.item;
-    f.state.SystemChannelName = "PRD";
-    f.fake.not_defined_rows = 2;
-    f.fake.missing_rows = 5;
-    f.state.ResultDocument = "left over";
-    CheckMissingIndices(f.state, 7);
-    EXPECT_EQ(f.state.RunStatus, "OK") << c.item;
-    EXPECT_EQ(f.os.stdout_text, c.written) << c.item;
-    EXPECT_EQ(f.state.ResultDocument, "") << c.item;
-  }
+TEST(MissingIndices, StructuresAreInstalledOncePerSession) {
+  Fixture f;
+  CheckMissingIndices(f.rfc, 7);
+  ReadSystemInfo(f.rfc, 7);
+  CheckMissingIndices(f.rfc, 7);
+  ReadSystemInfo(f.rfc, 7);
+  EXPECT_EQ(f.fake.installed, (std::vector<std::string>{"DATE_TIME", "ORA_MISS", "RFCSI"}));
 }
 
 TEST(MissingIndices, TableFailuresEndThroughTheHandler) {
@@ -198,7 +138,7 @@ TEST(MissingIndices, TableFailuresEndThroughTheHandler) {
     f.fake.fail_table = c.table;
     f.fake.not_defined_rows = 1;
     f.fake.missing_rows = 1;
-    EXPECT_EQ(f.Ending([&] { CheckMissingIndices(f.state, 7); }), 1) << c.name;
+    EXPECT_EQ(f.Ending([&] { CheckMissingIndices(f.rfc, 7); }), 1) << c.name;
     EXPECT_EQ(f.os.stdout_text.substr(0, 10 + 18 + std::string(c.operation).size() + 1),
               std::string("RFC error\noperation/code  : ") + c.operation + "\n")
         << c.name;
@@ -208,19 +148,17 @@ TEST(MissingIndices, TableFailuresEndThroughTheHandler) {
 TEST(CallStep, FailedInstallEndsTheRun) {
   Fixture f;
   f.fake.install_result = RFC_FAILURE;
-  EXPECT_EQ(f.Ending([&] { ReadSystemInfo(f.state, 7); }), 1);
+  EXPECT_EQ(f.Ending([&] { ReadSystemInfo(f.rfc, 7); }), 1);
   EXPECT_NE(f.os.stdout_text.find("operation/code  : RfcInstallStructure\n"), std::string::npos);
 }
 
 TEST(CallStep, LogLinesForCallAndReceive) {
   Fixture f;
-  SetParameterString(f.state, ",SYSLOG");
-  OpenLogStream(f.state);
+  f.rfc.OpenLog("");
   f.fake.call_result["RFC_SYSTEM_INFO"] = RFC_FAILURE;
-  ReadSystemInfo(f.state, 7);
+  ReadSystemInfo(f.rfc, 7);
   f.fake.call_result.clear();
-  ReadSystemInfo(f.state, 7);
-  f.state.LogStream.reset();
+  ReadSystemInfo(f.rfc, 7);
   EXPECT_EQ(f.tree.Read("Kestrovan.Log"),
             "7 RfcCall called \n7 RfcCall called \n7 RfcReceive called \n");
 }

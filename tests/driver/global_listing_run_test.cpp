@@ -7,12 +7,14 @@
 
 #include "driver/sensor.h"
 #include "fake_rfc_library.h"
+#include "sensor_texts.h"
 #include "test_platform.h"
 #include "profile/password_scrambler.h"
 
+using namespace kestrovan;
+
 namespace {
 
-const std::string kHostDir = "\\Program Files\\PRTG Network Monitor\\Custom Sensors\\ExeXml\\";
 const std::string kAllocation = ",Sensor=\"SAP Kestrovan\"";
 
 std::string Profile(const std::string &destination, const std::string &host,
@@ -23,13 +25,6 @@ std::string Profile(const std::string &destination, const std::string &host,
          "\nPassword...: " + *kestrovan::ScramblePassword("Secret1", random) +
          "\nLanguage...: E\nMode.......: R/3\nHostname...: " + host +
          "\nSysnr......: 00\nGwhost.....: gw\nGwservice..: sapgw00\n";
-}
-
-std::string Rfcsi(const std::string &host, const std::string &dbsys) {
-  std::string r(200, ' ');
-  r.replace(45, host.size(), host);
-  r.replace(101, dbsys.size(), dbsys);
-  return r;
 }
 
 std::string Channel(const std::string &name, const std::string &value) {

@@ -6,12 +6,13 @@
 
 #include "driver/sensor.h"
 #include "fake_rfc_library.h"
+#include "sensor_texts.h"
 #include "test_platform.h"
 #include "profile/password_scrambler.h"
 
-namespace {
+using namespace kestrovan;
 
-const std::string kHostDir = "\\Program Files\\PRTG Network Monitor\\Custom Sensors\\ExeXml\\";
+namespace {
 
 std::string Profile() {
   std::mt19937 random(3);
@@ -22,22 +23,11 @@ std::string Profile() {
          "Gwhost.....: prdgw\nGwservice..: sapgw00\n";
 }
 
-std::string Rfcsi(const std::string &host, const std::string &dbsys) {
-  std::string r(200, ' ');
-  r.replace(45, host.size(), host);
-  r.replace(101, dbsys.size(), dbsys);
-  return r;
-}
-
 const std::string kSuccess =
     "\n<Prtg>\n\n<Text>(PRD) Indices: Not_Defined=3, Missing_Indices=1.234</Text>\n"
     "\n<Result><Channel>Index_Undefined</Channel>\n<Value>3</Value></Result>\n"
     "\n<Result><Channel>Missing_Idices</Channel>\n<Value>1234</Value></Result>\n"
     "\n</Prtg>\n";
-
-std::string ErrorDocument(const std::string &text) {
-  return "<Prtg>\n<Error>1</Error>\n<Text>" + text + "</Text>\n</Prtg>\n";
-}
 
 struct SensorRun {
   ScratchTree tree;
@@ -100,17 +90,17 @@ TEST(RunOneSystem, ErrorEndings) {
     std::string expected;
   } cases[] = {
       {"open_failed", [](FakeRfc &f) { f.open_result = 0; },
-       ErrorDocument("Error 1011: RFC-Open for PRD failed !")},
+       ExpectedError("Error 1011: RFC-Open for PRD failed !")},
       {"not_oracle", [](FakeRfc &f) { f.rfcsi = Rfcsi("h", "MSSQL"); },
-       ErrorDocument("Error 1018: DataBase mismatch !")},
+       ExpectedError("Error 1018: DataBase mismatch !")},
       {"oracle_lower_case", [](FakeRfc &f) { f.rfcsi = Rfcsi("h", "ora"); },
-       ErrorDocument("Error 1018: DataBase mismatch !")},
+       ExpectedError("Error 1018: DataBase mismatch !")},
       {"system_info_exception",
        [](FakeRfc &f) { f.receive_result["RFC_SYSTEM_INFO"] = RFC_EXCEPTION; },
-       ErrorDocument("Error 1012: Exception.: NOT_FOUND - partner not reached")},
+       ExpectedError("Error 1012: Exception.: NOT_FOUND - partner not reached")},
       {"missing_indices_failure",
        [](FakeRfc &f) { f.call_result["DB_ORA_MISSING_INDICES"] = RFC_FAILURE; },
-       ErrorDocument("Error 1014: RFC-Failure raised ! - partner not reached")},
+       ExpectedError("Error 1014: RFC-Failure raised ! - partner not reached")},
   };
   for (const auto &c : cases) {
     SensorRun r;
@@ -137,15 +127,22 @@ TEST(RunOneSystem, ConnectionIsClosedOnEveryEndingAfterTheOpen) {
   EXPECT_EQ(check.fake.calls.back(), "RfcClose 7");
 }
 
-TEST(RunOneSystem, HandlerDuringOpenEndsWithOneAndNoDocument) {
-  SensorRun r;
-  r.fake.open_result = 0;
-  r.fake.handler_during_open = "RfcOpen";
-  r.Start({"PRD"});
-  EXPECT_EQ(r.exit_code, 1);
-  EXPECT_EQ(r.os.stdout_text.rfind("RFC error\noperation/code  : RfcOpen\n", 0), 0u);
-  EXPECT_EQ(r.os.stdout_text.find("Error 1011"), std::string::npos);
-  EXPECT_TRUE(r.tree.Exists("Dev_Rfc.Trc"));
+// Whichever library call the handler fires in, the run ends with the block alone and exit code 1
+// as soon as that call returns, even when the call itself reports success.
+TEST(RunOneSystem, HandlerInAnyCallEndsWithOneAndNoDocument) {
+  for (const char *operation : {"RfcOpen", "RfcInstallStructure", "RfcCall", "RfcReceive",
+                                "ItCreate", "ItFill", "ItGetLine", "ItDelete", "RfcClose"}) {
+    SensorRun r;
+    r.fake.handler_during = operation;
+    r.Start({"PRD"});
+    EXPECT_EQ(r.exit_code, 1) << operation;
+    EXPECT_EQ(r.os.stdout_text, std::string("RFC error\noperation/code  : ") + operation +
+                                    "\nkey             : \nstatus          : \n"
+                                    "message         : \ninternal status : \n\n"
+                                    "* Programm aborted...\n")
+        << operation;
+    EXPECT_TRUE(r.tree.Exists("Dev_Rfc.Trc")) << operation;
+  }
 }
 
 TEST(RunOneSystem, LogOfAWholeRun) {
@@ -187,9 +184,9 @@ TEST(RunOneSystem, LibraryIsBoundAfterTheProfileChecksAndItsAbsenceIsAnErrorDocu
     bool asked;
   } cases[] = {
       {"no_library", Profile(),
-       ErrorDocument("RFC library librfc32.dll cannot be loaded (Windows error 126)..."), true},
+       ExpectedError("RFC library librfc32.dll cannot be loaded (Windows error 126)..."), true},
       {"profile_error_first", "User.......: x\n",
-       ErrorDocument("Error 1007: Password in Profile PRD.P00 is missing..."), false},
+       ExpectedError("Error 1007: Password in Profile PRD.P00 is missing..."), false},
   };
   for (const auto &c : cases) {
     ScratchTree tree;

@@ -3,32 +3,29 @@
 
 #include <map>
 
-#include "driver/server_listing.h"
-#include "driver/startup.h"
+#include "driver/run.h"
+#include "sensor_texts.h"
 #include "test_platform.h"
+
+using namespace kestrovan;
 
 namespace {
 
-const std::string kHostDir = "\\Program Files\\PRTG Network Monitor\\Custom Sensors\\ExeXml\\";
 const std::string kAllocation = ",Sensor=\"SAP Kestrovan\"";
-
-std::string ErrorDocument(const std::string &text) {
-  return "<Prtg>\n<Error>1</Error>\n<Text>" + text + "</Text>\n</Prtg>\n";
-}
 
 struct Selection {
   ScratchTree tree;
   TestPlatform os{tree};
-  RunState state{os};
+  Run run{os, RfcBinder{}};
+  GlobalSelection selection;
   int exit_code = 0;
 
   Selection(const std::string &file, const std::string &content, std::vector<std::string> args) {
     if (!file.empty()) tree.Write(kHostDir + file, content);
-    state.arguments = {"kestrovan"};
-    state.arguments.insert(state.arguments.end(), args.begin(), args.end());
+    args.insert(args.begin(), "kestrovan");
     try {
-      StartUp(state);
-      ReadServerListing(state);
+      StartUp(run, args);
+      selection = ReadServerListing(run);
     } catch (const RunEnded &ended) {
       exit_code = ended.exit_code;
     }
@@ -49,13 +46,12 @@ TEST(ServerListing, ListingRouteSelectsTheNamedSensorInAnyCase) {
                         "# GSNX: TEST      : Item=Other" +
                         kAllocation + ",Sid\n");
   EXPECT_EQ(s.exit_code, 0) << s.os.stdout_text;
-  EXPECT_EQ(s.state.ServerListing, "A.P00#B.P00#");
-  EXPECT_EQ(s.state.ItemName, "Missing_Idices");
-  EXPECT_EQ(s.state.Kind, EntryKind::Alias);
-  EXPECT_EQ(s.state.OptionText, " Item=Missing_Idices,,HOST=h1");
-  EXPECT_EQ(s.state.ParameterString, " Item=Missing_Idices,,HOST=h1")
+  EXPECT_EQ(s.selection.listing, "A.P00#B.P00#");
+  EXPECT_EQ(s.selection.item, "Missing_Idices");
+  EXPECT_EQ(s.selection.kind, EntryKind::Alias);
+  EXPECT_EQ(s.run.options.text, " Item=Missing_Idices,,HOST=h1")
       << "the options now come from the listing";
-  EXPECT_EQ(s.state.ParameterStringUpper, " ITEM=MISSING_IDICES,,HOST=H1");
+  EXPECT_EQ(s.run.options.overrides.hostname, "h1");
 }
 
 TEST(ServerListing, NameComparison) {
@@ -92,8 +88,8 @@ TEST(ServerListing, EntryKindAndItem) {
   };
   for (const auto &c : cases) {
     Selection s = Listing("# GSNG: PROD      : A.P00#\n# GSNX: PROD      :" + c.gsnx + "\n");
-    EXPECT_EQ(s.state.Kind, c.kind) << c.gsnx;
-    EXPECT_EQ(s.state.ItemName, c.item) << c.gsnx;
+    EXPECT_EQ(s.selection.kind, c.kind) << c.gsnx;
+    EXPECT_EQ(s.selection.item, c.item) << c.gsnx;
   }
 }
 
@@ -104,15 +100,15 @@ TEST(ServerListing, LaterExtensionLineReplacesTextButKindOnlyByItsKeywords) {
                         ",Alias\n"
                         "# GSNX: PROD      : Item=Second" +
                         kAllocation + "\n");
-  EXPECT_EQ(s.state.ItemName, "Second");
-  EXPECT_EQ(s.state.OptionText, " Item=Second");
-  EXPECT_EQ(s.state.Kind, EntryKind::Alias);
+  EXPECT_EQ(s.selection.item, "Second");
+  EXPECT_EQ(s.run.options.text, " Item=Second");
+  EXPECT_EQ(s.selection.kind, EntryKind::Alias);
 }
 
 TEST(ServerListing, OptionsAfterTheAllocationHaveNoEffectAndColonsBecomeBlanks) {
   Selection s = Listing("# GSNG: PROD      : A.P00#\n# GSNX: PROD      : Item=X,a:b" + kAllocation +
                         ",HOST=h\n");
-  EXPECT_EQ(s.state.OptionText, " Item=X,a b");
+  EXPECT_EQ(s.run.options.text, " Item=X,a b");
 }
 
 TEST(ServerListing, Errors) {
@@ -155,7 +151,7 @@ TEST(ServerListing, Errors) {
   for (const auto &c : cases) {
     Selection s = Listing(c.content, c.args);
     EXPECT_EQ(s.exit_code, 2) << c.name;
-    EXPECT_EQ(s.os.stdout_text, ErrorDocument(c.text)) << c.name;
+    EXPECT_EQ(s.os.stdout_text, ExpectedError(c.text)) << c.name;
   }
 }
 
@@ -168,15 +164,15 @@ TEST(ServerListing, ItemRoute) {
               "# Gsng:\n",
               {"PRD", "ITEM=Index_Undefined,,NO=5"});
   EXPECT_EQ(s.exit_code, 0) << s.os.stdout_text;
-  EXPECT_EQ(s.state.ServerListing, "A.P00#C.P00#");
-  EXPECT_EQ(s.state.ItemName, "Index_Undefined");
-  EXPECT_EQ(s.state.Kind, EntryKind::Profile);
-  EXPECT_EQ(s.state.ParameterString, "ITEM=Index_Undefined,,NO=5");
+  EXPECT_EQ(s.selection.listing, "A.P00#C.P00#");
+  EXPECT_EQ(s.selection.item, "Index_Undefined");
+  EXPECT_EQ(s.selection.kind, EntryKind::Profile);
+  EXPECT_EQ(s.run.options.text, "ITEM=Index_Undefined,,NO=5");
 }
 
 TEST(ServerListing, ItemRouteWithoutListing) {
   Selection s("Tessaloy.Prf", "# GSNG: PROD      : X.P00#\n", {"PRD", "ITEM=X"});
-  EXPECT_EQ(s.os.stdout_text, ErrorDocument("Error 1025: Global Server Listing missing..."));
+  EXPECT_EQ(s.os.stdout_text, ExpectedError("Error 1025: Global Server Listing missing..."));
 }
 
 TEST(ServerListing, LongLinesAreReadIn199CharacterPieces) {
@@ -185,17 +181,7 @@ TEST(ServerListing, LongLinesAreReadIn199CharacterPieces) {
   ASSERT_EQ(long_line.size(), kListingPiece);
   Selection s = Listing(long_line + "# GSNG: PROD      : A.P00#\n# GSNX: PROD      : Item=X" +
                         kAllocation + "\n");
-  EXPECT_EQ(s.state.ServerListing, "A.P00#");
-}
-
-TEST(ServerListing, GlobalSensorNameIsPaddedNotCut) {
-  ScratchTree tree;
-  TestPlatform os(tree);
-  RunState state(os);
-  state.ParameterStringUpper = "PROD X";
-  EXPECT_EQ(GlobalSensorName(state), "PROD      ");
-  state.ParameterStringUpper = "PRODUCTION1";
-  EXPECT_EQ(GlobalSensorName(state), "PRODUCTION1");
+  EXPECT_EQ(s.selection.listing, "A.P00#");
 }
 
 } // namespace

@@ -3,18 +3,16 @@
 
 #include <map>
 
-#include "driver/startup.h"
+#include "driver/run.h"
+#include "sensor_texts.h"
 #include "test_platform.h"
+
+using namespace kestrovan;
 
 namespace {
 
-const std::string kHostDir = "\\Program Files\\PRTG Network Monitor\\Custom Sensors\\ExeXml\\";
 const std::string kX86Dir = "\\Program Files (x86)\\PRTG Network Monitor\\Custom Sensors\\ExeXml\\";
 const std::string kGermanDir = "\\Programme\\PRTG Network Monitor\\Custom Sensors\\ExeXml\\";
-
-std::string ErrorDocument(const std::string &text) {
-  return "<Prtg>\n<Error>1</Error>\n<Text>" + text + "</Text>\n</Prtg>\n";
-}
 
 struct Case {
   const char *name;
@@ -32,7 +30,7 @@ std::vector<Case> Cases() {
       {"no_argument",
        {},
        {},
-       ErrorDocument("Error 1001: Parameter for Profile-Name is missing !"),
+       ExpectedError("Error 1001: Parameter for Profile-Name is missing !"),
        "",
        ""},
       {"found_in_program_files", {{kHostDir + "PRD.P00", "p"}}, {"PRD"}, "", kHostDir, "PRD.P00"},
@@ -57,17 +55,17 @@ std::vector<Case> Cases() {
        kHostDir,
        "AB.CD.P00"},
       {"short_name_gets_extension", {{kHostDir + "AB.P00", "p"}}, {"AB"}, "", kHostDir, "AB.P00"},
-      {"missing_everywhere", {}, {"PRD"}, ErrorDocument(e1002 + "PRD.P00 is missing..."), "", ""},
+      {"missing_everywhere", {}, {"PRD"}, ExpectedError(e1002 + "PRD.P00 is missing..."), "", ""},
       {"only_in_working_directory",
        {{"PRD.P00", "p"}},
        {"PRD"},
-       ErrorDocument("Sorry, invalid Path-Usage..."),
+       ExpectedError("Sorry, invalid Path-Usage..."),
        "",
        ""},
       {"a_directory_is_not_a_profile",
        {{kHostDir + "PRD.P00\\inner", "p"}},
        {"PRD"},
-       ErrorDocument(e1002 + "PRD.P00 is missing..."),
+       ExpectedError(e1002 + "PRD.P00 is missing..."),
        "",
        ""},
       {"install_file_last_directory_wins",
@@ -100,13 +98,13 @@ std::vector<Case> Cases() {
       {"install_file_profile_missing_skips_built_in",
        {{"C:\\PRTG_Path.Txt", "D:\\Monitor\n"}, {kHostDir + "PRD.P00", "p"}},
        {"PRD"},
-       ErrorDocument(e1002 + "PRD.P00 is missing..."),
+       ExpectedError(e1002 + "PRD.P00 is missing..."),
        "",
        ""},
       {"install_file_directory_not_exexml",
        {{"C:\\PRTG_Path.Txt", "D:\\Monitor\n"}, {"D:\\Monitor\\PRD.P00", "p"}},
        {"PRD"},
-       ErrorDocument("Sorry, invalid Path-Usage..."),
+       ExpectedError("Sorry, invalid Path-Usage..."),
        "",
        ""},
       {"install_file_exexml_in_any_case",
@@ -125,7 +123,7 @@ std::vector<Case> Cases() {
       {"at_sign_missing_names_path",
        {},
        {"D:\\Prof\\PRD", "@"},
-       ErrorDocument(e1002 + "D:\\Prof\\PRD.P00 is missing..."),
+       ExpectedError(e1002 + "D:\\Prof\\PRD.P00 is missing..."),
        "",
        ""},
       {"leading_backslash_only_is_not_split",
@@ -151,7 +149,7 @@ std::vector<Case> Cases() {
       {"global_missing",
        {},
        {"global"},
-       ErrorDocument(e1002 + "SAP Tessaloy.Gbl is missing..."),
+       ExpectedError(e1002 + "SAP Tessaloy.Gbl is missing..."),
        "",
        ""},
       {"item_route",
@@ -164,7 +162,7 @@ std::vector<Case> Cases() {
       {"item_route_missing",
        {},
        {"PRD", "ITEM=Missing_Idices"},
-       ErrorDocument(e1002 + "Tessaloy.Prf is missing..."),
+       ExpectedError(e1002 + "Tessaloy.Prf is missing..."),
        "",
        ""},
       {"item_route_at_sign_uses_working_directory",
@@ -183,22 +181,22 @@ TEST(StartUp, Cases) {
     for (const auto &[path, content] : c.files)
       tree.Write(path, content);
     TestPlatform os(tree);
-    RunState state(os);
-    state.arguments = {"kestrovan"};
-    state.arguments.insert(state.arguments.end(), c.args.begin(), c.args.end());
+    kestrovan::Run run(os, RfcBinder{});
+    std::vector<std::string> args = {"kestrovan"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
     int exit_code = 0;
     try {
-      StartUp(state);
+      StartUp(run, args);
     } catch (const RunEnded &ended) {
       exit_code = ended.exit_code;
     }
     EXPECT_EQ(os.stdout_text, c.stdout_text) << c.name;
     EXPECT_EQ(exit_code, c.stdout_text.empty() ? 0 : 2) << c.name;
     if (c.stdout_text.empty()) {
-      EXPECT_EQ(state.ProfileDirectory, c.directory) << c.name;
-      EXPECT_EQ(state.ProfileName, c.profile_name) << c.name;
-      EXPECT_EQ(state.GlobalListing, c.global) << c.name;
-      EXPECT_EQ(state.Mode, OutputMode::EXEXML) << c.name;
+      EXPECT_EQ(run.profile.directory, c.directory) << c.name;
+      EXPECT_EQ(run.profile.name, c.profile_name) << c.name;
+      EXPECT_EQ(run.global_listing, c.global) << c.name;
+      EXPECT_EQ(run.mode, OutputMode::EXEXML) << c.name;
     }
   }
 }
@@ -206,17 +204,19 @@ TEST(StartUp, Cases) {
 struct Started {
   ScratchTree tree;
   TestPlatform os{tree};
-  RunState state{os};
-  StartupResult result;
+  Run state{os, RfcBinder{}};
+  std::string profile_text;
   int exit_code = 0;
 
   explicit Started(std::vector<std::string> args, std::map<std::string, std::string> files = {}) {
     for (const auto &[path, content] : files)
       tree.Write(path, content);
-    state.arguments = {"kestrovan"};
-    state.arguments.insert(state.arguments.end(), args.begin(), args.end());
+    args.insert(args.begin(), "kestrovan");
     try {
-      result = StartUp(state);
+      std::unique_ptr<TextSource> text = StartUp(state, args);
+      std::string piece;
+      while (text->Next(200, &piece))
+        profile_text += piece;
     } catch (const RunEnded &ended) {
       exit_code = ended.exit_code;
     }
@@ -225,22 +225,22 @@ struct Started {
 
 TEST(StartUp, BannerAndParameterString) {
   Started s({"PRD", "a,CH=2", "b c", "ignored"}, {{kHostDir + "PRD.P00", "profile text"}});
-  EXPECT_EQ(s.state.BannerLine, "* 14:03:27 SAP Kestrovan Vers 4.3 / 29.08.22");
-  EXPECT_EQ(s.state.ParameterString, "a,CH=2 b c");
-  EXPECT_EQ(s.state.ParameterStringUpper, "A,CH=2 B C");
-  EXPECT_FALSE(s.state.ConsoleMode);
-  EXPECT_EQ(s.result.profile_text, "profile text");
+  EXPECT_EQ(s.state.banner, "* 14:03:27 SAP Kestrovan Vers 4.3 / 29.08.22");
+  EXPECT_EQ(s.state.options.text, "a,CH=2 b c");
+  EXPECT_EQ(s.state.options.selected_channel, 2);
+  EXPECT_FALSE(s.state.console);
+  EXPECT_EQ(s.profile_text, "profile text");
 }
 
 TEST(StartUp, ConsoleModeFromMarkersInTheParametersOnly) {
   for (const char *marker : {"#", "$", "%", "x@y"}) {
     Started s({"PRD", marker}, {{kHostDir + "PRD.P00", "p"}, {"PRD.P00", "p"}});
-    EXPECT_TRUE(s.state.ConsoleMode) << marker;
+    EXPECT_TRUE(s.state.console) << marker;
   }
   Started third({"PRD", "a", "#"}, {{kHostDir + "PRD.P00", "p"}});
-  EXPECT_TRUE(third.state.ConsoleMode);
+  EXPECT_TRUE(third.state.console);
   Started first({"PRD#"}, {{kHostDir + "PRD#.P00", "p"}});
-  EXPECT_FALSE(first.state.ConsoleMode);
+  EXPECT_FALSE(first.state.console);
 }
 
 TEST(StartUp, ItemNameIsCutAndColonsBecomeBlanks) {
@@ -254,14 +254,14 @@ TEST(StartUp, ItemNameIsCutAndColonsBecomeBlanks) {
   };
   for (const auto &c : cases) {
     Started s({"PRD", c.option}, {{kHostDir + "Tessaloy.Prf", "i"}});
-    EXPECT_EQ(s.state.ItemName, c.item) << c.option;
-    EXPECT_TRUE(s.state.GlobalListing);
+    EXPECT_EQ(s.state.options.item, c.item) << c.option;
+    EXPECT_TRUE(s.state.global_listing);
   }
   Started longest({"PRD", "ITEM=" + std::string(100, 'a')}, {{kHostDir + "Tessaloy.Prf", "i"}});
-  EXPECT_EQ(longest.state.ItemName, std::string(kItemNameWidth, 'a'));
+  EXPECT_EQ(longest.state.options.item, std::string(kItemNameWidth, 'a'));
 }
 
-TEST(StartUp, FrontEndSwitchFilesAndTheirOrder) {
+TEST(StartUp, FlavourSwitchFilesAndTheirOrder) {
   struct {
     std::vector<std::string> switches;
     OutputMode mode;
@@ -280,26 +280,26 @@ TEST(StartUp, FrontEndSwitchFilesAndTheirOrder) {
       files[f] = "";
     Started s({"D:\\Sensors\\PRD"}, files);
     EXPECT_EQ(s.exit_code, 0) << s.os.stdout_text;
-    EXPECT_EQ(s.state.Mode, c.mode);
-    EXPECT_EQ(s.state.ProfileDirectory, "D:\\Sensors\\")
-        << "a front end opens the profile where named";
+    EXPECT_EQ(s.state.mode, c.mode);
+    EXPECT_EQ(s.state.profile.directory, "D:\\Sensors\\")
+        << "a further flavour opens the profile where named";
   }
 }
 
-TEST(StartUp, FrontEndMissingProfileNamesThePath) {
+TEST(StartUp, FlavourMissingProfileNamesThePath) {
   Started s({"C:\\Sensors\\GLOBAL"}, {{"Kestrovan.Halcrest", ""}});
   EXPECT_EQ(s.exit_code, 2);
   EXPECT_EQ(s.os.stdout_text,
-            ErrorDocument("Error 1002: Profile C:\\Sensors\\SAP Tessaloy.Gbl is missing..."));
+            ExpectedError("Error 1002: Profile C:\\Sensors\\SAP Tessaloy.Gbl is missing..."));
 }
 
-TEST(StartUp, FrontEndGlobalKeepsTheArgumentDirectory) {
+TEST(StartUp, FlavourGlobalKeepsTheArgumentDirectory) {
   Started s({"C:\\Sensors\\GLOBAL", "PROD"},
             {{"Kestrovan.Morvane", ""}, {"C:\\Sensors\\SAP Tessaloy.Gbl", "g"}});
   EXPECT_EQ(s.exit_code, 0);
-  EXPECT_TRUE(s.state.GlobalListing);
-  EXPECT_EQ(s.state.ProfileDirectory, "C:\\Sensors\\");
-  EXPECT_EQ(s.state.ProfileName, "SAP Tessaloy.Gbl");
+  EXPECT_TRUE(s.state.global_listing);
+  EXPECT_EQ(s.state.profile.directory, "C:\\Sensors\\");
+  EXPECT_EQ(s.state.profile.name, "SAP Tessaloy.Gbl");
 }
 
 } // namespace

@@ -19,6 +19,7 @@ RFC_HANDLE RFC_CALL Open(RFC_OPTIONS *options) { return g_fake->Open(options); }
 RFC_HANDLE RFC_CALL OpenEx(const char *text, RFC_ERROR_INFO_EX *) { return g_fake->OpenEx(text); }
 RFC_RC RFC_CALL Install(const char *name, RFC_TYPE_ELEMENT *, unsigned, RFC_TYPEHANDLE *handle) {
   g_fake->calls.push_back(std::string("RfcInstallStructure ") + name);
+  g_fake->MaybeCallHandler("RfcInstallStructure");
   g_fake->installed.push_back(name);
   if (g_fake->install_result == RFC_OK)
     *handle = static_cast<RFC_TYPEHANDLE>(100 + g_fake->installed.size());
@@ -32,17 +33,20 @@ RFC_RC RFC_CALL Receive(RFC_HANDLE, RFC_PARAMETER *importing, RFC_TABLE *tables,
 }
 ITAB_H RFC_CALL Create(char *name, unsigned length, unsigned, unsigned) {
   g_fake->calls.push_back("ItCreate " + Text(name));
+  g_fake->MaybeCallHandler("ItCreate");
   if (g_fake->fail_it_create && g_fake->fail_table == Text(name)) return 0;
   g_fake->tables.push_back(
       std::make_unique<FakeRfc::Table>(FakeRfc::Table{Text(name), length, {}}));
   return reinterpret_cast<ITAB_H>(g_fake->tables.back().get());
 }
 unsigned RFC_CALL Fill(ITAB_H table) {
+  g_fake->MaybeCallHandler("ItFill");
   if (table == 0) return 0;
   return static_cast<unsigned>(reinterpret_cast<FakeRfc::Table *>(table)->rows.size());
 }
 void *RFC_CALL GetLine(ITAB_H handle, unsigned line) {
   auto *table = reinterpret_cast<FakeRfc::Table *>(handle);
+  g_fake->MaybeCallHandler("ItGetLine");
   if (g_fake->fail_it_get_line && g_fake->fail_table == table->name) return nullptr;
   if (line == 0 || line > table->rows.size()) return nullptr;
   return table->rows[line - 1].data();
@@ -50,6 +54,7 @@ void *RFC_CALL GetLine(ITAB_H handle, unsigned line) {
 int RFC_CALL Delete(ITAB_H handle) {
   auto *table = reinterpret_cast<FakeRfc::Table *>(handle);
   g_fake->calls.push_back("ItDelete " + table->name);
+  g_fake->MaybeCallHandler("ItDelete");
   return g_fake->fail_it_delete && g_fake->fail_table == table->name ? 1 : 0;
 }
 int RFC_CALL LastError(RFC_ERROR_INFO *info) {
@@ -59,6 +64,7 @@ int RFC_CALL LastError(RFC_ERROR_INFO *info) {
 }
 void RFC_CALL Close(RFC_HANDLE handle) {
   g_fake->calls.push_back("RfcClose " + std::to_string(handle));
+  if (handle != 0) g_fake->MaybeCallHandler("RfcClose");
 }
 
 const RfcLibrary kTable{Environment, Open, OpenEx,  Install, Call,      Receive,
@@ -67,6 +73,13 @@ const RfcLibrary kTable{Environment, Open, OpenEx,  Install, Call,      Receive,
 } // namespace
 
 FakeRfc::FakeRfc() { g_fake = this; }
+
+void FakeRfc::MaybeCallHandler(const std::string &operation) {
+  if (operation != handler_during || !environment.errorhandler) return;
+  handler_during.clear(); // once: the block's own RfcClose must not fire it again
+  std::string name = operation;
+  environment.errorhandler(name.data());
+}
 FakeRfc::~FakeRfc() { g_fake = nullptr; }
 const RfcLibrary *FakeRfc::Library() const { return &kTable; }
 
@@ -98,7 +111,7 @@ RFC_HANDLE FakeRfc::Open(RFC_OPTIONS *options) {
   }
   opens.push_back(seen);
   if (on_open) on_open(*this, seen);
-  if (!handler_during_open.empty()) environment.errorhandler(handler_during_open.data());
+  MaybeCallHandler("RfcOpen");
   return open_result;
 }
 
@@ -109,18 +122,21 @@ RFC_HANDLE FakeRfc::OpenEx(const char *text) {
   seen.connect_text = Text(text);
   opens.push_back(seen);
   if (on_open) on_open(*this, seen);
+  MaybeCallHandler("RfcOpenEx");
   return open_result;
 }
 
 RFC_RC FakeRfc::Call(const char *function, RFC_TABLE *) {
   current_function_ = Text(function);
   calls.push_back("RfcCall " + current_function_);
+  MaybeCallHandler("RfcCall");
   auto it = call_result.find(current_function_);
   return it == call_result.end() ? RFC_OK : it->second;
 }
 
 RFC_RC FakeRfc::Receive(RFC_PARAMETER *importing, RFC_TABLE *list, char **exception) {
   calls.push_back("RfcReceive " + current_function_);
+  MaybeCallHandler("RfcReceive");
   auto it = receive_result.find(current_function_);
   const RFC_RC code = it == receive_result.end() ? RFC_OK : it->second;
   if (code == RFC_EXCEPTION || code == RFC_SYS_EXCEPTION) {

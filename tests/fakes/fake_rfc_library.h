@@ -39,7 +39,9 @@ public:
   bool fail_it_create = false, fail_it_get_line = false, fail_it_delete = false;
   std::string fail_table; // which table the It* failures hit
   RFC_ERROR_INFO last_error{};
-  std::string handler_during_open; // call the error handler from RfcOpen with this
+  /// The operation ("RfcOpen", "ItFill", ...) during which the library calls the error handler
+  /// with the operation's name, once, and then returns as if nothing had happened.
+  std::string handler_during;
   /// Called at every open, before its result is taken: lets a test play several systems.
   std::function<void(FakeRfc &, const SeenOpen &)> on_open;
 
@@ -61,6 +63,9 @@ public:
     std::vector<std::string> rows;
   };
   std::vector<std::unique_ptr<Table>> tables;
+
+  /// Calls the error handler when the operation is the scripted one.
+  void MaybeCallHandler(const std::string &operation);
 
 private:
   std::string current_function_;

@@ -1,29 +1,26 @@
 // The result document's bytes in every flavour, channel labels, grouping and the error document.
 #include <gtest/gtest.h>
 
-#include "output/option_text.h"
+#include "driver/options.h"
 #include "output/result_document.h"
-#include "test_platform.h"
+
+using namespace kestrovan;
 
 namespace {
 
-struct Fixture {
-  ScratchTree tree;
-  TestPlatform os{tree};
-  RunState state{os};
-};
-
-/// The result of one system as the missing-indices check writes it.
-std::string OneSystemResult(RunState &state, const std::string &text) {
-  BeginDocument(state);
-  BeginText(state);
-  state.ResultDocument += text;
-  EndText(state);
-  AddChannel(state, "Index_Undefined", "0", "");
-  AddChannel(state, "Missing_Idices", "12", "");
-  EndDocument(state);
-  return state.ResultDocument;
+/// The result of one system as a single-profile run writes it.
+std::string OneSystemResult(ResultDocument &doc, const std::string &text) {
+  doc.BeginDocument();
+  doc.BeginText();
+  doc.AddText(text);
+  doc.EndText();
+  doc.AddChannel("Index_Undefined", "0", "");
+  doc.AddChannel("Missing_Idices", "12", "");
+  doc.EndDocument();
+  return doc.Take();
 }
+
+ResultDocument Document(OutputMode mode = OutputMode::EXEXML) { return ResultDocument(mode, {}); }
 
 struct FlavourCase {
   const char *name;
@@ -68,33 +65,25 @@ const FlavourCase kFlavours[] = {
 
 class Flavours : public ::testing::TestWithParam<FlavourCase> {};
 
+// The channel number comes from the options as the run reads them.
 TEST_P(Flavours, OneSystemResultBytes) {
-  Fixture f;
-  f.state.Mode = GetParam().mode;
-  SetParameterString(f.state, GetParam().options);
-  EXPECT_EQ(OneSystemResult(f.state, "T"), GetParam().expected);
+  ResultDocument doc(GetParam().mode, ParseOptions(GetParam().options).selected_channel);
+  EXPECT_EQ(OneSystemResult(doc, "T"), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllFlavours, Flavours, ::testing::ValuesIn(kFlavours),
                          [](const auto &p) { return std::string(p.param.name); });
 
-TEST(ResultDocument, ErrorDocumentIsTheSameInEveryFlavour) {
-  for (OutputMode mode : {OutputMode::EXEXML, OutputMode::Vintrel, OutputMode::Pellith,
-                          OutputMode::Halcrest, OutputMode::Morvane}) {
-    Fixture f;
-    f.state.Mode = mode;
-    f.state.ResultDocument = "old content";
-    MakeErrorDocument(f.state, "Error 1018: DataBase mismatch !");
-    EXPECT_EQ(f.state.ResultDocument,
-              "<Prtg>\n<Error>1</Error>\n<Text>Error 1018: DataBase mismatch !</Text>\n</Prtg>\n");
-  }
+TEST(ResultDocument, ErrorDocumentBytes) {
+  EXPECT_EQ(ErrorDocument("Error 1018: DataBase mismatch !"),
+            "<Prtg>\n<Error>1</Error>\n<Text>Error 1018: DataBase mismatch !</Text>\n</Prtg>\n");
 }
 
 TEST(ResultDocument, XmlUnitsAreWrittenAsGivenAndTextUnitsAreMapped) {
-  Fixture f;
-  AddChannel(f.state, "CPU", "5", "PerCent");
+  ResultDocument f = Document();
+  f.AddChannel("CPU", "5", "PerCent");
   EXPECT_EQ(
-      f.state.ResultDocument,
+      f.Take(),
       "\n<Result><Channel>CPU</Channel>\n<Unit>Custom</Unit>\n<CustomUnit>PerCent</CustomUnit>"
       "\n<Value>5</Value></Result>\n");
 
@@ -107,16 +96,13 @@ TEST(ResultDocument, XmlUnitsAreWrittenAsGivenAndTextUnitsAreMapped) {
                {"Bytes", "Bytes"},
                {"percent", "percent"}};
   for (const auto &u : units) {
-    Fixture h;
-    h.state.Mode = OutputMode::Halcrest;
-    AddChannel(h.state, "X", "1", u.unit);
-    EXPECT_EQ(h.state.ResultDocument,
-              std::string("\n\nMessage.X: X (") + u.shown + ")\nStatistic.X: 1")
+    ResultDocument h = Document(OutputMode::Halcrest);
+    h.AddChannel("X", "1", u.unit);
+    EXPECT_EQ(h.Take(), std::string("\n\nMessage.X: X (") + u.shown + ")\nStatistic.X: 1")
         << u.unit;
-    Fixture m;
-    m.state.Mode = OutputMode::Morvane;
-    AddChannel(m.state, "X", "1", u.unit);
-    EXPECT_EQ(m.state.ResultDocument, std::string("\n> X: 1 ") + u.shown) << u.unit;
+    ResultDocument m = Document(OutputMode::Morvane);
+    m.AddChannel("X", "1", u.unit);
+    EXPECT_EQ(m.Take(), std::string("\n> X: 1 ") + u.shown) << u.unit;
   }
 }
 
@@ -131,43 +117,35 @@ TEST(ResultDocument, HalcrestLabelsAreCleanedButNamesStay) {
       {"plain", "plain"},
   };
   for (const auto &c : cases) {
-    Fixture f;
-    f.state.Mode = OutputMode::Halcrest;
-    AddChannel(f.state, c.name, "7", "");
-    EXPECT_EQ(f.state.ResultDocument, std::string("\n\nMessage.") + c.label + ": " + c.name +
-                                          " (#)\nStatistic." + c.label + ": 7")
+    ResultDocument f = Document(OutputMode::Halcrest);
+    f.AddChannel(c.name, "7", "");
+    EXPECT_EQ(f.Take(), std::string("\n\nMessage.") + c.label + ": " + c.name + " (#)\nStatistic." +
+                            c.label + ": 7")
         << c.name;
   }
-  Fixture x;
-  AddChannel(x.state, "CPU (avg)", "1", "");
-  EXPECT_NE(x.state.ResultDocument.find("<Channel>CPU (avg)</Channel>"), std::string::npos);
-}
-
-TEST(ResultDocument, HalcrestGlobalRunLabelsCarryTheSystemChannelName) {
-  Fixture f;
-  f.state.Mode = OutputMode::Halcrest;
-  f.state.GlobalListing = true;
-  f.state.SystemChannelName = "PRD.P00";
-  AddChannel(f.state, "whatever", "3", "");
-  EXPECT_EQ(f.state.ResultDocument, "\n\nMessage.PRD_P00: whatever (#)\nStatistic.PRD_P00: 3");
+  ResultDocument x = Document();
+  x.AddChannel("CPU (avg)", "1", "");
+  EXPECT_NE(x.Take().find("<Channel>CPU (avg)</Channel>"), std::string::npos);
 }
 
 TEST(ResultDocument, HalcrestShowsTenChannelsPerProcessAndCountsEveryCall) {
-  Fixture f;
-  f.state.Mode = OutputMode::Halcrest;
-  for (int i = 1; i <= 12; ++i)
-    AddChannel(f.state, "C" + std::to_string(i), "1", "");
-  EXPECT_EQ(f.state.ChannelCount, 12);
-  EXPECT_NE(f.state.ResultDocument.find("Statistic.C10: 1"), std::string::npos);
-  EXPECT_EQ(f.state.ResultDocument.find("C11"), std::string::npos);
-  EXPECT_EQ(f.state.ResultDocument.find("C12"), std::string::npos);
+  ResultDocument f = Document(OutputMode::Halcrest);
+  for (int i = 1; i <= 5; ++i)
+    f.AddChannel("C" + std::to_string(i), "1", "");
+  EXPECT_NE(f.Take().find("Statistic.C5: 1"), std::string::npos);
+  // The count goes on across what has been handed out, as across the systems of a listing.
+  for (int i = 6; i <= 12; ++i)
+    f.AddChannel("C" + std::to_string(i), "1", "");
+  const std::string rest = f.Take();
+  EXPECT_NE(rest.find("Statistic.C10: 1"), std::string::npos);
+  EXPECT_EQ(rest.find("C11"), std::string::npos);
+  EXPECT_EQ(rest.find("C12"), std::string::npos);
 }
 
 TEST(ResultDocument, NothingIsEscaped) {
-  Fixture f;
-  AddChannel(f.state, "a<b>&c", "1", "");
-  EXPECT_EQ(f.state.ResultDocument,
-            "\n<Result><Channel>a<b>&c</Channel>\n<Value>1</Value></Result>\n");
+  ResultDocument f = Document();
+  f.AddChannel("a<b>&c", "1", "");
+  EXPECT_EQ(f.Take(), "\n<Result><Channel>a<b>&c</Channel>\n<Value>1</Value></Result>\n");
 }
 
 TEST(GroupThousands, PutsAtMostTwoSeparators) {

@@ -190,8 +190,9 @@ TEST(Profile, GlobalReadingNotesFaultsAndKeepsEarlierPassword) {
   values.password = "Earlier";
   std::string host;
   const std::string wrong = Stored((CheckDigit(kPlain) + 1) % 10, 3, 7, kPlain);
-  const ProfileReadResult r = Read("Password...: " + wrong + "\nClient.....: 400\n",
-                                   kGlobalProfilePiece, ProfileReading::ContinueAfter, values, host);
+  const ProfileReadResult r =
+      Read("Password...: " + wrong + "\nClient.....: 400\n", kGlobalProfilePiece,
+           ProfileReading::ContinueAfter, values, host);
   EXPECT_FALSE(r.valid);
   EXPECT_EQ(values.password, "Earlier");
   EXPECT_EQ(values.client, "400") << "reading goes on after the fault";

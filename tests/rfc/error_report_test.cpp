@@ -3,10 +3,11 @@
 
 #include <cstring>
 
-#include "fake_rfc_library.h"
+#include "fake_run.h"
 #include "rfc/error_report.h"
-#include "rfc/rfc_calls.h"
-#include "test_platform.h"
+#include "sensor_texts.h"
+
+using namespace kestrovan;
 
 namespace {
 
@@ -38,10 +39,7 @@ TEST_P(Traces, AppendedDetail) {
   ScratchTree tree;
   if (GetParam().trace) tree.Write("Dev_Rfc.Trc", GetParam().trace);
   TestPlatform os(tree);
-  RunState state(os);
-  state.ResultDocument = "Error 1014: RFC-Failure raised !";
-  AppendTraceDetail(state);
-  EXPECT_EQ(state.ResultDocument,
+  EXPECT_EQ(AppendTraceDetail(os, "Error 1014: RFC-Failure raised !"),
             std::string("Error 1014: RFC-Failure raised !") + GetParam().appended);
 }
 
@@ -53,74 +51,55 @@ TEST(ErrorReport, LongLinesAreScannedInPiecesOf99) {
   // The error text starts at column 13 and runs past the piece: only 87 characters are taken.
   tree.Write("Dev_Rfc.Trc", "ERROR       " + std::string(100, 'e') + "\n");
   TestPlatform os(tree);
-  RunState state(os);
-  AppendTraceDetail(state);
-  EXPECT_EQ(state.ResultDocument, " - " + std::string(87, 'e'));
+  EXPECT_EQ(AppendTraceDetail(os, ""), " - " + std::string(87, 'e'));
 }
 
 TEST(ErrorReport, CheckFailureBecomesErrorDocumentAndTraceStays) {
   ScratchTree tree;
   tree.Write("Dev_Rfc.Trc", "ERROR       connection closed by partner\n");
   TestPlatform os(tree);
-  RunState state(os);
-  state.ResultDocument = "Error 1012: Exception.: NOT_FOUND";
-  ReportCheckFailure(state);
-  EXPECT_EQ(
-      os.stdout_text,
-      "<Prtg>\n<Error>1</Error>\n<Text>Error 1012: Exception.: NOT_FOUND - connection closed by "
-      "partner</Text>\n</Prtg>\n");
+  ReportCheckFailure(os, "Error 1012: Exception.: NOT_FOUND");
+  EXPECT_EQ(os.stdout_text,
+            ExpectedError("Error 1012: Exception.: NOT_FOUND - connection closed by partner"));
   EXPECT_TRUE(tree.Exists("Dev_Rfc.Trc"));
 }
 
 TEST(ErrorReport, HandlerPrintsTheBlockAndTheRunEndsWithOneWhenTheCallReturns) {
-  ScratchTree tree;
-  TestPlatform os(tree);
-  FakeRfc fake;
+  FakeRun f;
+  FakeRfc &fake = f.fake;
   std::strcpy(fake.last_error.key, "RFC_ERROR_COMMUNICATION");
   std::strcpy(fake.last_error.status, "CONNECT");
   std::strcpy(fake.last_error.message, "partner not reached");
   std::strcpy(fake.last_error.intstat, "");
-  RunState state(os);
-  state.rfc = fake.Library();
-  InstallErrorHandler(state);
-  // The library calls its handler in the middle of an operation; the handler returns to it.
-  fake.environment.errorhandler(const_cast<char *>("ItGetLine MISSING_INDEX"));
-  EXPECT_TRUE(state.RfcErrorReported);
-  fake.environment.errorhandler(const_cast<char *>("again")); // printed once only
   int exit_code = -1;
-  try {
-    RfcCalls(state).ItFill(0); // the operation returns: the run ends from here
-  } catch (const RunEnded &ended) {
-    exit_code = ended.exit_code;
+  {
+    ErrorHandlerScope handler(f.rfc);
+    // The library calls its handler in the middle of an operation; the handler returns to it.
+    fake.environment.errorhandler(const_cast<char *>("ItGetLine MISSING_INDEX"));
+    fake.environment.errorhandler(const_cast<char *>("again")); // printed once only
+    // The operation returns: the run ends from here.
+    exit_code = f.Ending([&] { f.rfc.ItFill(0); });
   }
-  ForgetErrorHandlerRun(state);
+  // Once the scope is left the handler reports to nobody.
+  fake.environment.errorhandler(const_cast<char *>("after"));
   EXPECT_EQ(exit_code, 1);
-  EXPECT_EQ(os.stdout_text, "RFC error\n"
-                            "operation/code  : ItGetLine MISSING_INDEX\n"
-                            "key             : RFC_ERROR_COMMUNICATION\n"
-                            "status          : CONNECT\n"
-                            "message         : partner not reached\n"
-                            "internal status : \n"
-                            "\n"
-                            "* Programm aborted...\n");
+  EXPECT_EQ(f.os.stdout_text, "RFC error\n"
+                              "operation/code  : ItGetLine MISSING_INDEX\n"
+                              "key             : RFC_ERROR_COMMUNICATION\n"
+                              "status          : CONNECT\n"
+                              "message         : partner not reached\n"
+                              "internal status : \n"
+                              "\n"
+                              "* Programm aborted...\n");
   EXPECT_EQ(fake.calls, (std::vector<std::string>{"RfcEnvironment", "RfcLastError", "RfcClose 0"}));
 }
 
 TEST(ErrorReport, UnterminatedErrorFieldsAreNotReadPastTheirEnd) {
-  ScratchTree tree;
-  TestPlatform os(tree);
-  FakeRfc fake;
-  std::memset(fake.last_error.key, 'K', sizeof fake.last_error.key);
-  RunState state(os);
-  state.rfc = fake.Library();
-  EXPECT_THROW(AbortOnRfcError(state, "RfcReceive"), RunEnded);
-  EXPECT_NE(os.stdout_text.find("key             : " + std::string(33, 'K') + "\n"),
+  FakeRun f;
+  std::memset(f.fake.last_error.key, 'K', sizeof f.fake.last_error.key);
+  EXPECT_EQ(f.Ending([&] { f.rfc.AbortOnRfcError("RfcReceive"); }), 1);
+  EXPECT_NE(f.os.stdout_text.find("key             : " + std::string(33, 'K') + "\n"),
             std::string::npos);
-}
-
-TEST(ErrorReport, HandlerWithoutARunReturnsToTheLibrary) {
-  RfcErrorHandler(const_cast<char *>("RfcOpen")); // nothing installed: must not end anything
-  SUCCEED();
 }
 
 } // namespace

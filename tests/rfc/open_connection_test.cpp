@@ -1,24 +1,27 @@
 // Opening a connection: the options record, the per-destination file path and the options.
 #include <gtest/gtest.h>
 
+#include <climits>
+
+#include "driver/options.h"
 #include "fake_run.h"
-#include "output/log_lines.h"
-#include "output/option_text.h"
 #include "rfc/open_connection.h"
-#include "test_platform.h"
+
+using namespace kestrovan;
 
 namespace {
 
 struct Fixture : FakeRun {
-  Fixture() {
-    state.Connection = ConnectionParameters{"Mon", "PRD",     "100", "MONITOR", "secret", "E",
-                                            "R/3", "prdhost", "00",  "prdgw",   "sapgw00"};
-  }
+  ConnectionParameters connection{"Mon", "PRD",     "100", "MONITOR", "secret", "E",
+                                  "R/3", "prdhost", "00",  "prdgw",   "sapgw00"};
+  ConnectionOverrides overrides;
+
+  RFC_HANDLE Open() { return OpenConnection(rfc, connection, overrides); }
 };
 
 TEST(OpenConnection, OptionsRecordForTheApplicationServer) {
   Fixture f;
-  EXPECT_EQ(OpenConnection(f.state), 7u);
+  EXPECT_EQ(f.Open(), 7u);
   ASSERT_EQ(f.fake.opens.size(), 1u);
   const SeenOpen &o = f.fake.opens[0];
   EXPECT_FALSE(o.by_connect_text);
@@ -33,7 +36,7 @@ TEST(OpenConnection, OptionsRecordForTheApplicationServer) {
   EXPECT_EQ(o.gwhost, "prdgw");
   EXPECT_EQ(o.gwservice, "sapgw00");
   EXPECT_EQ(o.trace, 0);
-  EXPECT_EQ(f.state.Connection.user, "MONITOR") << "the profile values stay unpadded";
+  EXPECT_EQ(f.connection.user, "MONITOR") << "the profile values stay unpadded";
   EXPECT_EQ(f.os.stdout_text, "");
 }
 
@@ -56,8 +59,8 @@ TEST(OpenConnection, PaddingAndModes) {
   };
   for (const auto &c : cases) {
     Fixture f;
-    f.state.Connection.*(c.field) = c.value;
-    OpenConnection(f.state);
+    f.connection.*(c.field) = c.value;
+    f.Open();
     EXPECT_EQ(f.fake.opens[0].*(c.seen), c.expected) << c.name;
   }
 
@@ -71,24 +74,24 @@ TEST(OpenConnection, PaddingAndModes) {
                {"R/2 ", RFC_MODE_R3ONLY}};
   for (const auto &m : modes) {
     Fixture f;
-    f.state.Connection.mode = m.mode;
-    OpenConnection(f.state);
+    f.connection.mode = m.mode;
+    f.Open();
     EXPECT_EQ(f.fake.opens[0].mode, m.expected) << m.mode;
   }
 }
 
 TEST(OpenConnection, GatewayOptionsAndAbsentTexts) {
   Fixture f;
-  f.state.Connection.mode = "R/2";
-  f.state.Connection.gwservice = "";
-  OpenConnection(f.state);
+  f.connection.mode = "R/2";
+  f.connection.gwservice = "";
+  f.Open();
   EXPECT_EQ(f.fake.opens[0].gwhost, "prdgw");
   EXPECT_TRUE(f.fake.opens[0].gwservice_absent);
 
   Fixture g;
-  g.state.Connection.hostname = "";
-  g.state.Connection.sysnr = "";
-  OpenConnection(g.state);
+  g.connection.hostname = "";
+  g.connection.sysnr = "";
+  g.Open();
   EXPECT_TRUE(g.fake.opens[0].host_absent) << "an empty host is absent, not an empty text";
   EXPECT_EQ(g.fake.opens[0].sysnr, 0);
 }
@@ -97,11 +100,18 @@ TEST(OpenConnection, SystemNumberReadAsInteger) {
   struct {
     const char *sysnr;
     int number;
-  } cases[] = {{"00", 0}, {"07", 7}, {" 12x", 12}, {"-3", -3}, {"ab", 0}};
+  } cases[] = {{"00", 0},
+               {"07", 7},
+               {" 12x", 12},
+               {"-3", -3},
+               {"ab", 0},
+               // Beyond the int field the number names no system instead of wrapping to one.
+               {"4294967297", INT_MAX},
+               {"-4294967296", INT_MIN}};
   for (const auto &c : cases) {
     Fixture f;
-    f.state.Connection.sysnr = c.sysnr;
-    OpenConnection(f.state);
+    f.connection.sysnr = c.sysnr;
+    f.Open();
     EXPECT_EQ(f.fake.opens[0].sysnr, c.number) << c.sysnr;
   }
 }
@@ -118,15 +128,16 @@ TEST(OpenConnection, HostAndNumberOptions) {
       {",NO=5 ,HOST=h2", "h2", 5, false},
       {",HOST=", "", 0, true},
       {"HOST=x", "prdhost", 0, false},
+      {",NO=4294967296", "prdhost", INT_MAX, false},
   };
   for (const auto &c : cases) {
     Fixture f;
-    SetParameterString(f.state, c.options);
-    OpenConnection(f.state);
+    f.overrides = ParseOptions(c.options).overrides;
+    f.Open();
     EXPECT_EQ(f.fake.opens[0].hostname, c.host) << c.options;
     EXPECT_EQ(f.fake.opens[0].sysnr, c.sysnr) << c.options;
     EXPECT_EQ(f.fake.opens[0].host_absent, c.absent) << c.options;
-    EXPECT_EQ(f.state.Connection.hostname, "prdhost");
+    EXPECT_EQ(f.connection.hostname, "prdhost");
   }
 }
 
@@ -136,22 +147,20 @@ TEST(OpenConnection, PerDestinationFileIsCopiedAndConnectTextUsed) {
   f.tree.Write("SapRfc.PRD", ini);
   f.tree.Write("SapRfc.ini",
                "old content that is longer than the new one ................................");
-  SetParameterString(f.state, ",SYSLOG");
-  OpenLogStream(f.state);
-  EXPECT_EQ(OpenConnection(f.state), 7u);
+  f.rfc.OpenLog("");
+  EXPECT_EQ(f.Open(), 7u);
   EXPECT_EQ(f.tree.Read("SapRfc.ini"), ini) << "a byte copy";
   EXPECT_EQ(f.os.stdout_text, "* SapRfc.Ini.......: PRD<\n");
   ASSERT_EQ(f.fake.opens.size(), 1u);
   EXPECT_TRUE(f.fake.opens[0].by_connect_text);
   EXPECT_EQ(f.fake.opens[0].connect_text, "CLIENT=100 USER=MONITOR PASSWD=secret LANG=D DEST=PRD");
-  f.state.LogStream.reset();
   EXPECT_EQ(f.tree.Read("Kestrovan.Log"), "7 RfcOpenEx called \n");
 }
 
 TEST(OpenConnection, EmptyPerDestinationFileStillTakesTheConnectTextPath) {
   Fixture f;
   f.tree.Write("SapRfc.PRD", "");
-  OpenConnection(f.state);
+  f.Open();
   EXPECT_TRUE(f.tree.Exists("SapRfc.ini"));
   EXPECT_EQ(f.tree.Read("SapRfc.ini"), "");
   EXPECT_TRUE(f.fake.opens[0].by_connect_text);
@@ -161,7 +170,7 @@ TEST(OpenConnection, UnwritableDestinationFileOpensNothing) {
   Fixture f;
   f.tree.Write("SapRfc.PRD", "DEST=PRD\n");
   std::filesystem::create_directory(f.tree.work() / "SapRfc.ini");
-  EXPECT_EQ(OpenConnection(f.state), 0u);
+  EXPECT_EQ(f.Open(), 0u);
   EXPECT_TRUE(f.fake.opens.empty());
   EXPECT_EQ(f.os.stdout_text, "* SapRfc.Ini.......: PRD<\n");
 }
@@ -169,10 +178,8 @@ TEST(OpenConnection, UnwritableDestinationFileOpensNothing) {
 TEST(OpenConnection, LogLineCarriesTheHandle) {
   Fixture f;
   f.fake.open_result = 0;
-  SetParameterString(f.state, ",syslog");
-  OpenLogStream(f.state);
-  EXPECT_EQ(OpenConnection(f.state), 0u);
-  f.state.LogStream.reset();
+  f.rfc.OpenLog("");
+  EXPECT_EQ(f.Open(), 0u);
   EXPECT_EQ(f.tree.Read("Kestrovan.Log"), "0 RfcOpen called \n");
 }
 

@@ -3,9 +3,15 @@
 
 #include <cstring>
 
-#include "checks/structures.h"
+#include "checks/checks.h"
 
 namespace kestrovan_test {
+
+using kestrovan::DateTimeDescription;
+using kestrovan::OraMissDescription;
+using kestrovan::Parameter;
+using kestrovan::RfcsiDescription;
+
 namespace {
 
 char *Name(const char *text) { return const_cast<char *>(text); }
