@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 SAN_DIR ?= build-sanitize
 WIN_DIR ?= build-win32
-JOBS ?= 2
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
 .PHONY: all build test test-sanitize demo bench windows test-windows clean
@@ -13,12 +13,16 @@ build:
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
-test: build
+# The test suites need GoogleTest: installed first when missing (or named, without the rights).
+test:
+	scripts/install-test-tools.sh
+	$(MAKE) build CMAKE_FLAGS="$(CMAKE_FLAGS) -DKESTROVAN_REQUIRE_TESTS=ON"
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
 
 # The whole test suite once more under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-sanitize:
-	cmake -S . -B $(SAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DKESTROVAN_SANITIZE=ON $(CMAKE_FLAGS)
+	scripts/install-test-tools.sh
+	cmake -S . -B $(SAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DKESTROVAN_SANITIZE=ON -DKESTROVAN_REQUIRE_TESTS=ON $(CMAKE_FLAGS)
 	cmake --build $(SAN_DIR) -j $(JOBS)
 	ctest --test-dir $(SAN_DIR) --output-on-failure -j $(JOBS)
 

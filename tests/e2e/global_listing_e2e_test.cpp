@@ -28,20 +28,20 @@ struct ThreeSystems : Landscape {
     Add("PRD", 12, 10);
     Add("QAS", 3, 11);
     Add("DEV", 0, 12);
-    tree.Write(kSensorDir + "DWN.P00",
+    tree.Write(kHostDir + "DWN.P00",
                ProfileFor("DWN", kestrovan_test::RandomLoopbackAddress(), 13));
   }
   void Add(const std::string &sid, unsigned missing, int sysnr, const std::string &extra = "") {
-    SystemSpec spec;
+    SimulatedSystemAnswers spec;
     spec.host = "sap" + sid;
     spec.missing = missing;
     spec.not_defined = missing + 100;
     spec.extra = extra;
     auto &sys = Start(spec, sysnr);
-    tree.Write(kSensorDir + sid + ".P00", ProfileFor(sid, sys.Address(), sysnr));
+    tree.Write(kHostDir + sid + ".P00", ProfileFor(sid, sys.Address(), sysnr));
   }
   void Listing(const std::string &listing, const std::string &gsnx) {
-    tree.Write(kSensorDir + "SAP Tessaloy.Gbl",
+    tree.Write(kHostDir + "SAP Tessaloy.Gbl",
                "# GSNG: PROD      : " + listing + "\r\n# GSNX: PROD      : " + gsnx + "\r\n");
   }
 };
@@ -76,7 +76,7 @@ TEST(GlobalListingEndToEnd, FailuresInTheMiddleAreCountedAndTheWalkGoesOn) {
   ThreeSystems l;
   l.ShortTimeouts();
   l.Add("HNG", 7, 14, "fail.db_ora_missing_indices = hang\n");
-  l.tree.Write(kSensorDir + "EMPTY.P00", "");
+  l.tree.Write(kHostDir + "EMPTY.P00", "");
   l.Listing("PRD.P00#NONE.P00#DWN.P00#HNG.P00#EMPTY.P00#QAS.P00#",
             "Item=Missing_Idices,,SYSLOG" + kAllocation + ",Profile");
   const ProcessResult r = l.Sensor({"GLOBAL", "PROD"});
@@ -85,7 +85,7 @@ TEST(GlobalListingEndToEnd, FailuresInTheMiddleAreCountedAndTheWalkGoesOn) {
                                Summary("Missing_Idices", 6, 2, 3));
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.stderr_text, "");
-  std::string log = l.tree.Read(kSensorDir + "Kestrovan.Log");
+  std::string log = l.tree.Read(kHostDir + "Kestrovan.Log");
   std::erase(log, '\r'); // a Windows build writes its log with CR LF
   EXPECT_NE(log.find(" RfcOpen called \n"), std::string::npos)
       << "the listing's options switch the log on";
@@ -93,7 +93,7 @@ TEST(GlobalListingEndToEnd, FailuresInTheMiddleAreCountedAndTheWalkGoesOn) {
 
 TEST(GlobalListingEndToEnd, EmptyProfileReusesTheSystemBefore) {
   ThreeSystems l;
-  l.tree.Write(kSensorDir + "EMPTY.P00", "");
+  l.tree.Write(kHostDir + "EMPTY.P00", "");
   l.Listing("QAS.P00#EMPTY.P00#", "Item=Missing_Idices" + kAllocation);
   const ProcessResult r = l.Sensor({"GLOBAL", "PROD"});
   EXPECT_EQ(r.stdout_text, kHead + Channel("QAS.P00", 3) + Channel("EMPTY.P00", 3) +
@@ -102,28 +102,28 @@ TEST(GlobalListingEndToEnd, EmptyProfileReusesTheSystemBefore) {
 
 TEST(GlobalListingEndToEnd, ErrorEndingsInTheMiddle) {
   ThreeSystems l;
-  SystemSpec mssql;
+  SimulatedSystemAnswers mssql;
   mssql.dbsys = "MSSQL";
   auto &m = l.Start(mssql, 15);
-  l.tree.Write(kSensorDir + "MSS.P00", ProfileFor("MSS", m.Address(), 15));
+  l.tree.Write(kHostDir + "MSS.P00", ProfileFor("MSS", m.Address(), 15));
   l.Add("EXC", 1, 16, "fail.rfc_system_info = exception NOT_FOUND Not there\n");
 
   l.Listing("PRD.P00#MSS.P00#QAS.P00#", "Item=Missing_Idices" + kAllocation + ",Alias");
   const ProcessResult db = l.Sensor({"GLOBAL", "PROD"});
   EXPECT_EQ(db.stdout_text,
-            kHead + Channel("PRD", 12) + ErrorDocument("Error 1018: DataBase mismatch !"));
+            kHead + Channel("PRD", 12) + ExpectedError("Error 1018: DataBase mismatch !"));
   EXPECT_EQ(db.exit_code, 2);
 
   l.Listing("PRD.P00#EXC.P00#QAS.P00#", "Item=Missing_Idices" + kAllocation + ",Alias");
   const ProcessResult info = l.Sensor({"GLOBAL", "PROD"});
   EXPECT_EQ(info.stdout_text, kHead + Channel("PRD", 12) +
-                                  ErrorDocument("Error 1012: Exception.: NOT_FOUND - Not there"));
+                                  ExpectedError("Error 1012: Exception.: NOT_FOUND - Not there"));
   EXPECT_EQ(info.exit_code, 2);
 }
 
 TEST(GlobalListingEndToEnd, ItemThatSelectsNoChannel) {
   ThreeSystems l;
-  l.tree.Write(kSensorDir + "Tessaloy.Prf", "# Gsng: anything  : PRD.P00#QAS.P00#\n");
+  l.tree.Write(kHostDir + "Tessaloy.Prf", "# Gsng: anything  : PRD.P00#QAS.P00#\n");
   const ProcessResult r = l.Sensor({"ignored", "ITEM=missing_idices"});
   EXPECT_EQ(r.stdout_text, kHead + Summary("missing_idices", 2, 2, 0));
   EXPECT_EQ(r.exit_code, 0);
@@ -131,7 +131,7 @@ TEST(GlobalListingEndToEnd, ItemThatSelectsNoChannel) {
 
 TEST(GlobalListingEndToEnd, ConsoleMode) {
   ThreeSystems l;
-  l.tree.Write(kSensorDir + "Tessaloy.Prf", "# Gsng: anything  : PRD.P00#DWN.P00#\n");
+  l.tree.Write(kHostDir + "Tessaloy.Prf", "# Gsng: anything  : PRD.P00#DWN.P00#\n");
   const ProcessResult r = l.Sensor({"x", "ITEM=Missing_Idices,#"});
   const std::string t = "\\d\\d:\\d\\d:\\d\\d";
   const std::regex expected(
@@ -162,7 +162,7 @@ TEST(GlobalListingEndToEnd, FrontEndFlavoursOverSeveralSystems) {
       "# GSNG: PROD      : PRD.P00#QAS.P00#DEV.P00#\n# GSNX: PROD      : Item=Missing_Idices" +
           kAllocation + ",Alias\n");
   for (const char *sid : {"PRD", "QAS", "DEV"})
-    l.tree.Write(std::string("D:\\Front\\") + sid + ".P00", l.tree.Read(kSensorDir + sid + ".P00"));
+    l.tree.Write(std::string("D:\\Front\\") + sid + ".P00", l.tree.Read(kHostDir + sid + ".P00"));
 
   l.tree.Write("Kestrovan.Halcrest", "");
   const ProcessResult halcrest = l.Sensor({"D:\\Front\\GLOBAL", "PROD"});

@@ -7,7 +7,7 @@
 
 #include "profile/password_scrambler.h"
 
-std::string SystemFileText(const SystemSpec &spec) {
+std::string SystemFileText(const SimulatedSystemAnswers &spec) {
   return "rfchost = " + spec.host + "\nrfcsysid = PRD\nrfcdbsys = " + spec.dbsys +
          "\nclient = 100\nuser = MONITOR\npassword = Secret1\nmissing_index = " +
          std::to_string(spec.missing) +
@@ -30,7 +30,7 @@ std::string ProfileFor(const std::string &destination, const std::string &host, 
 
 Landscape::Landscape() = default;
 
-kestrovan_test::SimulatedSystem &Landscape::Start(const SystemSpec &spec, int sysnr) {
+kestrovan_test::SimulatedSystem &Landscape::Start(const SimulatedSystemAnswers &spec, int sysnr) {
   systems_.push_back(std::make_unique<kestrovan_test::SimulatedSystem>(
       SystemFileText(spec), kestrovan_test::SimulatedSystem::kGatewayBasePort + sysnr));
   return *systems_.back();
@@ -43,8 +43,4 @@ void Landscape::ShortTimeouts() {
 ProcessResult Landscape::Sensor(const std::vector<std::string> &args) const {
   return RunProcess(SensorProgram(), args, tree.work().string(),
                     {{"KESTROVAN_DRIVE_ROOT", tree.root().string()}});
-}
-
-std::string ErrorDocument(const std::string &text) {
-  return "<Prtg>\n<Error>1</Error>\n<Text>" + text + "</Text>\n</Prtg>\n";
 }

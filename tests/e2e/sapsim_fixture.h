@@ -8,14 +8,12 @@
 #include <vector>
 
 #include "run_process.h"
+#include "sensor_texts.h"
 #include "support/simulated_system.h"
 #include "test_platform.h"
 
-inline const std::string kSensorDir =
-    "\\Program Files\\PRTG Network Monitor\\Custom Sensors\\ExeXml\\";
-
-/// What a simulated system's file says, before faults are added.
-struct SystemSpec {
+/// What a simulated system answers: the system file's values, before faults are added.
+struct SimulatedSystemAnswers {
   std::string host = "sapprd";
   std::string dbsys = "ORACLE";
   unsigned missing = 1234;
@@ -23,7 +21,7 @@ struct SystemSpec {
   std::string extra; // further lines of the system file
 };
 
-std::string SystemFileText(const SystemSpec &spec);
+std::string SystemFileText(const SimulatedSystemAnswers &spec);
 
 /// A profile for a system reached at host and system number, logon MONITOR / Secret1.
 std::string ProfileFor(const std::string &destination, const std::string &host, int sysnr,
@@ -34,7 +32,7 @@ public:
   Landscape();
 
   /// Starts a system at 3300 + sysnr on its own loopback address.
-  kestrovan_test::SimulatedSystem &Start(const SystemSpec &spec, int sysnr);
+  kestrovan_test::SimulatedSystem &Start(const SimulatedSystemAnswers &spec, int sysnr);
   /// Short timeouts for systems that hang, so a test does not wait for the defaults.
   void ShortTimeouts();
 
@@ -45,5 +43,3 @@ public:
 private:
   std::vector<std::unique_ptr<kestrovan_test::SimulatedSystem>> systems_;
 };
-
-std::string ErrorDocument(const std::string &text);

@@ -7,15 +7,10 @@
 #include "profile/profile.h"
 #include "programs.h"
 #include "run_process.h"
+#include "sensor_texts.h"
 #include "test_platform.h"
 
 namespace {
-
-const std::string kHostDir = "\\Program Files\\PRTG Network Monitor\\Custom Sensors\\ExeXml\\";
-
-std::string ErrorDocument(const std::string &text) {
-  return "<Prtg>\n<Error>1</Error>\n<Text>" + text + "</Text>\n</Prtg>\n";
-}
 
 ProcessResult Sensor(const ScratchTree &tree, const std::vector<std::string> &args) {
   return RunProcess(SensorProgram(), args, tree.work().string(),
@@ -44,32 +39,32 @@ struct SensorCase {
 TEST(SensorEndToEnd, StartUpAndProfileErrors) {
   const std::string lines = "Extcompany.: Monitoring\r\nDestination: PRD\r\nClient.....: 100\r\n";
   const SensorCase cases[] = {
-      {"no_argument", {}, {}, ErrorDocument("Error 1001: Parameter for Profile-Name is missing !")},
-      {"missing_profile", {}, {"PRD"}, ErrorDocument("Error 1002: Profile PRD.P00 is missing...")},
+      {"no_argument", {}, {}, ExpectedError("Error 1001: Parameter for Profile-Name is missing !")},
+      {"missing_profile", {}, {"PRD"}, ExpectedError("Error 1002: Profile PRD.P00 is missing...")},
       {"working_directory_only",
        {{"PRD.P00", lines}},
        {"PRD"},
-       ErrorDocument("Sorry, invalid Path-Usage...")},
+       ExpectedError("Sorry, invalid Path-Usage...")},
       {"empty_profile",
        {{kHostDir + "PRD.P00", ""}},
        {"PRD"},
-       ErrorDocument("Error 1006: Username in Profile PRD.P00 is missing...")},
+       ExpectedError("Error 1006: Username in Profile PRD.P00 is missing...")},
       {"console_mode_prints_nothing_before_profile_errors",
        {{kHostDir + "PRD.P00", lines + "User.......: x\r\n"}},
        {"PRD", "#"},
-       ErrorDocument("Error 1007: Password in Profile PRD.P00 is missing...")},
+       ExpectedError("Error 1007: Password in Profile PRD.P00 is missing...")},
       {"malformed_password_crlf",
        {{kHostDir + "PRD.P00", "Password...: abc\r\n"}},
        {"PRD"},
-       ErrorDocument("Error 1004: Invalid Password in Profile PRD.P00 found...")},
+       ExpectedError("Error 1004: Invalid Password in Profile PRD.P00 found...")},
       {"at_sign_names_the_path",
        {},
        {"D:\\Prof\\PRD", "@"},
-       ErrorDocument("Error 1002: Profile D:\\Prof\\PRD.P00 is missing...")},
+       ExpectedError("Error 1002: Profile D:\\Prof\\PRD.P00 is missing...")},
       {"item_route_file_missing",
        {},
        {"PRD", "ITEM=Missing_Idices"},
-       ErrorDocument("Error 1002: Profile Tessaloy.Prf is missing...")},
+       ExpectedError("Error 1002: Profile Tessaloy.Prf is missing...")},
   };
   for (const SensorCase &c : cases) {
     ScratchTree tree;
@@ -106,7 +101,7 @@ TEST(ProfileWriterEndToEnd, OneCharacterIsScrambledButRefusedForAWholeProfile) {
                  "Hostname...: h1\nSysnr......: 00\nGwhost.....: g1\nGwservice..: s1\n");
   const ProcessResult sensor = Sensor(tree, {"PRD"});
   EXPECT_EQ(sensor.stdout_text,
-            ErrorDocument("Error 1003: Invalid Parameter(s) at PRD.P00 found..."));
+            ExpectedError("Error 1003: Invalid Parameter(s) at PRD.P00 found..."));
 
   const ProcessResult whole = Writer(tree, WriteArgs("NEW.P00"), "x\n");
   EXPECT_EQ(whole.exit_code, 2);

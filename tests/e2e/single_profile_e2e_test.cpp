@@ -16,7 +16,7 @@ const std::string kSuccess =
 TEST(SingleProfileEndToEnd, SuccessWritesTheDocumentAndRemovesTheTrace) {
   Landscape l;
   auto &sys = l.Start({}, 0);
-  l.tree.Write(kSensorDir + "PRD.P00", ProfileFor("PRD", sys.Address(), 0));
+  l.tree.Write(kHostDir + "PRD.P00", ProfileFor("PRD", sys.Address(), 0));
   l.tree.Write("Dev_Rfc.Trc", "**** ERROR file opened at 20240101 000000\nERROR       earlier\n");
   const ProcessResult r = l.Sensor({"PRD"});
   EXPECT_EQ(r.stdout_text, kSuccess) << sys.Log();
@@ -58,7 +58,7 @@ TEST(SingleProfileEndToEnd, EveryFlavour) {
 TEST(SingleProfileEndToEnd, ConsoleMode) {
   Landscape l;
   auto &sys = l.Start({}, 2);
-  l.tree.Write(kSensorDir + "PRD.P00", ProfileFor("PRD", sys.Address(), 2));
+  l.tree.Write(kHostDir + "PRD.P00", ProfileFor("PRD", sys.Address(), 2));
   const ProcessResult r = l.Sensor({"PRD", "#"});
   EXPECT_EQ(r.exit_code, 0);
   const std::string t = "\\d\\d:\\d\\d:\\d\\d";
@@ -88,9 +88,9 @@ TEST(SingleProfileEndToEnd, FailedOpens) {
        "Name or password is incorrect"},
   };
   for (const auto &c : cases) {
-    l.tree.Write(kSensorDir + "PRD.P00", c.profile);
+    l.tree.Write(kHostDir + "PRD.P00", c.profile);
     const ProcessResult r = l.Sensor({"PRD"});
-    EXPECT_EQ(r.stdout_text, ErrorDocument("Error 1011: RFC-Open for PRD failed !")) << c.name;
+    EXPECT_EQ(r.stdout_text, ExpectedError("Error 1011: RFC-Open for PRD failed !")) << c.name;
     EXPECT_EQ(r.exit_code, 2) << c.name;
     EXPECT_NE(l.tree.Read("Dev_Rfc.Trc").find(c.trace_reason), std::string::npos) << c.name;
     EXPECT_EQ(l.tree.Read("Dev_Rfc.Trc").find("Wrong1"), std::string::npos)
@@ -124,12 +124,12 @@ TEST(SingleProfileEndToEnd, RemoteFailures) {
   for (const auto &c : cases) {
     Landscape l;
     l.ShortTimeouts();
-    SystemSpec spec;
+    SimulatedSystemAnswers spec;
     spec.extra = c.line + "\n";
     auto &sys = l.Start(spec, 4);
-    l.tree.Write(kSensorDir + "PRD.P00", ProfileFor("PRD", sys.Address(), 4));
+    l.tree.Write(kHostDir + "PRD.P00", ProfileFor("PRD", sys.Address(), 4));
     const ProcessResult r = l.Sensor({"PRD"});
-    EXPECT_EQ(r.stdout_text, ErrorDocument(c.text)) << c.name;
+    EXPECT_EQ(r.stdout_text, ExpectedError(c.text)) << c.name;
     EXPECT_EQ(r.exit_code, 2) << c.name;
     EXPECT_TRUE(l.tree.Exists("Dev_Rfc.Trc")) << c.name;
   }
@@ -138,22 +138,22 @@ TEST(SingleProfileEndToEnd, RemoteFailures) {
 TEST(SingleProfileEndToEnd, DatabaseMismatch) {
   for (const char *db : {"MSSQL", "ora", "DB6"}) {
     Landscape l;
-    SystemSpec spec;
+    SimulatedSystemAnswers spec;
     spec.dbsys = db;
     auto &sys = l.Start(spec, 5);
-    l.tree.Write(kSensorDir + "PRD.P00", ProfileFor("PRD", sys.Address(), 5));
+    l.tree.Write(kHostDir + "PRD.P00", ProfileFor("PRD", sys.Address(), 5));
     const ProcessResult r = l.Sensor({"PRD"});
-    EXPECT_EQ(r.stdout_text, ErrorDocument("Error 1018: DataBase mismatch !")) << db;
+    EXPECT_EQ(r.stdout_text, ExpectedError("Error 1018: DataBase mismatch !")) << db;
     EXPECT_EQ(r.exit_code, 2) << db;
   }
 }
 
 TEST(SingleProfileEndToEnd, MalformedReplyEndsThroughTheErrorHandler) {
   Landscape l;
-  SystemSpec spec;
+  SimulatedSystemAnswers spec;
   spec.extra = "fail.db_ora_missing_indices = garbage\n";
   auto &sys = l.Start(spec, 6);
-  l.tree.Write(kSensorDir + "PRD.P00", ProfileFor("PRD", sys.Address(), 6));
+  l.tree.Write(kHostDir + "PRD.P00", ProfileFor("PRD", sys.Address(), 6));
   const ProcessResult r = l.Sensor({"PRD"});
   EXPECT_EQ(r.exit_code, 1);
   const std::regex block("RFC error\n"
@@ -172,7 +172,7 @@ TEST(SingleProfileEndToEnd, PerDestinationFile) {
   Landscape l;
   auto &sys = l.Start({}, 7);
   // The profile names an unreachable host: the destination file decides where the run goes.
-  l.tree.Write(kSensorDir + "PRD.P00", ProfileFor("PRD", "127.0.0.2", 9));
+  l.tree.Write(kHostDir + "PRD.P00", ProfileFor("PRD", "127.0.0.2", 9));
   const std::string ini =
       "/* demo */\r\nDEST=PRD\r\nTYPE=A\r\nASHOST=" + sys.Address() + "\r\nSYSNR=07\r\n";
   l.tree.Write("SapRfc.PRD", ini);
@@ -185,9 +185,9 @@ TEST(SingleProfileEndToEnd, PerDestinationFile) {
 TEST(SingleProfileEndToEnd, HostAndNumberOptions) {
   Landscape l;
   auto &sys = l.Start({}, 8);
-  l.tree.Write(kSensorDir + "PRD.P00", ProfileFor("PRD", "127.0.0.2", 9));
+  l.tree.Write(kHostDir + "PRD.P00", ProfileFor("PRD", "127.0.0.2", 9));
   const ProcessResult wrong = l.Sensor({"PRD"});
-  EXPECT_EQ(wrong.stdout_text, ErrorDocument("Error 1011: RFC-Open for PRD failed !"));
+  EXPECT_EQ(wrong.stdout_text, ExpectedError("Error 1011: RFC-Open for PRD failed !"));
   const ProcessResult r = l.Sensor({"PRD", ",HOST=" + sys.Address() + ",NO=08"});
   EXPECT_EQ(r.stdout_text, kSuccess);
   EXPECT_EQ(r.exit_code, 0);

@@ -31,18 +31,18 @@ TEST(WindowsLibraryEndToEnd, MissingOrIncompleteLibraryIsAnErrorDocument) {
     ran = true;
     Landscape l;
     auto &sys = l.Start({}, 20);
-    l.tree.Write(kSensorDir + "PRD.P00", ProfileFor("PRD", sys.Address(), 20));
+    l.tree.Write(kHostDir + "PRD.P00", ProfileFor("PRD", sys.Address(), 20));
     const ProcessResult r = RunProcess(program, {"PRD", "#"}, l.tree.work().string(),
                                        {{"KESTROVAN_DRIVE_ROOT", l.tree.root().string()}});
-    EXPECT_EQ(r.stdout_text, ErrorDocument(c.text)) << c.variable;
+    EXPECT_EQ(r.stdout_text, ExpectedError(c.text)) << c.variable;
     EXPECT_EQ(r.exit_code, 2) << c.variable;
 
     // Start-up and profile errors still come first.
-    l.tree.Write(kSensorDir + "PRD.P00", "");
+    l.tree.Write(kHostDir + "PRD.P00", "");
     const ProcessResult profile = RunProcess(program, {"PRD"}, l.tree.work().string(),
                                              {{"KESTROVAN_DRIVE_ROOT", l.tree.root().string()}});
     EXPECT_EQ(profile.stdout_text,
-              ErrorDocument("Error 1006: Username in Profile PRD.P00 is missing..."));
+              ExpectedError("Error 1006: Username in Profile PRD.P00 is missing..."));
   }
   if (!ran) GTEST_SKIP() << "only the Windows suite installs the program without its library";
 }

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs what building and running the test suites needs on Debian, non-interactively, when
+# missing; without the rights to install, says in one line what to install.
+set -euo pipefail
+
+needed=(g++ cmake make libgtest-dev libgmock-dev)
+missing=()
+for pkg in "${needed[@]}"; do
+  dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -ne 0 ] || ! command -v apt-get >/dev/null 2>&1; then
+  echo "The tests need: ${missing[*]} (apt-get install ${missing[*]})" >&2
+  exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -q
+apt-get install -y -q --no-install-recommends "${missing[@]}"
