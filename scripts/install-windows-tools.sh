@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
-# Installs the 32-bit Windows cross compiler and Wine on Debian, non-interactively, when missing.
+# Installs the Windows cross compilers (32- and 64-bit) and Wine (32- and 64-bit) on Debian,
+# non-interactively, when missing.
 set -euo pipefail
 
 export DEBIAN_FRONTEND=noninteractive
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 need=()
 command -v i686-w64-mingw32-g++-posix >/dev/null 2>&1 || need+=(g++-mingw-w64-i686)
-# wine64 alone runs no 32-bit program (it prints nothing and exits 0), so wine32 is required.
-dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed' || need+=(wine wine32:i386)
+command -v x86_64-w64-mingw32-g++-posix >/dev/null 2>&1 || need+=(g++-mingw-w64-x86-64)
+# wine64 alone runs no 32-bit program (it prints nothing and exits 0), so wine32 is required;
+# the 64-bit program needs wine64 beside it.
+installed wine32:i386 || need+=(wine wine32:i386)
+installed wine64 || need+=(wine wine64)
 [ ${#need[@]} -eq 0 ] && exit 0
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then

@@ -1,4 +1,6 @@
-// The RFC library of this system: SAP's librfc32.dll on Windows, the linked stand-in elsewhere.
+// The RFC library of this system: on 32-bit Windows SAP's classic librfc32.dll, else (or when
+// chosen) SAP's NetWeaver RFC library through the binding; on Linux the linked stand-in unless
+// the NetWeaver library is chosen.
 #pragma once
 
 #include <string>
@@ -6,11 +8,20 @@
 
 #include "rfc/rfc_library.h"
 
-/// The library file the Windows program loads, found by the normal Windows search (the
-/// program's folder first, then the system folders).
+/// The classic library file the 32-bit Windows program loads first, found by the normal Windows
+/// search (the program's folder first, then the system folders).
 inline constexpr std::string_view kRfcLibraryFile = "librfc32.dll";
-/// A file of this name beside the Windows program selects the bundled stand-in instead.
+/// SAP's NetWeaver RFC library: loaded when the classic one cannot be, and by the 64-bit program.
+#ifdef _WIN32
+inline constexpr std::string_view kNwRfcLibraryFile = "sapnwrfc.dll";
+#else
+inline constexpr std::string_view kNwRfcLibraryFile = "libsapnwrfc.so";
+#endif
+/// A file of this name beside the program selects the bundled stand-in instead.
 inline constexpr std::string_view kStandinSwitchFile = "Kestrovan.RfcStandin";
+/// A file of this name beside the program selects the NetWeaver library even when the classic
+/// one is there (on Linux: instead of the linked stand-in).
+inline constexpr std::string_view kNwRfcSwitchFile = "Kestrovan.NwRfc";
 
 /// The library to use, or null with the reason in *problem.
 const RfcLibrary *SystemRfcLibrary(std::string *problem);
