@@ -19,4 +19,13 @@ inline std::string ProfileWriterProgram() {
 }
 
 /// True when the suite runs against the Windows programs, where files have no POSIX modes.
-inline bool TestingWindowsPrograms() { return std::getenv("KESTROVAN_TEST_SENSOR") != nullptr; }
+inline bool TestingWindowsPrograms() {
+  return std::getenv("KESTROVAN_TEST_PROFILE_WRITER") != nullptr;
+}
+
+/// True when the sensor under test reaches the systems through the NetWeaver RFC binding (its
+/// own trace blocks then stand in Dev_Rfc.Trc).
+inline bool TestingNwRfcBinding() {
+  const char *binding = std::getenv("KESTROVAN_TEST_RFC_BINDING");
+  return binding != nullptr && std::string(binding) == "nwrfc";
+}

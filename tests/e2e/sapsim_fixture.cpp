@@ -38,6 +38,8 @@ kestrovan_test::SimulatedSystem &Landscape::Start(const SimulatedSystemAnswers &
 
 void Landscape::ShortTimeouts() {
   tree.Write("RfcStandin.ini", "CONNECT_TIMEOUT=500ms\nCALL_TIMEOUT=500ms\n");
+  // The NetWeaver binding's own limits: its watchdog cancels what the library would wait for.
+  tree.Write("NwRfcLimits.ini", "CONNECT_TIMEOUT=2s\nCALL_TIMEOUT=500ms\n");
 }
 
 ProcessResult Landscape::Sensor(const std::vector<std::string> &args) const {

@@ -33,7 +33,8 @@ public:
 
   /// Starts a system at 3300 + sysnr on its own loopback address.
   kestrovan_test::SimulatedSystem &Start(const SimulatedSystemAnswers &spec, int sysnr);
-  /// Short timeouts for systems that hang, so a test does not wait for the defaults.
+  /// Short timeouts for systems that hang, so a test does not wait for the defaults (for the
+  /// stand-in and for the NetWeaver binding).
   void ShortTimeouts();
 
   ProcessResult Sensor(const std::vector<std::string> &args) const;

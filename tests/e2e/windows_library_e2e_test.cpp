@@ -1,5 +1,5 @@
-// The Windows program without a usable RFC library: run only when the Windows suite names the
-// programs installed without librfc32.dll and with an incomplete one.
+// The 32-bit Windows program without a usable RFC library: run only when the Windows suite names
+// the programs installed without any library and with an incomplete librfc32.dll.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -20,7 +20,8 @@ TEST(WindowsLibraryEndToEnd, MissingOrIncompleteLibraryIsAnErrorDocument) {
     std::string text;
   } cases[] = {
       {"KESTROVAN_TEST_SENSOR_WITHOUT_LIBRARY",
-       "RFC library librfc32.dll cannot be loaded (Windows error 126)..."},
+       "RFC library librfc32.dll cannot be loaded (Windows error 126), nor sapnwrfc.dll (Windows "
+       "error 126)..."},
       {"KESTROVAN_TEST_SENSOR_INCOMPLETE_LIBRARY",
        "RFC library librfc32.dll lacks the operation RfcLastError..."},
   };

@@ -1,0 +1,106 @@
+// Which RFC library a run went through, and the NetWeaver binding's own endings: the gateway
+// mode it refuses, and a NetWeaver library that is missing or lacks an operation.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <regex>
+
+#include "programs.h"
+#include "sapsim_fixture.h"
+
+namespace {
+
+std::string Variable(const char *name) {
+  const char *value = std::getenv(name);
+  return value ? value : "";
+}
+
+ProcessResult RunIn(const Landscape &l, const std::string &program,
+                    const std::vector<std::string> &args) {
+  return RunProcess(program, args, l.tree.work().string(),
+                    {{"KESTROVAN_DRIVE_ROOT", l.tree.root().string()}});
+}
+
+/// The trace block's header names the library that wrote it: the binding's blocks say NWRFC, the
+/// classic stand-in's say STANDIN. A run through the wrong one fails here, whatever it printed.
+void ExpectTraceFrom(const std::string &trace, bool nwrfc, const std::string &name) {
+  EXPECT_EQ(trace.find("RFC-VER 3 NWRFC") != std::string::npos, nwrfc) << name << "\n" << trace;
+  EXPECT_EQ(trace.find("RFC-VER 3 STANDIN") != std::string::npos, !nwrfc) << name << "\n" << trace;
+}
+
+TEST(NwRfcEndToEnd, TheTraceNamesTheLibraryTheRunWentThrough) {
+  Landscape l;
+  SimulatedSystemAnswers spec;
+  spec.extra = "fail.rfc_system_info = exception NOT_FOUND No such thing\n";
+  auto &sys = l.Start(spec, 30);
+  l.tree.Write(kHostDir + "PRD.P00", ProfileFor("PRD", sys.Address(), 30));
+  const ProcessResult r = l.Sensor({"PRD"});
+  EXPECT_EQ(r.stdout_text, ExpectedError("Error 1012: Exception.: NOT_FOUND - No such thing"));
+  EXPECT_EQ(r.exit_code, 2);
+  ExpectTraceFrom(l.tree.Read("Dev_Rfc.Trc"), TestingNwRfcBinding(), "sensor under test");
+
+  // A 32-bit Windows program with both libraries beside it keeps to the classic one, unless the
+  // switch file chooses the NetWeaver library.
+  const struct {
+    const char *variable;
+    bool nwrfc;
+  } both[] = {{"KESTROVAN_TEST_SENSOR_BOTH_LIBRARIES", false},
+              {"KESTROVAN_TEST_SENSOR_BOTH_LIBRARIES_NWRFC", true}};
+  for (const auto &c : both) {
+    const std::string program = Variable(c.variable);
+    if (program.empty()) continue;
+    std::filesystem::remove(l.tree.Local("Dev_Rfc.Trc"));
+    const ProcessResult other = RunIn(l, program, {"PRD"});
+    EXPECT_EQ(other.stdout_text, r.stdout_text) << c.variable;
+    ExpectTraceFrom(l.tree.Read("Dev_Rfc.Trc"), c.nwrfc, c.variable);
+  }
+}
+
+TEST(NwRfcEndToEnd, GatewayModeIsRefusedWithItsReason) {
+  if (!TestingNwRfcBinding()) GTEST_SKIP() << "the classic library connects to gateways";
+  Landscape l;
+  auto &sys = l.Start({}, 31);
+  std::string profile = ProfileFor("PRD", sys.Address(), 31);
+  profile.replace(profile.find("Mode.......: R/3"), 16, "Mode.......: R/2");
+  l.tree.Write(kHostDir + "PRD.P00", profile);
+  const ProcessResult r = l.Sensor({"PRD"});
+  EXPECT_EQ(r.stdout_text, ExpectedError("Error 1011: RFC-Open for PRD failed !"));
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_NE(l.tree.Read("Dev_Rfc.Trc")
+                .find("ERROR       mode R/2 (a gateway connection) is not supported with the "
+                      "NetWeaver RFC library"),
+            std::string::npos)
+      << l.tree.Read("Dev_Rfc.Trc");
+}
+
+TEST(NwRfcEndToEnd, MissingOrIncompleteLibraryIsAnErrorDocument) {
+  const std::string file = Variable("KESTROVAN_TEST_NWRFC_FILE");
+  const struct {
+    const char *variable;
+    std::string text; // a regular expression
+  } cases[] = {
+      {"KESTROVAN_TEST_SENSOR_WITHOUT_NWRFC",
+       "RFC library " + file + " cannot be loaded \\([^\n<]+\\)\\.\\.\\."},
+      {"KESTROVAN_TEST_SENSOR_INCOMPLETE_NWRFC",
+       "RFC library " + file + " lacks the operation RfcInvoke\\.\\.\\."},
+  };
+  bool ran = false;
+  for (const auto &c : cases) {
+    const std::string program = Variable(c.variable);
+    if (program.empty() || file.empty()) continue;
+    ran = true;
+    Landscape l;
+    auto &sys = l.Start({}, 32);
+    l.tree.Write(kHostDir + "PRD.P00", ProfileFor("PRD", sys.Address(), 32));
+    const ProcessResult r = RunIn(l, program, {"PRD", "#"});
+    EXPECT_TRUE(std::regex_match(r.stdout_text, std::regex("<Prtg>\n<Error>1</Error>\n<Text>" +
+                                                           c.text + "</Text>\n</Prtg>\n")))
+        << c.variable << "\n"
+        << r.stdout_text;
+    EXPECT_EQ(r.exit_code, 2) << c.variable;
+    EXPECT_FALSE(l.tree.Exists("Dev_Rfc.Trc")) << c.variable;
+  }
+  if (!ran) GTEST_SKIP() << "only the NetWeaver suites install the program without its library";
+}
+
+} // namespace
