@@ -1,0 +1,462 @@
+// The NetWeaver binding against an in-process fake of the NetWeaver library: what each classic
+// operation asks of the library, and what it makes of the library's answers.
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <cstring>
+#include <map>
+#include <mutex>
+
+#include "rfc/nwrfc_binding.h"
+#include "rfc/nwrfc_config.h"
+#include "rfc/nwrfc_text.h"
+#include "support/scoped_temp_dir.h"
+
+namespace {
+
+using kestrovan::NwRfcFunctions;
+using kestrovan_test::ScopedTempDir;
+using kestrovan_test::ScopedWorkingDirectory;
+
+// ---------------------------------------------------------------------------------------------
+// The fake library: one connection, one function; containers are told apart by the names they
+// stand for, so a structure's field "RFCSI_EXPORT-RFCHOST" and a table row's "TAB-NAME" answer
+// from the same map.
+
+struct Fake {
+  std::vector<std::pair<std::u16string, std::u16string>> logon;
+  int opens = 0;
+  nwrfc::Rc invoke_rc = nwrfc::kOk;
+  nwrfc::Group invoke_group = nwrfc::kGroupOk;
+  std::u16string invoke_key, invoke_message;
+  bool hang = false;
+  bool cancelled = false;
+  std::mutex mutex;
+  std::condition_variable wake;
+  std::map<std::u16string, std::u16string> chars; // "NAME" or "STRUCT-FIELD" or "TAB#row-FIELD"
+  std::map<std::u16string, int> ints;
+  std::map<std::u16string, unsigned> rows;
+  std::map<std::u16string, unsigned> current_row;
+  int closes = 0;
+};
+
+Fake *g_fake = nullptr;
+
+// Containers: the function is "", a structure or table is its parameter name.
+std::map<std::u16string, int> g_container_ids;
+std::vector<std::u16string> g_containers;
+
+nwrfc::Opaque *Container(const std::u16string &name) {
+  const auto found = g_container_ids.find(name);
+  if (found != g_container_ids.end()) return reinterpret_cast<nwrfc::Opaque *>(found->second + 16);
+  g_containers.push_back(name);
+  g_container_ids[name] = static_cast<int>(g_containers.size() - 1);
+  return reinterpret_cast<nwrfc::Opaque *>(g_containers.size() - 1 + 16);
+}
+
+std::u16string NameOf(nwrfc::Opaque *container) {
+  return g_containers.at(reinterpret_cast<std::uintptr_t>(container) - 16);
+}
+
+/// The key a field of a container is answered by.
+std::u16string FieldKey(nwrfc::Opaque *container, const char16_t *name) {
+  const std::u16string owner = NameOf(container);
+  if (owner.empty()) return name;
+  const auto row = g_fake->current_row.find(owner);
+  if (row != g_fake->current_row.end())
+    return owner + u"#" + static_cast<char16_t>(u'0' + row->second) + u"-" + name;
+  return owner + u"-" + name;
+}
+
+nwrfc::Rc Fail(nwrfc::ErrorInfo *error, nwrfc::Rc code, const std::u16string &message) {
+  *error = nwrfc::ErrorInfo{};
+  error->code = code;
+  error->group = nwrfc::kGroupExternalRuntimeFailure;
+  std::copy(message.begin(), message.end(), error->message);
+  return code;
+}
+
+nwrfc::ConnectionHandle NWRFC_CALL FakeOpen(const nwrfc::ConnectionParameter *parameters,
+                                            unsigned count, nwrfc::ErrorInfo *) {
+  ++g_fake->opens;
+  g_fake->logon.clear();
+  for (unsigned i = 0; i < count; ++i)
+    g_fake->logon.emplace_back(parameters[i].name, parameters[i].value);
+  return reinterpret_cast<nwrfc::ConnectionHandle>(1);
+}
+nwrfc::Rc NWRFC_CALL FakeClose(nwrfc::ConnectionHandle, nwrfc::ErrorInfo *) {
+  ++g_fake->closes;
+  return nwrfc::kOk;
+}
+nwrfc::FunctionDescHandle NWRFC_CALL FakeDesc(nwrfc::ConnectionHandle, const char16_t *,
+                                              nwrfc::ErrorInfo *) {
+  return reinterpret_cast<nwrfc::FunctionDescHandle>(2);
+}
+nwrfc::ContainerHandle NWRFC_CALL FakeCreate(nwrfc::FunctionDescHandle, nwrfc::ErrorInfo *) {
+  return Container(u"");
+}
+nwrfc::Rc NWRFC_CALL FakeDestroy(nwrfc::ContainerHandle, nwrfc::ErrorInfo *) { return nwrfc::kOk; }
+nwrfc::Rc NWRFC_CALL FakeInvoke(nwrfc::ConnectionHandle, nwrfc::ContainerHandle,
+                                nwrfc::ErrorInfo *error) {
+  if (g_fake->hang) {
+    std::unique_lock lock(g_fake->mutex);
+    g_fake->wake.wait(lock, [] { return g_fake->cancelled; });
+    return Fail(error, nwrfc::kCanceled, u"Connection was canceled.");
+  }
+  *error = nwrfc::ErrorInfo{};
+  error->code = g_fake->invoke_rc;
+  error->group = g_fake->invoke_group;
+  std::copy(g_fake->invoke_key.begin(), g_fake->invoke_key.end(), error->key);
+  std::copy(g_fake->invoke_message.begin(), g_fake->invoke_message.end(), error->message);
+  return g_fake->invoke_rc;
+}
+nwrfc::Rc NWRFC_CALL FakeCancel(nwrfc::ConnectionHandle, nwrfc::ErrorInfo *) {
+  std::lock_guard lock(g_fake->mutex);
+  g_fake->cancelled = true;
+  g_fake->wake.notify_all();
+  return nwrfc::kOk;
+}
+nwrfc::Rc NWRFC_CALL FakeSetChars(nwrfc::ContainerHandle c, const char16_t *name,
+                                  const char16_t *value, unsigned length, nwrfc::ErrorInfo *) {
+  g_fake->chars[FieldKey(c, name)] = std::u16string(value, length);
+  return nwrfc::kOk;
+}
+nwrfc::Rc NWRFC_CALL FakeGetChars(nwrfc::ContainerHandle c, const char16_t *name, char16_t *buffer,
+                                  unsigned length, nwrfc::ErrorInfo *error) {
+  const auto found = g_fake->chars.find(FieldKey(c, name));
+  if (found == g_fake->chars.end()) return Fail(error, nwrfc::kInvalidParameter, u"no field");
+  if (found->second.size() > length) return Fail(error, nwrfc::kBufferTooSmall, u"too small");
+  std::fill_n(buffer, length, u' '); // blank-padded and not terminated, as the library does
+  std::copy(found->second.begin(), found->second.end(), buffer);
+  return nwrfc::kOk;
+}
+nwrfc::Rc NWRFC_CALL FakeGetInt(nwrfc::ContainerHandle c, const char16_t *name, int *value,
+                                nwrfc::ErrorInfo *error) {
+  const auto found = g_fake->ints.find(FieldKey(c, name));
+  if (found == g_fake->ints.end()) return Fail(error, nwrfc::kInvalidParameter, u"no field");
+  *value = found->second;
+  return nwrfc::kOk;
+}
+nwrfc::Rc NWRFC_CALL FakeChild(nwrfc::ContainerHandle, const char16_t *name,
+                               nwrfc::ContainerHandle *child, nwrfc::ErrorInfo *) {
+  *child = Container(name);
+  return nwrfc::kOk;
+}
+nwrfc::Rc NWRFC_CALL FakeRowCount(nwrfc::ContainerHandle t, unsigned *count, nwrfc::ErrorInfo *) {
+  *count = g_fake->rows[NameOf(t)];
+  return nwrfc::kOk;
+}
+nwrfc::Rc NWRFC_CALL FakeMoveTo(nwrfc::ContainerHandle t, unsigned row, nwrfc::ErrorInfo *) {
+  g_fake->current_row[NameOf(t)] = row;
+  return nwrfc::kOk;
+}
+
+/// A fresh fake bound to the binding, in a scratch working directory.
+struct Bound {
+  Bound() : cwd(dir.Path()) {
+    g_fake = &fake;
+    NwRfcFunctions functions;
+    functions.OpenConnection = FakeOpen;
+    functions.CloseConnection = FakeClose;
+    functions.GetFunctionDesc = FakeDesc;
+    functions.CreateFunction = FakeCreate;
+    functions.DestroyFunction = FakeDestroy;
+    functions.Invoke = FakeInvoke;
+    functions.SetChars = FakeSetChars;
+    functions.GetChars = FakeGetChars;
+    functions.GetInt = FakeGetInt;
+    functions.GetStructure = FakeChild;
+    functions.GetTable = FakeChild;
+    functions.GetRowCount = FakeRowCount;
+    functions.MoveTo = FakeMoveTo;
+    functions.Cancel = FakeCancel;
+    library = kestrovan::BindNwRfcLibrary(functions);
+  }
+  ~Bound() { g_fake = nullptr; }
+
+  RFC_HANDLE Open(std::string mode = "R/3") {
+    RFC_CONNOPT_R3 server{host.data(), 4, nullptr, nullptr};
+    RFC_CONNOPT_CPIC gateway{host.data(), service.data()};
+    RFC_OPTIONS options{};
+    options.destination = destination.data();
+    options.mode = mode == "R/2" ? RFC_MODE_CPIC : RFC_MODE_R3ONLY;
+    options.connopt = mode == "R/2" ? static_cast<void *>(&gateway) : &server;
+    options.client = client.data();
+    options.user = user.data();
+    options.password = password.data();
+    options.language = language.data();
+    return library->Open(&options);
+  }
+
+  RFC_ERROR_INFO Last() const {
+    RFC_ERROR_INFO info{};
+    library->LastError(&info);
+    return info;
+  }
+
+  /// The ERROR line of the last trace block, as the sensor's error document shows it.
+  std::string LastTraceError() const {
+    const std::string trace = dir.Read("Dev_Rfc.Trc");
+    const std::size_t at = trace.rfind("\nERROR       ");
+    if (at == std::string::npos) return "<none>";
+    return trace.substr(at + 13, trace.find('\n', at + 1) - at - 13);
+  }
+
+  ScopedTempDir dir;
+  ScopedWorkingDirectory cwd;
+  Fake fake;
+  const RfcLibrary *library = nullptr;
+  std::string destination = "PRD", host = "prdhost", service = "sapgw04", client = "100",
+              user = "MONITOR     ", password = "Secret1   ", language = "E";
+};
+
+std::string Text(const RFC_ERROR_INFO &info, const char *field) {
+  const char *value = std::strcmp(field, "key") == 0       ? info.key
+                      : std::strcmp(field, "status") == 0  ? info.status
+                      : std::strcmp(field, "message") == 0 ? info.message
+                                                           : info.intstat;
+  return value;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TEST(NwRfcText, NonAsciiInBothDirections) {
+  const struct {
+    const char *name;
+    std::string ansi;
+    std::u16string wide;
+    std::string back; // what the wide text narrows to
+  } cases[] = {
+      {"latin",
+       "Gr\xFC\xDF"
+       "e",
+       u"Grüße",
+       "Gr\xFC\xDF"
+       "e"},
+      {"euro from the code page's upper controls", "\x80 \x9F", u"€ Ÿ", "\x80 \x9F"},
+      {"undefined byte keeps its control", "\x81", u"\u0081", "\x81"},
+      {"outside the code page", "", u"中", "#"},
+      {"surrogate pair is one character", "", u"a\U0001F600b", "a#b"},
+      {"lone surrogate", "", u"\xD800x", "#x"},
+  };
+  for (const auto &c : cases) {
+    if (!c.ansi.empty()) {
+      EXPECT_EQ(kestrovan::WidenAnsi(c.ansi), c.wide) << c.name;
+    }
+    EXPECT_EQ(kestrovan::NarrowToAnsi(c.wide), c.back) << c.name;
+  }
+}
+
+TEST(NwRfcBinding, ErrorRecordInEightBitTextCutToItsFields) {
+  nwrfc::ErrorInfo error{};
+  error.code = nwrfc::kAbapMessage;
+  error.group = nwrfc::kGroupAbapRuntimeFailure;
+  std::fill_n(error.key, 127, u'K');
+  const std::u16string message = u"Größe 中 für Secret1";
+  std::copy(message.begin(), message.end(), error.message);
+  const std::u16string id_class = u"SY", id_type = u"E", id_number = u"002";
+  std::copy(id_class.begin(), id_class.end(), error.abapMsgClass);
+  std::copy(id_type.begin(), id_type.end(), error.abapMsgType);
+  std::copy(id_number.begin(), id_number.end(), error.abapMsgNumber);
+
+  const RFC_ERROR_INFO record = kestrovan::ClassicErrorRecord(error, "RfcReceive", "Secret1");
+  EXPECT_EQ(Text(record, "key"), std::string(32, 'K'));
+  EXPECT_EQ(record.key[32], '\0');
+  EXPECT_EQ(Text(record, "status"), "RFC_ABAP_MESSAGE");
+  EXPECT_EQ(Text(record, "message"), "Gr\xF6\xDF"
+                                     "e # f\xFCr *******");
+  EXPECT_EQ(Text(record, "intstat"), "RfcReceive group ABAP_RUNTIME_FAILURE message E SY 002");
+}
+
+TEST(NwRfcBinding, ReturnCodesAsTheClassicLibraryReportsThem) {
+  const struct {
+    const char *name;
+    nwrfc::Rc rc;
+    RFC_RC classic;
+    const char *exception; // handed out by RfcReceive, or null
+    bool handler;          // the error handler was called
+    bool stays_open;       // a second call on the connection goes through
+  } cases[] = {
+      {"ok", nwrfc::kOk, RFC_OK, nullptr, false, true},
+      {"abap exception", nwrfc::kAbapException, RFC_EXCEPTION, "NOT_FOUND", false, true},
+      {"runtime failure", nwrfc::kAbapRuntimeFailure, RFC_SYS_EXCEPTION, "NOT_FOUND", false, false},
+      {"abap message", nwrfc::kAbapMessage, RFC_SYS_EXCEPTION, "NOT_FOUND", false, false},
+      {"communication", nwrfc::kCommunicationFailure, RFC_FAILURE, nullptr, false, false},
+      {"closed", nwrfc::kClosed, RFC_FAILURE, nullptr, false, false},
+      {"protocol", nwrfc::kInvalidProtocol, RFC_FAILURE, nullptr, true, false},
+      {"serialization", nwrfc::kSerializationFailure, RFC_FAILURE, nullptr, true, false},
+  };
+  static std::string g_handled;
+  for (const auto &c : cases) {
+    Bound b;
+    g_handled.clear();
+    RFC_ENV environment{[](char *operation) { g_handled = operation; }, nullptr};
+    b.library->Environment(&environment);
+    b.fake.invoke_rc = c.rc;
+    b.fake.invoke_key = u"NOT_FOUND";
+    b.fake.invoke_message = u"Nicht gefunden: ü";
+    const RFC_HANDLE handle = b.Open();
+    ASSERT_NE(handle, 0u) << c.name;
+    RFC_PARAMETER none[] = {RFC_PARAMETER{}};
+    RFC_TABLE no_tables[] = {RFC_TABLE{}};
+    ASSERT_EQ(b.library->Call(handle, "RFC_PING", none, no_tables), RFC_OK) << c.name;
+    char *exception = nullptr;
+    EXPECT_EQ(b.library->Receive(handle, none, no_tables, &exception), c.classic) << c.name;
+    EXPECT_EQ(exception ? std::string(exception) : "<null>", c.exception ? c.exception : "<null>")
+        << c.name;
+    EXPECT_EQ(g_handled, c.handler ? "RfcReceive" : "") << c.name;
+    if (c.classic != RFC_OK) {
+      EXPECT_EQ(b.LastTraceError(), "Nicht gefunden: \xFC") << c.name;
+      EXPECT_EQ(Text(b.Last(), "message"), "Nicht gefunden: \xFC") << c.name;
+    }
+    EXPECT_EQ(b.library->Call(handle, "RFC_PING", none, no_tables) == RFC_OK, c.stays_open)
+        << c.name;
+  }
+}
+
+TEST(NwRfcBinding, GatewayModeIsRefusedWithoutAskingTheLibrary) {
+  Bound b;
+  EXPECT_EQ(b.Open("R/2"), 0u);
+  EXPECT_EQ(b.fake.opens, 0);
+  EXPECT_EQ(b.LastTraceError(), kestrovan::kGatewayModeRefused);
+  EXPECT_EQ(Text(b.Last(), "status"), std::string(kestrovan::kGatewayModeRefused.substr(0, 127)));
+}
+
+TEST(NwRfcBinding, LogonParametersFromTheOptionsOrTheDestinationEntry) {
+  using Logon = std::vector<std::pair<std::u16string, std::u16string>>;
+  Bound b;
+  ASSERT_NE(b.Open(), 0u);
+  // The classic fields' blank padding is not part of user and password.
+  EXPECT_EQ(b.fake.logon, (Logon{{u"ASHOST", u"prdhost"},
+                                 {u"SYSNR", u"04"},
+                                 {u"CLIENT", u"100"},
+                                 {u"USER", u"MONITOR"},
+                                 {u"PASSWD", u"Secret1"},
+                                 {u"LANG", u"E"}}));
+
+  b.dir.Write("SapRfc.ini", "/* demo\r\n DEST=QAS */\r\nDEST=PRD\r\nTYPE=A\r\nASHOST=h\xE4st\r\n"
+                            "SYSNR=07\r\nGWHOST=gw\r\nLANG=E\r\nDEST=PRD\r\nASHOST=second\r\n");
+  RFC_ERROR_INFO_EX info{};
+  EXPECT_NE(b.library->OpenEx("CLIENT=100 USER=monitor PASSWD=\"a b\" LANG=D DEST=PRD", &info), 0u);
+  EXPECT_EQ(b.fake.logon, (Logon{{u"ASHOST", u"häst"},
+                                 {u"SYSNR", u"07"},
+                                 {u"CLIENT", u"100"},
+                                 {u"USER", u"monitor"},
+                                 {u"PASSWD", u"a b"},
+                                 {u"LANG", u"D"}}));
+
+  // An entry the binding cannot use is its own failure, with the group the classic record has.
+  EXPECT_EQ(b.library->OpenEx("CLIENT=100 DEST=NONE", &info), 0u);
+  EXPECT_EQ(info.group, 3);
+  EXPECT_EQ(b.LastTraceError(), "invalid connect data");
+  EXPECT_EQ(b.fake.opens, 2);
+}
+
+TEST(NwRfcBinding, ReceivedValuesFillTheClassicBuffersByName) {
+  Bound b;
+  b.fake.chars = {{u"DIALOG_USER_TYPE", u"X"},
+                  {u"LONG", u"ABCDEFGH"}, // longer than the caller's 4: cut, as classic
+                  {u"RFCSI_EXPORT-RFCHOST", u"häst"},
+                  {u"RFCSI_EXPORT-RFCDBSYS", u"ORACLE"},
+                  {u"MISSING_INDEX#0-NAME", u"IDX1"},
+                  {u"MISSING_INDEX#1-NAME", u"IDX2"}};
+  b.fake.ints = {{u"CURRENT_RESOURCES", -7}};
+  b.fake.rows = {{u"MISSING_INDEX", 2}};
+
+  RFC_TYPE_ELEMENT rfcsi[] = {{const_cast<char *>("RFCHOST"), TYPC, 8, 0, 0},
+                              {const_cast<char *>("RFCDBSYS"), TYPC, 10, 0, 0}};
+  RFC_TYPE_ELEMENT ora[] = {{const_cast<char *>("NAME"), TYPC, 6, 0, 0}};
+  RFC_TYPEHANDLE rfcsi_type = 0, ora_type = 0;
+  ASSERT_EQ(b.library->InstallStructure("RFCSI", rfcsi, 2, &rfcsi_type), RFC_OK);
+  ASSERT_EQ(b.library->InstallStructure("ORA_MISS", ora, 1, &ora_type), RFC_OK);
+  const ITAB_H table = b.library->ItCreate(const_cast<char *>("MISSING_INDEX"), 6, 0, 0);
+
+  std::int32_t resources = 0;
+  char user_type[1] = {'?'}, longer[4], untouched[3] = {'u', 'u', 'u'}, record[18];
+  std::memset(record, '.', sizeof record);
+  RFC_PARAMETER importing[] = {{const_cast<char *>("CURRENT_RESOURCES"), 17, TYPINT, 4, &resources},
+                               {const_cast<char *>("DIALOG_USER_TYPE"), 16, TYPC, 1, user_type},
+                               {const_cast<char *>("LONG"), 4, TYPC, 4, longer},
+                               {const_cast<char *>("NOT_SENT"), 8, TYPC, 3, untouched},
+                               {const_cast<char *>("RFCSI_EXPORT"), 12, rfcsi_type, 18, record},
+                               RFC_PARAMETER{}};
+  RFC_TABLE tables[] = {{const_cast<char *>("MISSING_INDEX"), 13, ora_type, 6, table, 0, 0},
+                        RFC_TABLE{}};
+  const RFC_HANDLE handle = b.Open();
+  RFC_PARAMETER none[] = {RFC_PARAMETER{}};
+  ASSERT_EQ(b.library->Call(handle, "RFC_SYSTEM_INFO", none, tables), RFC_OK);
+  char *exception = nullptr;
+  ASSERT_EQ(b.library->Receive(handle, importing, tables, &exception), RFC_OK)
+      << b.LastTraceError();
+
+  EXPECT_EQ(resources, -7);
+  EXPECT_EQ(std::string(user_type, 1), "X");
+  EXPECT_EQ(std::string(longer, 4), "ABCD");
+  EXPECT_EQ(std::string(untouched, 3), "uuu");
+  EXPECT_EQ(std::string(record, 18), "h\xE4st    ORACLE    ");
+  ASSERT_EQ(b.library->ItFill(table), 2u);
+  EXPECT_EQ(std::string(static_cast<char *>(b.library->ItGetLine(table, 2)), 6), "IDX2  ");
+  EXPECT_EQ(b.library->ItGetLine(table, 3), nullptr);
+  b.library->Close(handle);
+  EXPECT_EQ(b.fake.closes, 1);
+}
+
+TEST(NwRfcBinding, TheWatchdogCancelsAHangingCall) {
+  Bound b;
+  b.dir.Write("NwRfcLimits.ini", "# short, for the test\nCALL_TIMEOUT=50ms\n");
+  b.fake.hang = true;
+  const RFC_HANDLE handle = b.Open();
+  RFC_PARAMETER none[] = {RFC_PARAMETER{}};
+  RFC_TABLE no_tables[] = {RFC_TABLE{}};
+  ASSERT_EQ(b.library->Call(handle, "RFC_PING", none, no_tables), RFC_OK);
+  char *exception = nullptr;
+  EXPECT_EQ(b.library->Receive(handle, none, no_tables, &exception), RFC_FAILURE);
+  EXPECT_TRUE(b.fake.cancelled);
+  EXPECT_EQ(b.LastTraceError(), "timeout during receive");
+  EXPECT_NE(b.dir.Read("Dev_Rfc.Trc").find("RFC_CANCELED"), std::string::npos);
+}
+
+TEST(NwRfcConfig, LimitsFile) {
+  using std::chrono::milliseconds;
+  const struct {
+    const char *text;
+    milliseconds connect, call, connection;
+  } cases[] = {
+      {"", milliseconds(10000), milliseconds(20000), milliseconds(45000)},
+      {"CALL_TIMEOUT=500ms\r\nconnect_timeout = 2.5s\nCONNECTION_TIMEOUT=30", milliseconds(2500),
+       milliseconds(500), milliseconds(30000)},
+      {"# CALL_TIMEOUT=1\n;CALL_TIMEOUT=1\nCALL_TIMEOUT=0\nCALL_TIMEOUT=3601\nCALL_TIMEOUT=-1\n"
+       "CALL_TIMEOUT=1e400\nCALL_TIMEOUT=5 s x\nOTHER=1",
+       milliseconds(10000), milliseconds(20000), milliseconds(45000)},
+  };
+  for (const auto &c : cases) {
+    const kestrovan::NwRfcLimits limits = kestrovan::ParseNwRfcLimits(c.text);
+    EXPECT_EQ(limits.connect, c.connect) << c.text;
+    EXPECT_EQ(limits.call, c.call) << c.text;
+    EXPECT_EQ(limits.connection, c.connection) << c.text;
+  }
+}
+
+TEST(NwRfcConfig, DestinationEntries) {
+  const std::string ini =
+      "* comment\n# DEST=PRD\n/* a banner\nDEST=PRD\n*/\nDEST=prd\nASHOST=lower\n"
+      "DEST=PRD\r\nTYPE=A\r\n ASHOST = h1 \r\nSYSNR=00\r\n\r\nDEST=QAS\nASHOST=h2 "
+      "/* inline */\nDEST=PRD\nASHOST=again\n";
+  const struct {
+    const char *destination;
+    bool found;
+    std::string ashost;
+  } cases[] = {
+      {"PRD", true, "h1"}, {"prd", true, "lower"}, {"QAS", true, "h2"}, {"DEV", false, ""}};
+  for (const auto &c : cases) {
+    kestrovan::ConnectValues entry;
+    EXPECT_EQ(kestrovan::FindDestinationEntry(ini, c.destination, entry), c.found) << c.destination;
+    EXPECT_EQ(entry["ASHOST"], c.ashost) << c.destination;
+  }
+  kestrovan::ConnectValues values;
+  std::string problem;
+  EXPECT_FALSE(kestrovan::ParseConnectText("USER=x PASSWD=\"open", values, problem));
+  EXPECT_EQ(problem.find("open"), std::string::npos) << "no value is quoted in a problem";
+}
+
+} // namespace
