@@ -142,6 +142,7 @@ bool FindDestinationEntry(std::string_view content, std::string_view destination
     if (equals == std::string_view::npos) return;
     const std::string key = Upper(Trim(text.substr(0, equals)));
     const std::string_view value = Trim(text.substr(equals + 1));
+    if (key.empty()) return; // "=value" names nothing
     if (key == "DEST") {
       if (found && in_entry)
         in_entry = false; // the first matching entry wins

@@ -1,0 +1,58 @@
+// NwRfcLimits.ini: every limit read is the default or lies within 1 ms .. 3600 s, a changed limit
+// was named in the text, and a duration that parses reads back the same in milliseconds.
+// Target: kestrovan_fuzz_target(nwrfc_limits nwrfc_limits_fuzz.cpp rfc_nwrfc)
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "rfc/nwrfc_config.h"
+
+#define NWRFC_FUZZ_CHECK(condition)                                                                \
+  do {                                                                                             \
+    if (!(condition)) {                                                                            \
+      std::fprintf(stderr, "%s:%d: property does not hold: %s\n", __FILE__, __LINE__, #condition); \
+      std::abort();                                                                                \
+    }                                                                                              \
+  } while (false)
+
+namespace {
+
+constexpr std::chrono::milliseconds kLeast{1};
+constexpr std::chrono::milliseconds kMost{3600000};
+
+std::string Upper(std::string text) {
+  for (char &c : text) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return text;
+}
+
+void CheckLimit(std::chrono::milliseconds value, std::chrono::milliseconds fallback,
+                const std::string &upper_text, const char *key) {
+  NWRFC_FUZZ_CHECK(value == fallback || (value >= kLeast && value <= kMost));
+  NWRFC_FUZZ_CHECK(value == fallback || upper_text.find(key) != std::string::npos);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+  const std::string text(reinterpret_cast<const char *>(data), size);
+  const kestrovan::NwRfcLimits defaults;
+  const kestrovan::NwRfcLimits read = kestrovan::ParseNwRfcLimits(text);
+  const std::string upper = Upper(text);
+  CheckLimit(read.connect, defaults.connect, upper, "CONNECT_TIMEOUT");
+  CheckLimit(read.call, defaults.call, upper, "CALL_TIMEOUT");
+  CheckLimit(read.connection, defaults.connection, upper, "CONNECTION_TIMEOUT");
+
+  std::chrono::milliseconds duration{-1};
+  if (kestrovan::ParseLimitDuration(text, duration)) {
+    NWRFC_FUZZ_CHECK(duration >= kLeast && duration <= kMost);
+    std::chrono::milliseconds again{-1};
+    NWRFC_FUZZ_CHECK(
+        kestrovan::ParseLimitDuration(std::to_string(duration.count()) + "ms", again));
+    NWRFC_FUZZ_CHECK(again == duration);
+  }
+  return 0;
+}
