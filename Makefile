@@ -2,6 +2,7 @@
 BUILD_DIR ?= build
 SAN_DIR ?= build-sanitize
 WIN_DIR ?= build-win32
+WIN64_DIR ?= build-win64
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
@@ -27,7 +28,7 @@ test-sanitize:
 	ctest --test-dir $(SAN_DIR) --output-on-failure -j $(JOBS)
 
 clean:
-	rm -rf $(BUILD_DIR) $(SAN_DIR) $(WIN_DIR)
+	rm -rf $(BUILD_DIR) $(SAN_DIR) $(WIN_DIR) $(WIN64_DIR)
 
 # Builds everything, then runs the sensor against two bundled simulated SAP systems.
 demo: build
@@ -37,12 +38,16 @@ demo: build
 bench: build
 	$(BUILD_DIR)/bench/global_listing_bench $(BENCH_ARGS)
 
-# The 32-bit Windows console programs, cross-compiled: build-win32/kestrovan.exe and
-# build-win32/kestrovan-profile.exe (scripts/install-windows-tools.sh installs the compiler).
+# The Windows console programs, cross-compiled and stripped: build-win32/kestrovan.exe and
+# build-win32/kestrovan-profile.exe (32-bit), build-win64/kestrovan.exe and
+# build-win64/kestrovan-profile.exe (64-bit, NetWeaver RFC library only), with the stand-ins
+# (scripts/install-windows-tools.sh installs the compilers).
 windows:
 	cmake -S . -B $(WIN_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
 	cmake --build $(WIN_DIR) -j $(JOBS)
+	cmake -S . -B $(WIN64_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+	cmake --build $(WIN64_DIR) -j $(JOBS) --target kestrovan kestrovan-profile sapnwrfc sapnwrfc_incomplete
 
-# The end-to-end suite once more, against the Windows programs under Wine.
+# The end-to-end suite once more, against the Windows programs under Wine (32- and 64-bit).
 test-windows: windows build
-	scripts/test-windows.sh $(BUILD_DIR) $(WIN_DIR)
+	scripts/test-windows.sh $(BUILD_DIR) $(WIN_DIR) $(WIN64_DIR)

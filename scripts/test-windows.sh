@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# Runs the end-to-end suite against the 32-bit Windows programs under Wine.
-# Usage: test-windows.sh LINUX_BUILD_DIR WINDOWS_BUILD_DIR
+# Runs the end-to-end suite against the Windows programs under Wine: the 32-bit program with each
+# RFC library it can bind, and the 64-bit program with the NetWeaver library.
+# Usage: test-windows.sh LINUX_BUILD_DIR WIN32_BUILD_DIR [WIN64_BUILD_DIR]
+# KESTROVAN_WINE32=skip leaves the 32-bit runs out, saying so (for a host whose kernel cannot run
+# 32-bit programs at all); without it a 32-bit Wine that runs nothing fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 linux_build=$(realpath "$1")
 windows_build=$(realpath "$2")
+windows64_build=${3:+$(realpath "$3")}
 
 export WINEPREFIX
 WINEPREFIX=$(mktemp -d /tmp/kestrovan-wine.XXXXXX)
@@ -17,49 +21,112 @@ cleanup() {
 }
 trap cleanup EXIT
 
-wineboot -i >/dev/null 2>&1
+# Debian's `wine` starts the 32-bit loader, which hands 64-bit programs on to wine64; where the
+# 32-bit loader cannot start, 64-bit programs go to wine64 directly.
+wine64_loader=$(command -v wine64 || echo /usr/lib/wine/wine64)
+wine32_runs=yes
+/usr/lib/wine/wine --version >/dev/null 2>&1 || wine32_runs=no
+if [ "$wine32_runs" = yes ]; then
+  wine wineboot -i >/dev/null 2>&1
+else
+  WINELOADER=$wine64_loader "$wine64_loader" wineboot -i >/dev/null 2>&1 || true
+fi
 wineserver -w
 wineserver -p # one server for the whole run: about 40 ms a program instead of 0.4 s
-# The first program of a fresh server starts Wine's helper processes, which inherit its output:
-# run one with its output discarded so that no captured pipe is held open afterwards.
-wine "$windows_build/kestrovan.exe" >/dev/null 2>&1 || true
 
-# Wine alone without its 32-bit part runs nothing and says nothing: make sure output arrives.
-probe=$(scripts/wine-program.sh "$windows_build/kestrovan.exe" || true)
-if [[ "$probe" != *"Error 1001: Parameter for Profile-Name is missing !"* ]]; then
-  echo "the Windows sensor printed nothing under Wine: is wine32 installed?" >&2
-  exit 1
-fi
-
-# The program installed four ways, each in a folder of its own as on a probe:
-#   standin     with the switch file that selects the bundled stand-in
-#   dll         with the stand-in built as librfc32.dll, bound at run time like SAP's DLL
-#   none        without any library
-#   incomplete  with a librfc32.dll that lacks RfcLastError
 programs="$WINEPREFIX/programs"
-install_program() { # folder, extra files...
-  local folder="$programs/$1"
-  shift
+install_program() { # folder, build, extra files...
+  local folder="$programs/$1" build=$2 loader=wine
+  shift 2
+  [ "$build" = "$windows64_build" ] && loader=$wine64_loader
   mkdir -p "$folder"
-  cp "$windows_build/kestrovan.exe" "$windows_build/kestrovan-profile.exe" "$folder/"
+  cp "$build/kestrovan.exe" "$build/kestrovan-profile.exe" "$folder/"
   for extra in "$@"; do cp "$extra" "$folder/"; done
   for program in kestrovan kestrovan-profile; do
-    printf '#!/bin/sh\nexec "%s" "%s" "$@"\n' "$PWD/scripts/wine-program.sh" "$folder/$program.exe" >"$folder/$program"
+    printf '#!/bin/sh\nKESTROVAN_WINE="%s" exec "%s" "%s" "$@"\n' "$loader" \
+      "$PWD/scripts/wine-program.sh" "$folder/$program.exe" >"$folder/$program"
     chmod +x "$folder/$program"
   done
 }
-touch "$WINEPREFIX/Kestrovan.RfcStandin"
-install_program standin "$WINEPREFIX/Kestrovan.RfcStandin"
-install_program dll "$windows_build/rfc-standin/librfc32.dll"
-install_program none
-install_program incomplete "$windows_build/testing/rfc-incomplete/librfc32.dll"
-export KESTROVAN_TEST_SENSOR_WITHOUT_LIBRARY="$programs/none/kestrovan"
-export KESTROVAN_TEST_SENSOR_INCOMPLETE_LIBRARY="$programs/incomplete/kestrovan"
 
-# Only the end-to-end tests run programs; one at a time, since the drive mapping is shared.
-for installation in standin dll; do
-  echo "=== end-to-end suite against the Windows programs ($installation) ==="
-  KESTROVAN_TEST_SENSOR="$programs/$installation/kestrovan" \
-  KESTROVAN_TEST_PROFILE_WRITER="$programs/$installation/kestrovan-profile" \
-    ctest --test-dir "$linux_build" --output-on-failure -j 1 -R 'EndToEnd\.'
-done
+# The first program of a fresh server starts Wine's helper processes, which inherit its output:
+# run one with its output discarded so that no captured pipe is held open afterwards.
+first=$windows_build/kestrovan.exe
+[ "$wine32_runs" = yes ] || first=${windows64_build:-$first}/kestrovan.exe
+KESTROVAN_WINE=$wine64_loader
+[ "$wine32_runs" = yes ] && KESTROVAN_WINE=wine
+KESTROVAN_WINE=$KESTROVAN_WINE scripts/wine-program.sh "$first" >/dev/null 2>&1 || true
+
+# Wine without its 32-bit part runs nothing and says nothing: make sure output arrives.
+expect_output() { # program.exe loader
+  local probe
+  probe=$(KESTROVAN_WINE=$2 scripts/wine-program.sh "$1" || true)
+  [[ "$probe" == *"Error 1001: Parameter for Profile-Name is missing !"* ]]
+}
+
+suite() { # name, then VARIABLE=value settings for the run
+  local name=$1
+  shift
+  echo "=== end-to-end suite against the Windows programs ($name) ==="
+  env "$@" ctest --test-dir "$linux_build" --output-on-failure -j 1 -R 'EndToEnd\.'
+}
+
+touch "$WINEPREFIX/Kestrovan.RfcStandin" "$WINEPREFIX/Kestrovan.NwRfc"
+if [ "$wine32_runs" = yes ] && expect_output "$windows_build/kestrovan.exe" wine; then
+  # The 32-bit program installed as on a probe, each way in a folder of its own:
+  #   standin     with the switch file that selects the bundled stand-in
+  #   dll         with the classic stand-in built as librfc32.dll, bound at run time like SAP's
+  #   nwrfc       with only the NetWeaver stand-in, sapnwrfc.dll, bound through the binding
+  #   both        with both DLLs: the classic one is used
+  #   both_nwrfc  with both DLLs and Kestrovan.NwRfc: the NetWeaver one is used
+  #   none        without any library
+  #   incomplete  with a librfc32.dll that lacks RfcLastError
+  #   nw_incomplete  with only a sapnwrfc.dll that lacks RfcInvoke
+  classic_dll=$windows_build/rfc-standin/librfc32.dll
+  nw_dll=$windows_build/nwrfc-standin/sapnwrfc.dll
+  install_program standin "$windows_build" "$WINEPREFIX/Kestrovan.RfcStandin"
+  install_program dll "$windows_build" "$classic_dll"
+  install_program nwrfc "$windows_build" "$nw_dll"
+  install_program both "$windows_build" "$classic_dll" "$nw_dll"
+  install_program both_nwrfc "$windows_build" "$classic_dll" "$nw_dll" "$WINEPREFIX/Kestrovan.NwRfc"
+  install_program none "$windows_build"
+  install_program incomplete "$windows_build" "$windows_build/testing/rfc-incomplete/librfc32.dll"
+  install_program nw_incomplete "$windows_build" "$windows_build/testing/nwrfc-incomplete/sapnwrfc.dll"
+  export KESTROVAN_TEST_SENSOR_WITHOUT_LIBRARY="$programs/none/kestrovan"
+  export KESTROVAN_TEST_SENSOR_INCOMPLETE_LIBRARY="$programs/incomplete/kestrovan"
+
+  for installation in standin dll; do
+    suite "32-bit, $installation" KESTROVAN_TEST_SENSOR="$programs/$installation/kestrovan" \
+      KESTROVAN_TEST_PROFILE_WRITER="$programs/$installation/kestrovan-profile"
+  done
+  suite "32-bit, NetWeaver library" KESTROVAN_TEST_SENSOR="$programs/nwrfc/kestrovan" \
+    KESTROVAN_TEST_PROFILE_WRITER="$programs/nwrfc/kestrovan-profile" \
+    KESTROVAN_TEST_RFC_BINDING=nwrfc KESTROVAN_TEST_NWRFC_FILE=sapnwrfc.dll \
+    KESTROVAN_TEST_SENSOR_INCOMPLETE_NWRFC="$programs/nw_incomplete/kestrovan" \
+    KESTROVAN_TEST_SENSOR_BOTH_LIBRARIES="$programs/both/kestrovan" \
+    KESTROVAN_TEST_SENSOR_BOTH_LIBRARIES_NWRFC="$programs/both_nwrfc/kestrovan"
+  unset KESTROVAN_TEST_SENSOR_WITHOUT_LIBRARY KESTROVAN_TEST_SENSOR_INCOMPLETE_LIBRARY
+elif [ "${KESTROVAN_WINE32:-}" = skip ]; then
+  echo "=== 32-bit Windows programs NOT tested: 32-bit Wine runs nothing on this host (KESTROVAN_WINE32=skip) ==="
+else
+  echo "the 32-bit Windows sensor printed nothing under Wine: is wine32 installed, and can this" \
+    "kernel run 32-bit programs? (KESTROVAN_WINE32=skip tests the 64-bit program alone)" >&2
+  exit 1
+fi
+
+if [ -n "$windows64_build" ]; then
+  if ! expect_output "$windows64_build/kestrovan.exe" "$wine64_loader"; then
+    echo "the 64-bit Windows sensor printed nothing under Wine: is wine64 installed?" >&2
+    exit 1
+  fi
+  # The 64-bit program binds only the NetWeaver library.
+  install_program nwrfc64 "$windows64_build" "$windows64_build/nwrfc-standin/sapnwrfc.dll"
+  install_program none64 "$windows64_build"
+  install_program nw_incomplete64 "$windows64_build" \
+    "$windows64_build/testing/nwrfc-incomplete/sapnwrfc.dll"
+  suite "64-bit, NetWeaver library" KESTROVAN_TEST_SENSOR="$programs/nwrfc64/kestrovan" \
+    KESTROVAN_TEST_PROFILE_WRITER="$programs/nwrfc64/kestrovan-profile" \
+    KESTROVAN_TEST_RFC_BINDING=nwrfc KESTROVAN_TEST_NWRFC_FILE=sapnwrfc.dll \
+    KESTROVAN_TEST_SENSOR_WITHOUT_NWRFC="$programs/none64/kestrovan" \
+    KESTROVAN_TEST_SENSOR_INCOMPLETE_NWRFC="$programs/nw_incomplete64/kestrovan"
+fi

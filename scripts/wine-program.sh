@@ -2,7 +2,8 @@
 # Runs a Windows program under Wine as the end-to-end suite expects a program to behave:
 # drives C: and D: are the test's drive root ($KESTROVAN_DRIVE_ROOT/C, /D), the working
 # directory stays the test's (below C:), and CR LF line ends come back as LF.
-# Usage: wine-program.sh PROGRAM.exe [ARGUMENTS...]   (WINEPREFIX set by the caller)
+# Usage: wine-program.sh PROGRAM.exe [ARGUMENTS...]   (WINEPREFIX set by the caller; the Wine
+# loader is $KESTROVAN_WINE, `wine` by default, the 64-bit loader for 64-bit programs)
 set -u
 program=$1
 shift
@@ -27,7 +28,9 @@ fi
 
 out=$(mktemp)
 err=$(mktemp)
-wine "$program" "$@" >"$out" 2>"$err"
+loader=${KESTROVAN_WINE:-wine}
+[ "$loader" = wine ] || export WINELOADER="$loader"
+"$loader" "$program" "$@" >"$out" 2>"$err"
 code=$?
 sed 's/\r$//' "$out"
 sed 's/\r$//' "$err" >&2
