@@ -1065,7 +1065,8 @@ RFC_RC Binding::Receive(RFC_HANDLE handle, const RFC_PARAMETER *importing, const
   } else {
     const Clock::time_point now = Clock::now();
     const Clock::time_point deadline = std::min(now + connection->call_limit, connection->end);
-    limit = std::chrono::duration_cast<milliseconds>(deadline - now);
+    // The connection's time may be used up already: then the watchdog cancels at once.
+    limit = std::max(milliseconds(0), std::chrono::duration_cast<milliseconds>(deadline - now));
     if (fn_.Cancel) {
       CallWatch watch(fn_.Cancel, connection->nw, deadline);
       rc = fn_.Invoke(connection->nw, connection->pending, &error);

@@ -50,8 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   if (kestrovan::ParseLimitDuration(text, duration)) {
     NWRFC_FUZZ_CHECK(duration >= kLeast && duration <= kMost);
     std::chrono::milliseconds again{-1};
-    NWRFC_FUZZ_CHECK(
-        kestrovan::ParseLimitDuration(std::to_string(duration.count()) + "ms", again));
+    NWRFC_FUZZ_CHECK(kestrovan::ParseLimitDuration(std::to_string(duration.count()) + "ms", again));
     NWRFC_FUZZ_CHECK(again == duration);
   }
   return 0;
