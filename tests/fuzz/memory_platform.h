@@ -1,0 +1,62 @@
+// A platform held in memory for the fuzz targets: files by exact Windows path, a fixed clock and
+// captured standard output, so that an input runs in microseconds and touches no disk.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/text_pieces.h"
+
+class MemoryPlatform : public Platform {
+public:
+  std::map<std::string, std::string> files; // Windows path -> bytes
+  std::string stdout_text;
+
+  std::unique_ptr<TextSource> OpenText(const std::string &path) override {
+    const auto found = files.find(path);
+    if (found == files.end()) return nullptr;
+    struct Owned : TextSource {
+      std::string text;
+      TextPieces pieces{text};
+      explicit Owned(std::string t) : text(std::move(t)), pieces(text) {}
+      bool Next(std::size_t max_chars, std::string *piece) override {
+        return pieces.Next(max_chars, piece);
+      }
+    };
+    return std::make_unique<Owned>(TranslateTextMode(found->second));
+  }
+  bool IsFile(const std::string &path) override { return files.count(path) != 0; }
+  bool CopyFile(const std::string &from, const std::string &to) override {
+    const auto found = files.find(from);
+    if (found == files.end()) return false;
+    files[to] = found->second;
+    return true;
+  }
+  std::optional<std::string> ReadText(const std::string &path) override {
+    const auto found = files.find(path);
+    if (found == files.end()) return std::nullopt;
+    return TranslateTextMode(found->second);
+  }
+  std::optional<std::string> ReadBytes(const std::string &path) override {
+    const auto found = files.find(path);
+    if (found == files.end()) return std::nullopt;
+    return found->second;
+  }
+  bool WriteBytes(const std::string &path, std::string_view bytes) override {
+    files[path] = std::string(bytes);
+    return true;
+  }
+  void RemoveFile(const std::string &path) override { files.erase(path); }
+  std::unique_ptr<AppendFile> OpenAppend(const std::string &path) override {
+    struct Appender : AppendFile {
+      std::string &target;
+      explicit Appender(std::string &t) : target(t) {}
+      void Write(std::string_view text) override { target.append(text); }
+    };
+    return std::make_unique<Appender>(files[path]);
+  }
+  LocalTime Now() override { return LocalTime{2024, 3, 5, 2, 14, 3, 27}; }
+  void WriteStdout(std::string_view text) override { stdout_text.append(text); }
+};
