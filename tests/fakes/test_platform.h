@@ -39,6 +39,13 @@ class TestPlatform : public Platform {
 public:
   explicit TestPlatform(const ScratchTree &tree);
 
+  std::unique_ptr<TextSource> OpenText(const std::string &path) override {
+    return real_->OpenText(path);
+  }
+  bool CopyFile(const std::string &from, const std::string &to) override {
+    return real_->CopyFile(from, to);
+  }
+  bool IsFile(const std::string &path) override { return real_->IsFile(path); }
   std::optional<std::string> ReadText(const std::string &path) override {
     return real_->ReadText(path);
   }
@@ -54,6 +61,7 @@ public:
   }
   LocalTime Now() override { return clock; }
   void WriteStdout(std::string_view text) override { stdout_text.append(text); }
+  bool StdoutFailed() const override { return false; }
 
   LocalTime clock{2024, 3, 5, 2, 14, 3, 27};
   std::string stdout_text;
