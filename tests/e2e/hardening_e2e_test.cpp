@@ -146,11 +146,14 @@ std::vector<std::string> WriteArgs(const std::string &file,
   return args;
 }
 
-/// The arguments with the value of one option replaced.
+/// The arguments with the first value of an option replaced.
 std::vector<std::string> Replaced(std::vector<std::string> args, const std::string &option,
                                   const std::string &value) {
   for (std::size_t i = 0; i + 1 < args.size(); ++i) {
-    if (args[i] == option) args[i + 1] = value;
+    if (args[i] == option) {
+      args[i + 1] = value;
+      break;
+    }
   }
   return args;
 }
