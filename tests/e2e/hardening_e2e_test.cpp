@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 
 const std::string kMissing = ErrorDocument("Error 1002: Profile PRD.P00 is missing...");
 
-TEST(SensorHardening, PathsThatNameNoRegularFileAreMissingProfiles) {
+TEST(SensorHardeningEndToEnd, PathsThatNameNoRegularFileAreMissingProfiles) {
   Landscape l;
   auto &sys = l.Start({}, 5);
   const std::string profile = ProfileFor("PRD", sys.Address(), 5);
@@ -111,7 +111,7 @@ Ending RunSensorWithStdout(const Landscape &l, const std::vector<std::string> &a
   return ending;
 }
 
-TEST(SensorHardening, OutputThatCannotArriveEndsWithExitCodeTwo) {
+TEST(SensorHardeningEndToEnd, OutputThatCannotArriveEndsWithExitCodeTwo) {
   if (TestingWindowsPrograms())
     GTEST_SKIP() << "the Wine wrapper collects the output in a file and copies it on";
   Landscape l;
@@ -160,7 +160,7 @@ std::vector<std::string> Replaced(std::vector<std::string> args, const std::stri
   return args;
 }
 
-TEST(ProfileWriterHardening, RefusesCommandLinesThatAreNotOneValuePerOption) {
+TEST(ProfileWriterHardeningEndToEnd, RefusesCommandLinesThatAreNotOneValuePerOption) {
   const struct {
     const char *name;
     std::vector<std::string> args;
@@ -191,7 +191,7 @@ TEST(ProfileWriterHardening, RefusesCommandLinesThatAreNotOneValuePerOption) {
   }
 }
 
-TEST(ProfileWriterHardening, ForceReplacesWhatIsThereWithAnOwnerOnlyFile) {
+TEST(ProfileWriterHardeningEndToEnd, ForceReplacesWhatIsThereWithAnOwnerOnlyFile) {
   const struct {
     const char *name;
     std::function<void(const ScratchTree &)> place; // what is at OLD.P00 before
