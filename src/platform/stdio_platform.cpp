@@ -130,8 +130,8 @@ bool IsRegular(int fd) {
 }
 
 bool SameFile(int a, int b) {
-  struct stat first {
-  }, second{};
+  struct stat first {};
+  struct stat second {};
   return ::fstat(a, &first) == 0 && ::fstat(b, &second) == 0 && first.st_dev == second.st_dev &&
          first.st_ino == second.st_ino;
 }
