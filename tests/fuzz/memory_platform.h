@@ -34,20 +34,6 @@ public:
     files[to] = found->second;
     return true;
   }
-  std::optional<std::string> ReadText(const std::string &path) override {
-    const auto found = files.find(path);
-    if (found == files.end()) return std::nullopt;
-    return TranslateTextMode(found->second);
-  }
-  std::optional<std::string> ReadBytes(const std::string &path) override {
-    const auto found = files.find(path);
-    if (found == files.end()) return std::nullopt;
-    return found->second;
-  }
-  bool WriteBytes(const std::string &path, std::string_view bytes) override {
-    files[path] = std::string(bytes);
-    return true;
-  }
   void RemoveFile(const std::string &path) override { files.erase(path); }
   std::unique_ptr<AppendFile> OpenAppend(const std::string &path) override {
     struct Appender : AppendFile {
@@ -58,5 +44,6 @@ public:
     return std::make_unique<Appender>(files[path]);
   }
   LocalTime Now() override { return LocalTime{2024, 3, 5, 2, 14, 3, 27}; }
+  bool StdoutFailed() const override { return false; }
   void WriteStdout(std::string_view text) override { stdout_text.append(text); }
 };
