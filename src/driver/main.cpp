@@ -9,6 +9,8 @@
 #include "output/result_document.h"
 #include "rfc/system_library.h"
 
+using namespace kestrovan;
+
 namespace {
 
 /// A failure's own words, cut short and kept to characters the document can hold as they are.
@@ -49,20 +51,20 @@ int main(int argc, char **argv) {
 #endif
   const bool stdout_open = OpenMissingStandardStreams();
   std::unique_ptr<Platform> os;
-  int exit_code = kestrovan::kExitError;
+  int exit_code = kExitError;
   try {
     os = MakeSystemPlatform(SystemDriveRoot());
     std::vector<std::string> arguments(argv, argv + argc);
-    exit_code = kestrovan::RunSensor(*os, SystemRfcLibrary, std::move(arguments));
+    exit_code = RunSensor(*os, SystemRfcLibrary, std::move(arguments));
   } catch (const std::exception &failure) {
     ReportInternalFailure(os.get(), failure.what());
-    exit_code = kestrovan::kExitError;
+    exit_code = kExitError;
   } catch (...) {
     ReportInternalFailure(os.get(), "unknown");
-    exit_code = kestrovan::kExitError;
+    exit_code = kExitError;
   }
   const bool flushed = std::fflush(stdout) == 0;
   // Success, or any other result, cannot be claimed for a document that did not arrive whole.
-  if (!stdout_open || !flushed || (os && os->StdoutFailed())) return kestrovan::kExitError;
+  if (!stdout_open || !flushed || (os && os->StdoutFailed())) return kExitError;
   return exit_code;
 }

@@ -10,6 +10,8 @@
 
 #include "platform/text_pieces.h"
 
+namespace kestrovan {
+
 /// The local time of day and date, as the clock of the machine gives it.
 struct LocalTime {
   int year = 1970, month = 1, day = 1; // month 1..12
@@ -77,3 +79,5 @@ std::string SystemDriveRoot();
 /// opens later takes its number and receives its output. False when standard output was closed:
 /// nothing the program prints can arrive then.
 bool OpenMissingStandardStreams();
+
+} // namespace kestrovan

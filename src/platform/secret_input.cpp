@@ -20,6 +20,8 @@
 #include <unistd.h>
 #endif
 
+namespace kestrovan {
+
 namespace {
 
 std::optional<std::string> ReadLine() {
@@ -148,3 +150,5 @@ bool WritePrivateFile(const std::string &path, std::string_view bytes, bool repl
   return false;
 }
 #endif
+
+} // namespace kestrovan

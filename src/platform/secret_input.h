@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace kestrovan {
+
 /// True when standard input is an interactive terminal.
 bool StdinIsTerminal();
 
@@ -19,3 +21,5 @@ std::optional<std::string> ReadSecretLine(std::string_view prompt);
 /// replaced by the file while what it points to stays untouched. On Windows, which has no
 /// modes, the new file gets the permissions of its folder.
 bool WritePrivateFile(const std::string &path, std::string_view bytes, bool replace);
+
+} // namespace kestrovan

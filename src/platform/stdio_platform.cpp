@@ -30,6 +30,8 @@
 #include "platform/path_mapping.h"
 #endif
 
+namespace kestrovan {
+
 namespace {
 
 // ---- Descriptors of regular files ------------------------------------------------------------
@@ -402,3 +404,5 @@ bool OpenMissingStandardStreams() {
   return stdout_open;
 #endif
 }
+
+} // namespace kestrovan

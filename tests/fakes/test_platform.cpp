@@ -9,6 +9,7 @@
 #include "platform/path_mapping.h"
 
 namespace fs = std::filesystem;
+using namespace kestrovan;
 
 ScratchTree::ScratchTree() {
   std::random_device seed;

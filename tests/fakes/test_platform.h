@@ -8,6 +8,12 @@
 
 #include "platform/platform.h"
 
+// The tests name the platform's types as the sensor's code does, without the namespace.
+using kestrovan::AppendFile;
+using kestrovan::LocalTime;
+using kestrovan::Platform;
+using kestrovan::TextSource;
+
 /// A scratch directory that holds a drive root ("root/C", "root/D", ...) and a working
 /// directory on drive C: ("C:\work", as when a Windows program is started there); the
 /// process's working directory is moved there for the test's life.

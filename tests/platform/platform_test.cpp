@@ -5,6 +5,8 @@
 #include "platform/text_pieces.h"
 #include "test_platform.h"
 
+using namespace kestrovan;
+
 namespace {
 
 TEST(PathMapping, DrivesCurrentDriveAndRelativePaths) {

@@ -8,6 +8,8 @@
 #include "platform/text_pieces.h"
 #include "test_platform.h"
 
+using namespace kestrovan;
+
 namespace {
 
 namespace fs = std::filesystem;
