@@ -186,21 +186,22 @@ bool Connection::Call(const rfcwire::CallRequest &request, Failure &failure) {
   }
 }
 
-Connection::Outcome Connection::Receive(rfcwire::Reply &reply, rfcwire::RaisedException &raised,
-                                        Failure &failure) {
-  const rfcwire::Received received = Await();
+Connection::Outcome Connection::Receive(rfcwire::Frame &frame, rfcwire::ReplyView &reply,
+                                        rfcwire::RaisedException &raised, Failure &failure) {
+  rfcwire::Received received = Await();
   pending_ = false;
   if (received.status != rfcwire::ReceiveStatus::Ok) {
     failure = FromReceived(received, timeouts_.call);
     return Outcome::Failed;
   }
+  frame = std::move(received.frame);
   std::string problem;
   bool decoded = false;
   Outcome outcome = Outcome::Failed;
-  switch (received.frame.type) {
+  switch (frame.type) {
   case rfcwire::MessageType::Reply:
     try {
-      decoded = rfcwire::Decode(received.frame, reply, problem);
+      decoded = rfcwire::Decode(frame, reply, problem);
     } catch (const std::bad_alloc &) {
       failure = MakeFailure(kKeyInternal, "out of memory", "for the reply of " + function_);
       failure.connection_lost = true;
@@ -209,18 +210,18 @@ Connection::Outcome Connection::Receive(rfcwire::Reply &reply, rfcwire::RaisedEx
     outcome = Outcome::Done;
     break;
   case rfcwire::MessageType::Exception:
-    decoded = rfcwire::Decode(received.frame, raised, problem);
+    decoded = rfcwire::Decode(frame, raised, problem);
     outcome = Outcome::Exception;
     break;
   case rfcwire::MessageType::SystemException:
-    decoded = rfcwire::Decode(received.frame, raised, problem);
+    decoded = rfcwire::Decode(frame, raised, problem);
     outcome = Outcome::SystemException;
     break;
   case rfcwire::MessageType::Failure:
-    failure = SystemFailure(received.frame, "failure reported by the system");
+    failure = SystemFailure(frame, "failure reported by the system");
     return Outcome::Failed;
   default:
-    failure = Violation(Unexpected(received.frame.type, "the reply"));
+    failure = Violation(Unexpected(frame.type, "the reply"));
     return Outcome::Failed;
   }
   if (!decoded) {

@@ -36,8 +36,9 @@ public:
   /// Sends the call and waits until the system has accepted it.
   bool Call(const rfcwire::CallRequest &request, Failure &failure);
 
-  /// Waits for the outcome of the accepted call.
-  Outcome Receive(rfcwire::Reply &reply, rfcwire::RaisedException &raised, Failure &failure);
+  /// Waits for the outcome of the accepted call. The reply's tables point into `frame`.
+  Outcome Receive(rfcwire::Frame &frame, rfcwire::ReplyView &reply,
+                  rfcwire::RaisedException &raised, Failure &failure);
 
 private:
   rfcwire::Received Await();
