@@ -225,7 +225,8 @@ RFC_HANDLE Library::OpenEx(const char *connect_text, RFC_ERROR_INFO_EX *error_in
     } else if (!type.empty() && type != "A") {
       problem = "connection TYPE=" + type + " is not supported";
       usable = false;
-    } else if (gateway_service.empty() && !rfcwire::ParseUnsigned(sysnr_text, 99, sysnr)) {
+    } else if ((!sysnr_text.empty() || gateway_service.empty()) &&
+               !rfcwire::ParseUnsigned(sysnr_text, 99, sysnr)) {
       problem = sysnr_text.empty() ? "no SYSNR given" : "SYSNR " + sysnr_text + " is not 00..99";
       usable = false;
     } else {
