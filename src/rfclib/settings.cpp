@@ -67,6 +67,8 @@ Timeouts ReadTimeouts(const std::string &path) {
       timeouts.connect = duration;
     } else if (key == "CALL_TIMEOUT") {
       timeouts.call = duration;
+    } else if (key == "CONNECTION_TIMEOUT") {
+      timeouts.connection = duration;
     }
   }
   return timeouts;

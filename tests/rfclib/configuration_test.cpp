@@ -222,12 +222,17 @@ TEST(SettingsTest, FileOverridesDefaultsAndIgnoresWhatItCannotUse) {
   const rfclib::Timeouts defaults = rfclib::ReadTimeouts((folder.Path() / "missing.ini").string());
   EXPECT_EQ(defaults.connect.count(), 5000);
   EXPECT_EQ(defaults.call.count(), 20000);
+  EXPECT_EQ(defaults.connection.count(), 45000);
   const auto file =
       folder.Write("RfcStandin.ini", "# limits\n* old comment\n; and another\n"
-                                     "connect_timeout = 750ms\nCALL_TIMEOUT=nonsense\nOTHER=1\n");
+                                     "connect_timeout = 750ms\nCALL_TIMEOUT=nonsense\nOTHER=1\n"
+                                     "Connection_Timeout=4294967297ms\n");
   const rfclib::Timeouts read = rfclib::ReadTimeouts(file.string());
   EXPECT_EQ(read.connect.count(), 750);
   EXPECT_EQ(read.call.count(), 20000);
+  EXPECT_EQ(read.connection.count(), 45000) << "a value beyond the bounds is not used";
+  const auto second = folder.Write("RfcStandin.ini", "CONNECTION_TIMEOUT=30\n");
+  EXPECT_EQ(rfclib::ReadTimeouts(second.string()).connection.count(), 30000);
 }
 
 } // namespace
