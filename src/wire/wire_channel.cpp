@@ -27,7 +27,7 @@ IoResult SendFrame(Socket &socket, const Frame &frame, Deadline deadline, std::s
   return SendAll(socket, bytes, deadline, detail);
 }
 
-Received ReceiveFrame(Socket &socket, Deadline deadline) {
+Received ReceiveFrame(Socket &socket, Deadline deadline, std::uint32_t max_payload) {
   Received received;
   std::array<std::uint8_t, kHeaderSize> header_bytes{};
   IoResult result = ReceiveAll(socket, header_bytes, deadline, received.detail);
@@ -37,6 +37,11 @@ Received ReceiveFrame(Socket &socket, Deadline deadline) {
   }
   FrameHeader header;
   received.detail = DecodeHeader(header_bytes, header);
+  if (received.detail.empty() && header.payload_size > max_payload) {
+    received.detail = "frame announces " + std::to_string(header.payload_size) +
+                      " payload bytes, more than the " + std::to_string(max_payload) +
+                      " expected here";
+  }
   if (!received.detail.empty()) {
     received.status = ReceiveStatus::Malformed;
     return received;

@@ -37,6 +37,10 @@ struct TableView {
   std::span<const std::uint8_t> data;
 };
 
+/// The largest payload a logon can have: five names. A system expects nothing larger before it
+/// knows whom it talks to.
+inline constexpr std::uint32_t kMaxLogonPayload = 5 * (1 + kMaxNameLength);
+
 struct LogonRequest {
   std::string destination;
   std::string client;
