@@ -25,6 +25,9 @@ struct Timeouts {
 /// file when it exists.
 Timeouts ReadTimeouts(const std::string &path);
 
+/// The same for the file's text.
+Timeouts ParseTimeouts(std::string_view content);
+
 /// "5", "5s", "2.5s" or "500ms"; between 1 ms and one hour.
 bool ParseDuration(std::string_view text, std::chrono::milliseconds &duration);
 

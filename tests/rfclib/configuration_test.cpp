@@ -70,6 +70,7 @@ constexpr const char *kIni =
     "ASHOST=127.1.2.3\r\n"
     "SYSNR=05\r\n"
     "RFC_TRACE=0\r\n"
+    "=no key\r\n"
     "DEST=DEV\n"
     "ASHOST=devhost\n";
 
