@@ -10,6 +10,7 @@
 #include "driver/run.h"
 #include "driver/sensor.h"
 #include "fake_rfc_library.h"
+#include "fuzz_check.h"
 #include "memory_platform.h"
 #include "profile/password_scrambler.h"
 #include "sensor_texts.h"
@@ -17,11 +18,6 @@
 using namespace kestrovan;
 
 namespace {
-
-void Require(bool holds) {
-  if (!holds) std::abort();
-}
-
 const std::string &Profile() {
   static const std::string text = [] {
     std::mt19937 random(11);
@@ -49,16 +45,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
   const int exit_code =
       RunSensor(os, fake.Library(), {"C:\\Sensors\\kestrovan.exe", "PRD", options});
-  Require(exit_code == 0 || exit_code == 2);
+  FUZZ_CHECK(exit_code == 0 || exit_code == 2);
   if (exit_code == 0)
-    Require(os.stdout_text.find("\n</Prtg>\n") != std::string::npos);
+    FUZZ_CHECK(os.stdout_text.find("\n</Prtg>\n") != std::string::npos);
   else
-    Require(os.stdout_text.find("<Prtg>\n<Error>1</Error>\n<Text>") != std::string::npos);
+    FUZZ_CHECK(os.stdout_text.find("<Prtg>\n<Error>1</Error>\n<Text>") != std::string::npos);
   // The logon password shows nowhere: not on standard output (unless the options hold it and
   // the console lines show them), not in any file.
   if (options.find("Secret1") == std::string::npos)
-    Require(os.stdout_text.find("Secret1") == std::string::npos);
+    FUZZ_CHECK(os.stdout_text.find("Secret1") == std::string::npos);
   for (const auto &[path, bytes] : os.files)
-    Require(bytes.find("Secret1") == std::string::npos);
+    FUZZ_CHECK(bytes.find("Secret1") == std::string::npos);
   return 0;
 }

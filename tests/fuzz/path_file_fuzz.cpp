@@ -6,16 +6,12 @@
 #include <string>
 
 #include "driver/run.h"
+#include "fuzz_check.h"
 #include "test_platform.h"
 
 using namespace kestrovan;
 
 namespace {
-
-void Require(bool holds) {
-  if (!holds) std::abort();
-}
-
 struct Scratch {
   ScratchTree tree;
   Scratch() {
@@ -39,17 +35,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const auto profile = StartUp(run, {"kestrovan", "PRD"});
     // Only a profile in a folder named ExeXml, which really holds it, is taken.
     const std::string &directory = run.profile.directory;
-    Require(profile != nullptr && os.stdout_text.empty());
-    Require(directory.size() >= 7 &&
-            UpperAscii(directory.substr(directory.size() - 7)) == "EXEXML\\");
-    Require(os.IsFile(directory + "PRD.P00"));
-    Require(directory.find('\0') == std::string::npos);
+    FUZZ_CHECK(profile != nullptr && os.stdout_text.empty());
+    FUZZ_CHECK(directory.size() >= 7 &&
+               UpperAscii(directory.substr(directory.size() - 7)) == "EXEXML\\");
+    FUZZ_CHECK(os.IsFile(directory + "PRD.P00"));
+    FUZZ_CHECK(directory.find('\0') == std::string::npos);
   } catch (const RunEnded &ended) {
-    Require(ended.exit_code == kExitError);
-    Require(os.stdout_text == "<Prtg>\n<Error>1</Error>\n<Text>Error 1002: Profile PRD.P00 is "
-                              "missing...</Text>\n</Prtg>\n" ||
-            os.stdout_text ==
-                "<Prtg>\n<Error>1</Error>\n<Text>Sorry, invalid Path-Usage...</Text>\n</Prtg>\n");
+    FUZZ_CHECK(ended.exit_code == kExitError);
+    FUZZ_CHECK(
+        os.stdout_text == "<Prtg>\n<Error>1</Error>\n<Text>Error 1002: Profile PRD.P00 is "
+                          "missing...</Text>\n</Prtg>\n" ||
+        os.stdout_text ==
+            "<Prtg>\n<Error>1</Error>\n<Text>Sorry, invalid Path-Usage...</Text>\n</Prtg>\n");
   }
   return 0;
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz_check.h"
 #include "platform/text_pieces.h"
 #include "profile/password.h"
 #include "profile/password_scrambler.h"
@@ -16,22 +17,17 @@ namespace {
 
 using namespace kestrovan;
 
-/// A broken property is a crash, which libFuzzer keeps with its input.
-void Require(bool holds) {
-  if (!holds) std::abort();
-}
-
 /// What ScramblePassword accepts, UnscramblePassword gives back unchanged.
 void RequireRoundTrip(std::string_view password, std::uint32_t seed) {
   std::mt19937 random(seed);
   const auto stored = ScramblePassword(password, random);
   if (!stored) return;
-  Require(stored->size() == kStoredPasswordLength);
+  FUZZ_CHECK(stored->size() == kStoredPasswordLength);
   for (char c : *stored)
-    Require(c != '\0' && c != '\r' && c != '\n' && c != '\x1a');
+    FUZZ_CHECK(c != '\0' && c != '\r' && c != '\n' && c != '\x1a');
   const UnscrambledPassword back = UnscramblePassword(*stored);
-  Require(back.fault == PasswordFault::None);
-  Require(back.password == password);
+  FUZZ_CHECK(back.fault == PasswordFault::None);
+  FUZZ_CHECK(back.password == password);
 }
 
 void ReadAndCheck(std::string_view text, std::size_t piece_length, ProfileReading reading) {
@@ -41,12 +37,12 @@ void ReadAndCheck(std::string_view text, std::size_t piece_length, ProfileReadin
   const ProfileReadResult read =
       ReadProfile(pieces, piece_length, reading, "FUZZ.P00", values, display_host);
   for (const ProfileField &field : ProfileFields())
-    Require((values.*(field.field)).size() <= kProfileValueWidth);
-  Require(display_host.size() <= kProfileValueWidth);
-  Require(values.password.size() <= kMaxPasswordLength);
-  Require(read.valid == read.first_fault.empty());
+    FUZZ_CHECK((values.*(field.field)).size() <= kProfileValueWidth);
+  FUZZ_CHECK(display_host.size() <= kProfileValueWidth);
+  FUZZ_CHECK(values.password.size() <= kMaxPasswordLength);
+  FUZZ_CHECK(read.valid == read.first_fault.empty());
   if (read.valid && CheckProfile(values, "FUZZ.P00").empty())
-    Require(!values.user.empty() && !values.password.empty());
+    FUZZ_CHECK(!values.user.empty() && !values.password.empty());
   if (!values.password.empty())
     RequireRoundTrip(values.password, static_cast<std::uint32_t>(text.size()));
 }

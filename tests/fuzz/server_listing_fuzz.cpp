@@ -6,17 +6,10 @@
 #include <string>
 
 #include "driver/run.h"
+#include "fuzz_check.h"
 #include "memory_platform.h"
 
 using namespace kestrovan;
-
-namespace {
-
-void Require(bool holds) {
-  if (!holds) std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
   if (size == 0) return 0;
@@ -33,21 +26,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
   try {
     const GlobalSelection selection = ReadServerListing(os, profile, options, "prod");
-    Require(os.stdout_text.empty());
-    Require(!selection.listing.empty() && !selection.item.empty());
-    Require(selection.item.size() <= kItemNameWidth);
-    Require(selection.item.find_first_of(": ,") == std::string::npos);
+    FUZZ_CHECK(os.stdout_text.empty());
+    FUZZ_CHECK(!selection.listing.empty() && !selection.item.empty());
+    FUZZ_CHECK(selection.item.size() <= kItemNameWidth);
+    FUZZ_CHECK(selection.item.find_first_of(": ,") == std::string::npos);
     // The listing is made of the file's own characters and never outgrows it.
     const std::string text = TranslateTextMode(file);
-    Require(selection.listing.size() <= text.size());
+    FUZZ_CHECK(selection.listing.size() <= text.size());
     for (char c : selection.listing)
-      Require(text.find(c) != std::string::npos);
+      FUZZ_CHECK(text.find(c) != std::string::npos);
     // Options taken from an extension line have their colons made blanks.
-    if (listing_route) Require(options.text.find(':') == std::string::npos);
+    if (listing_route) FUZZ_CHECK(options.text.find(':') == std::string::npos);
   } catch (const RunEnded &ended) {
-    Require(ended.exit_code == kExitError);
-    Require(os.stdout_text.starts_with("<Prtg>\n<Error>1</Error>\n<Text>Error 10"));
-    Require(os.stdout_text.ends_with("</Text>\n</Prtg>\n"));
+    FUZZ_CHECK(ended.exit_code == kExitError);
+    FUZZ_CHECK(os.stdout_text.starts_with("<Prtg>\n<Error>1</Error>\n<Text>Error 10"));
+    FUZZ_CHECK(os.stdout_text.ends_with("</Text>\n</Prtg>\n"));
   }
   return 0;
 }

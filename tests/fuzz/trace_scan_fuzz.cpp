@@ -4,18 +4,11 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz_check.h"
 #include "memory_platform.h"
 #include "rfc/error_report.h"
 
 using namespace kestrovan;
-
-namespace {
-
-void Require(bool holds) {
-  if (!holds) std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
   MemoryPlatform os;
@@ -23,13 +16,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   os.files[std::string(kTraceFile)] = bytes;
 
   const std::string text = AppendTraceDetail(os, "Error 1014: RFC-Failure raised !");
-  Require(text.starts_with("Error 1014: RFC-Failure raised ! - "));
+  FUZZ_CHECK(text.starts_with("Error 1014: RFC-Failure raised ! - "));
   const std::string detail = text.substr(35);
   if (detail == "Please Check Trace-File !") return 0;
   // A detail is the rest of one piece of one line: found in the file as read, shorter than a
   // piece, without its line feed and the one carriage return before it.
-  Require(!detail.empty() && detail.size() < kTracePiece);
-  Require(!detail.ends_with('\n') && !detail.ends_with("\r\r"));
-  Require(TranslateTextMode(bytes).find(detail) != std::string::npos);
+  FUZZ_CHECK(!detail.empty() && detail.size() < kTracePiece);
+  FUZZ_CHECK(!detail.ends_with('\n') && !detail.ends_with("\r\r"));
+  FUZZ_CHECK(TranslateTextMode(bytes).find(detail) != std::string::npos);
   return 0;
 }
