@@ -1,12 +1,14 @@
 # Thin wrapper over CMake: `make` builds into build/, `make test` builds and runs every test suite.
 BUILD_DIR ?= build
 SAN_DIR ?= build-sanitize
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 5
 WIN_DIR ?= build-win32
 WIN64_DIR ?= build-win64
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all build test test-sanitize demo bench windows test-windows clean
+.PHONY: all build test test-sanitize fuzz demo bench windows test-windows clean
 
 all: build
 
@@ -27,8 +29,14 @@ test-sanitize:
 	cmake --build $(SAN_DIR) -j $(JOBS)
 	ctest --test-dir $(SAN_DIR) --output-on-failure -j $(JOBS)
 
+# Every fuzz target in $(FUZZ_DIR)/fuzz for FUZZ_SECONDS each, on a scratch copy of its seeds.
+fuzz:
+	cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DKESTROVAN_FUZZ=ON -DKESTROVAN_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzz_targets
+	tests/fuzz/run-fuzz.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD_DIR) $(SAN_DIR) $(WIN_DIR) $(WIN64_DIR)
+	rm -rf $(BUILD_DIR) $(SAN_DIR) $(WIN_DIR) $(WIN64_DIR) $(FUZZ_DIR)
 
 # Builds everything, then runs the sensor against two bundled simulated SAP systems.
 demo: build

@@ -4,6 +4,8 @@
 set -euo pipefail
 
 needed=(g++ cmake make libgtest-dev libgmock-dev)
+# With --fuzz: what the fuzz targets need instead.
+[ "${1:-}" = --fuzz ] && needed=(clang libclang-rt-14-dev cmake make)
 missing=()
 for pkg in "${needed[@]}"; do
   dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
@@ -11,7 +13,7 @@ done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 if [ "$(id -u)" -ne 0 ] || ! command -v apt-get >/dev/null 2>&1; then
-  echo "The tests need: ${missing[*]} (apt-get install ${missing[*]})" >&2
+  echo "Missing: ${missing[*]} (apt-get install ${missing[*]})" >&2
   exit 1
 fi
 export DEBIAN_FRONTEND=noninteractive

@@ -2,13 +2,19 @@
 # Runs the end-to-end suite against the Windows programs under Wine: the 32-bit program with each
 # RFC library it can bind, and the 64-bit program with the NetWeaver library.
 # Usage: test-windows.sh LINUX_BUILD_DIR WIN32_BUILD_DIR [WIN64_BUILD_DIR]
-# KESTROVAN_WINE32=skip leaves the 32-bit runs out, saying so (for a host whose kernel cannot run
-# 32-bit programs at all); without it a 32-bit Wine that runs nothing fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 linux_build=$(realpath "$1")
 windows_build=$(realpath "$2")
 windows64_build=${3:+$(realpath "$3")}
+
+# A kernel without 32-bit compatibility mode (some virtual machines) starts no 32-bit program at
+# all, Wine's loader included: then the 32-bit programs are built but cannot be run here; the
+# 64-bit program still is.
+kernel_runs_32bit=yes
+if [ -e /lib/ld-linux.so.2 ] && ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+  kernel_runs_32bit=no
+fi
 
 export WINEPREFIX
 WINEPREFIX=$(mktemp -d /tmp/kestrovan-wine.XXXXXX)
@@ -24,8 +30,7 @@ trap cleanup EXIT
 # Debian's `wine` starts the 32-bit loader, which hands 64-bit programs on to wine64; where the
 # 32-bit loader cannot start, 64-bit programs go to wine64 directly.
 wine64_loader=$(command -v wine64 || echo /usr/lib/wine/wine64)
-wine32_runs=yes
-/usr/lib/wine/wine --version >/dev/null 2>&1 || wine32_runs=no
+wine32_runs=$kernel_runs_32bit
 if [ "$wine32_runs" = yes ]; then
   wine wineboot -i >/dev/null 2>&1
 else
@@ -107,11 +112,10 @@ if [ "$wine32_runs" = yes ] && expect_output "$windows_build/kestrovan.exe" wine
     KESTROVAN_TEST_SENSOR_BOTH_LIBRARIES="$programs/both/kestrovan" \
     KESTROVAN_TEST_SENSOR_BOTH_LIBRARIES_NWRFC="$programs/both_nwrfc/kestrovan"
   unset KESTROVAN_TEST_SENSOR_WITHOUT_LIBRARY KESTROVAN_TEST_SENSOR_INCOMPLETE_LIBRARY
-elif [ "${KESTROVAN_WINE32:-}" = skip ]; then
-  echo "=== 32-bit Windows programs NOT tested: 32-bit Wine runs nothing on this host (KESTROVAN_WINE32=skip) ==="
+elif [ "$kernel_runs_32bit" = no ]; then
+  echo "test-windows: this machine's kernel runs no 32-bit programs; the 32-bit Windows programs were built, not run" >&2
 else
-  echo "the 32-bit Windows sensor printed nothing under Wine: is wine32 installed, and can this" \
-    "kernel run 32-bit programs? (KESTROVAN_WINE32=skip tests the 64-bit program alone)" >&2
+  echo "the 32-bit Windows sensor printed nothing under Wine: is wine32 installed?" >&2
   exit 1
 fi
 

@@ -72,11 +72,11 @@ void CheckSelection(Platform &os, const GlobalSelection &selection) {
 
 /// "SAP Tessaloy.Gbl": the listing of the global sensor the options name, and its extension text,
 /// which replaces the run's options from here on.
-GlobalSelection ReadListingRoute(Run &run) {
-  Platform &os = run.os;
-  const std::string name = GlobalSensorName(run.options);
-  const auto text = os.OpenText(run.profile.path);
-  if (!text) EndWithErrorDocument(os, "Error 10x1: ProFile " + run.profile.name + " is missing...");
+GlobalSelection ReadListingRoute(Platform &os, const ProfileLocation &profile, RunOptions &options,
+                                 const std::string &sensor_argument) {
+  const std::string name = GlobalSensorName(options);
+  const auto text = os.OpenText(profile.path);
+  if (!text) EndWithErrorDocument(os, "Error 10x1: ProFile " + profile.name + " is missing...");
 
   const std::string listing_prefix = std::string(kListingKey) + name;
   const std::string extension_prefix = std::string(kExtensionKey) + name;
@@ -107,32 +107,35 @@ GlobalSelection ReadListingRoute(Run &run) {
     selection.item =
         ItemNameFrom(std::string_view(item_text).substr(item_at + item_keyword.size()));
   if (!found)
-    EndWithErrorDocument(os, "Error 1030: Global Sensor " + run.sensor_argument + " not found...");
+    EndWithErrorDocument(os, "Error 1030: Global Sensor " + sensor_argument + " not found...");
   CheckSelection(os, selection);
-  run.options = ParseOptions(std::move(option_text));
+  options = ParseOptions(std::move(option_text));
   return selection;
 }
 
 /// "Tessaloy.Prf": the listing from its "# Gsng: " lines, the item from the command line.
-GlobalSelection ReadItemRoute(Run &run) {
-  const auto text = run.os.OpenText(run.profile.path);
-  if (!text)
-    EndWithErrorDocument(run.os, "Error 1024: ProFile " + run.profile.name + " is missing...");
+GlobalSelection ReadItemRoute(Platform &os, const ProfileLocation &profile,
+                              const RunOptions &options) {
+  const auto text = os.OpenText(profile.path);
+  if (!text) EndWithErrorDocument(os, "Error 1024: ProFile " + profile.name + " is missing...");
   GlobalSelection selection;
-  selection.item = run.options.item.value_or("");
-  if (run.profile.name == kItemRouteFile) {
+  selection.item = options.item.value_or("");
+  if (profile.name == kItemRouteFile) {
     ForEachLine(*text, [&](const std::string &line) {
       if (line.starts_with(kItemRouteKey)) selection.listing += From(line, kListingValueColumn);
     });
   }
-  CheckSelection(run.os, selection);
+  CheckSelection(os, selection);
   return selection;
 }
 
 } // namespace
 
-GlobalSelection ReadServerListing(Run &run) {
-  return run.profile.name == kGlobalListingFile ? ReadListingRoute(run) : ReadItemRoute(run);
+GlobalSelection ReadServerListing(Platform &os, const ProfileLocation &profile, RunOptions &options,
+                                  const std::string &sensor_argument) {
+  return profile.name == kGlobalListingFile
+             ? ReadListingRoute(os, profile, options, sensor_argument)
+             : ReadItemRoute(os, profile, options);
 }
 
 namespace {
@@ -177,7 +180,8 @@ void WriteSystemChannel(Platform &os, ResultDocument &document, const std::strin
 
 int GlobalListingRun(Run &run) {
   Platform &os = run.os;
-  const GlobalSelection selection = ReadServerListing(run);
+  const GlobalSelection selection =
+      ReadServerListing(os, run.profile, run.options, run.sensor_argument);
   run.rfc.Bind();
   if (run.options.syslog) run.rfc.OpenLog(run.profile.directory);
 
@@ -220,10 +224,12 @@ int GlobalListingRun(Run &run) {
       const RFC_HANDLE handle = OpenConnection(run.rfc, system.connection, run.options.overrides);
       if (handle != 0) {
         // The channel is out before the tables and the connection are given back.
-        checked =
-            CheckConnectedSystem(run, handle, system.display_host, [&](const IndexCounts &counts) {
-              WriteSystemChannel(os, document, selection.item, channel_name, counts);
-            }).found.has_value();
+        checked = CheckConnectedSystem(run.rfc, handle, system.display_host,
+                                       [&](const IndexCounts &counts) {
+                                         WriteSystemChannel(os, document, selection.item,
+                                                            channel_name, counts);
+                                       })
+                      .found.has_value();
       }
     }
     const bool system_processed = profile_valid && checked;

@@ -1,13 +1,70 @@
 // Entry point of the sensor: the only place where the process ends.
+#include <csignal>
 #include <cstdio>
+#include <exception>
+#include <string>
+#include <string_view>
 
 #include "driver/sensor.h"
+#include "output/result_document.h"
 #include "rfc/system_library.h"
 
+using namespace kestrovan;
+
+namespace {
+
+/// A failure's own words, cut short and kept to characters the document can hold as they are.
+std::string Printable(std::string_view what) {
+  constexpr std::size_t kLongest = 80;
+  std::string text;
+  for (char c : what.substr(0, kLongest)) {
+    const bool plain = c >= ' ' && c <= '~' && c != '<' && c != '>' && c != '&';
+    text.push_back(plain ? c : '?');
+  }
+  return text;
+}
+
+/// The monitor is told of a failure the run did not foresee as of any other error: in a
+/// document of its own, never on standard error, which the monitor does not read.
+void ReportInternalFailure(Platform *os, std::string_view what) {
+  try {
+    const std::string document = "<Prtg>\n<Error>1</Error>\n<Text>Error 1099: Internal failure (" +
+                                 Printable(what) + ")</Text>\n</Prtg>\n";
+    if (os) {
+      os->WriteStdout(document);
+    } else {
+      std::fwrite(document.data(), 1, document.size(), stdout);
+    }
+  } catch (...) {
+    std::fputs("<Prtg>\n<Error>1</Error>\n<Text>Error 1099: Internal failure</Text>\n</Prtg>\n",
+               stdout);
+  }
+}
+
+} // namespace
+
 int main(int argc, char **argv) {
-  std::vector<std::string> arguments(argv, argv + argc);
-  auto os = MakeSystemPlatform(SystemDriveRoot());
-  const int exit_code = kestrovan::RunSensor(*os, SystemRfcLibrary, std::move(arguments));
-  std::fflush(stdout);
+#ifndef _WIN32
+  // A monitor that stopped reading gets a run that ends with exit code 2, as for any output that
+  // did not arrive, not one killed by the signal.
+  std::signal(SIGPIPE, SIG_IGN);
+#endif
+  const bool stdout_open = OpenMissingStandardStreams();
+  std::unique_ptr<Platform> os;
+  int exit_code = kExitError;
+  try {
+    os = MakeSystemPlatform(SystemDriveRoot());
+    std::vector<std::string> arguments(argv, argv + argc);
+    exit_code = RunSensor(*os, SystemRfcLibrary, std::move(arguments));
+  } catch (const std::exception &failure) {
+    ReportInternalFailure(os.get(), failure.what());
+    exit_code = kExitError;
+  } catch (...) {
+    ReportInternalFailure(os.get(), "unknown");
+    exit_code = kExitError;
+  }
+  const bool flushed = std::fflush(stdout) == 0;
+  // Success, or any other result, cannot be claimed for a document that did not arrive whole.
+  if (!stdout_open || !flushed || (os && os->StdoutFailed())) return kExitError;
   return exit_code;
 }

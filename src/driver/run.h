@@ -88,8 +88,10 @@ struct GlobalSelection {
 };
 
 /// Reads the selection from "SAP Tessaloy.Gbl" or "Tessaloy.Prf". A listing file's extension text
-/// replaces the run's options from here on. Errors end the run with their document.
-GlobalSelection ReadServerListing(Run &run);
+/// replaces the options from here on; sensor_argument is the global sensor as the command line
+/// names it, for the message when it is not found. Errors end the run with their document.
+GlobalSelection ReadServerListing(Platform &os, const ProfileLocation &profile, RunOptions &options,
+                                  const std::string &sensor_argument);
 
 /// The global listing run: every system of the listing checked, one channel each, a summary.
 int GlobalListingRun(Run &run);
@@ -98,7 +100,7 @@ int GlobalListingRun(Run &run);
 /// closed after. A failed system information call or a database that is not Oracle ends the run
 /// with its error document (exit code 2); a failed missing-indices check is returned. The system's
 /// own host name becomes the display host; heard learns the counts before the tables go.
-CheckResult<IndexCounts> CheckConnectedSystem(Run &run, RFC_HANDLE handle,
+CheckResult<IndexCounts> CheckConnectedSystem(RfcSession &rfc, RFC_HANDLE handle,
                                               std::string &display_host,
                                               const CountsHeard &heard = {});
 

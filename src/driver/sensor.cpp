@@ -156,7 +156,8 @@ int RunOneSystem(Run &run, SystemValues &system) {
   if (handle == 0)
     EndWithErrorDocument(os, "Error 1011: RFC-Open for " + connection.destination + " failed !");
 
-  const CheckResult<IndexCounts> indices = CheckConnectedSystem(run, handle, system.display_host);
+  const CheckResult<IndexCounts> indices =
+      CheckConnectedSystem(run.rfc, handle, system.display_host);
   if (!indices.found) {
     ReportCheckFailure(os, indices.failure.text);
     return kExitError;
@@ -196,22 +197,22 @@ int SingleProfileRun(Run &run, TextSource &profile_text) {
 
 } // namespace
 
-CheckResult<IndexCounts> CheckConnectedSystem(Run &run, RFC_HANDLE handle,
+CheckResult<IndexCounts> CheckConnectedSystem(RfcSession &rfc, RFC_HANDLE handle,
                                               std::string &display_host, const CountsHeard &heard) {
-  const CheckResult<SystemInfo> info = ReadSystemInfo(run.rfc, handle);
+  const CheckResult<SystemInfo> info = ReadSystemInfo(rfc, handle);
   if (!info.found) {
-    ReportCheckFailure(run.os, info.failure.text);
-    run.rfc.Close(handle);
+    ReportCheckFailure(rfc.os(), info.failure.text);
+    rfc.Close(handle);
     throw RunEnded{kExitError};
   }
   display_host = info.found->host;
   if (!IsOracle(info.found->database_system)) {
-    run.os.WriteStdout(ErrorDocument(kDatabaseMismatch));
-    run.rfc.Close(handle);
+    rfc.os().WriteStdout(ErrorDocument(kDatabaseMismatch));
+    rfc.Close(handle);
     throw RunEnded{kExitError};
   }
-  CheckResult<IndexCounts> indices = CheckMissingIndices(run.rfc, handle, heard);
-  run.rfc.Close(handle);
+  CheckResult<IndexCounts> indices = CheckMissingIndices(rfc, handle, heard);
+  rfc.Close(handle);
   return indices;
 }
 

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <system_error>
 
+namespace kestrovan {
+
 namespace fs = std::filesystem;
 
 std::string MapWindowsPath(const std::string &path, const std::string &drive_root) {
@@ -68,3 +70,5 @@ std::string ResolveIgnoringCase(const std::string &posix_path) {
   }
   return current.string();
 }
+
+} // namespace kestrovan

@@ -3,6 +3,8 @@
 
 #include <string>
 
+namespace kestrovan {
+
 /// "X:\rest" -> drive_root/X/rest (X upper-cased); "\rest" -> drive_root/C/rest (C: is the
 /// current drive); anything else stays relative to the working directory. Backslashes become
 /// slashes. An empty drive_root means "/".
@@ -11,3 +13,5 @@ std::string MapWindowsPath(const std::string &path, const std::string &drive_roo
 /// The mapped path itself when it exists; otherwise each component is matched without regard
 /// to letter case, as Windows finds files, and what cannot be matched is kept as written.
 std::string ResolveIgnoringCase(const std::string &posix_path);
+
+} // namespace kestrovan

@@ -1,12 +1,16 @@
 // The operating-system boundary: files by Windows path, local time, standard output.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "platform/text_pieces.h"
+
+namespace kestrovan {
 
 /// The local time of day and date, as the clock of the machine gives it.
 struct LocalTime {
@@ -24,46 +28,43 @@ public:
 
 /// Everything the sensor needs from the operating system. Paths are Windows paths
 /// ("C:\dir\file", "\dir\file" on the current drive, or relative to the working directory).
+///
+/// A path names a file only up to its end, so a path holding a NUL byte names no file: every
+/// operation treats it as a file that cannot be opened, written or removed. Only regular files
+/// are read, written or removed (never a directory, FIFO, device or socket), and no operation
+/// waits for another process: a FIFO without a writer is refused, not waited on.
 class Platform {
 public:
   virtual ~Platform() = default;
 
-  /// Whole content of a file read as Windows reads text files (CR LF becomes LF, Ctrl-Z ends
-  /// the text); nullopt when it cannot be opened for reading. A directory cannot be opened.
-  virtual std::optional<std::string> ReadText(const std::string &path) = 0;
-  /// A regular file read piece by piece in text mode; null when it cannot be opened.
-  virtual std::unique_ptr<TextSource> OpenText(const std::string &path) {
-    auto text = ReadText(path);
-    if (!text) return nullptr;
-    struct Owned : TextSource {
-      std::string text;
-      TextPieces pieces{text};
-      explicit Owned(std::string t) : text(std::move(t)), pieces(text) {}
-      bool Next(std::size_t max_chars, std::string *piece) override {
-        return pieces.Next(max_chars, piece);
-      }
-    };
-    return std::make_unique<Owned>(std::move(*text));
-  }
-  /// True when the path names a regular file that can be opened for reading.
-  virtual bool IsFile(const std::string &path) { return ReadText(path).has_value(); }
-  /// Copies a regular file byte for byte; false when it cannot be read or written whole.
-  virtual bool CopyFile(const std::string &from, const std::string &to) {
-    auto bytes = ReadBytes(from);
-    return bytes && WriteBytes(to, *bytes);
-  }
-  /// Whole content byte for byte; nullopt when it cannot be opened.
-  virtual std::optional<std::string> ReadBytes(const std::string &path) = 0;
-  /// Creates or truncates the file and writes the bytes; false when that fails.
-  virtual bool WriteBytes(const std::string &path, std::string_view bytes) = 0;
-  /// Deletes the file; a missing file or a failed deletion is not reported.
+  /// The text of a regular file, read as Windows reads text files (CR LF becomes LF, Ctrl-Z
+  /// ends the text, exactly as TranslateTextMode does) in pieces as TextPieces hands them out,
+  /// in memory that does not grow with the file. Null when the path names no regular file that
+  /// can be opened for reading. A read error ends the text.
+  virtual std::unique_ptr<TextSource> OpenText(const std::string &path) = 0;
+  /// Copies a regular file byte for byte, in memory that does not grow with the file, creating
+  /// or truncating the target. False when the source cannot be opened or the target cannot be
+  /// written completely. Copying a file onto itself leaves it as it is and succeeds.
+  virtual bool CopyFile(const std::string &from, const std::string &to) = 0;
+  /// True when the path names a regular file that can be opened for reading; nothing is read.
+  virtual bool IsFile(const std::string &path) = 0;
+
+  /// Deletes a regular file; anything else is left. A missing file or a failed deletion is not
+  /// reported.
   virtual void RemoveFile(const std::string &path) = 0;
-  /// Opens the file for appending text lines; null when it cannot be opened.
+  /// Opens a regular file (created when missing) for appending text lines; null when it cannot
+  /// be opened.
   virtual std::unique_ptr<AppendFile> OpenAppend(const std::string &path) = 0;
 
   virtual LocalTime Now() = 0;
   virtual void WriteStdout(std::string_view text) = 0;
+  /// True once a write to standard output failed or was short: what the program printed did not
+  /// all arrive.
+  virtual bool StdoutFailed() const = 0;
 };
+
+/// How many bytes OpenText and CopyFile read from the file at a time.
+inline constexpr std::size_t kFileReadChunk = 64 * 1024;
 
 /// The platform of the machine the program runs on. On POSIX systems Windows paths are
 /// mapped below drive_root ("X:\rest" -> drive_root/X/rest); Windows uses paths as given.
@@ -72,3 +73,11 @@ std::unique_ptr<Platform> MakeSystemPlatform(const std::string &drive_root);
 /// Where the drive letters live on this system: $KESTROVAN_DRIVE_ROOT on POSIX systems
 /// ("/" without it); empty on Windows, which reads no environment variable.
 std::string SystemDriveRoot();
+
+/// Call first thing in main, before any file is opened. Standard input, output or error that
+/// the starting process left closed is opened on the null device, so that no file the program
+/// opens later takes its number and receives its output. False when standard output was closed:
+/// nothing the program prints can arrive then.
+bool OpenMissingStandardStreams();
+
+} // namespace kestrovan

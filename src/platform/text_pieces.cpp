@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+namespace kestrovan {
+
 bool TextPieces::Next(std::size_t max_chars, std::string *piece) {
   if (pos_ >= text_.size() || max_chars == 0) return false;
   std::size_t end = pos_;
@@ -44,3 +46,5 @@ long ReadLeadingInteger(std::string_view text) {
   const std::string terminated(text.substr(0, text.find('\0')));
   return std::strtol(terminated.c_str(), nullptr, 10);
 }
+
+} // namespace kestrovan

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace kestrovan {
+
 /// Text handed out piece by piece as fgets hands out a file read in text mode: a piece ends
 /// after its line feed, or when it reaches the length asked for; the rest of a long line comes
 /// back as further pieces.
@@ -41,3 +43,5 @@ std::string UpperAscii(std::string_view text);
 /// sign, digits up to the first other character; no digits give 0), but held at the range of
 /// long instead of running over.
 long ReadLeadingInteger(std::string_view text);
+
+} // namespace kestrovan

@@ -106,6 +106,9 @@ bool FindDestination(std::string_view content, std::string_view destination, Set
     }
     const std::string key = rfcwire::ToUpper(rfcwire::Trim(line.substr(0, equals)));
     const std::string_view value = rfcwire::Trim(line.substr(equals + 1));
+    if (key.empty()) {
+      continue; // "=value" sets nothing
+    }
     if (key == "DEST") {
       if (found) {
         break; // the entry ends where the next begins

@@ -1,6 +1,7 @@
 // Logon, call and reply exchanges with their time limits, and the mapping of what can go wrong.
 #include "rfclib/connection.h"
 
+#include <algorithm>
 #include <new>
 
 #include "wire/wire_channel.h"
@@ -10,15 +11,23 @@ namespace {
 
 constexpr std::chrono::milliseconds kGoodbyeWait{500};
 
+WaitLimit Limit(std::chrono::milliseconds limit, rfcwire::Deadline until, rfcwire::Deadline end,
+                std::chrono::milliseconds connection) {
+  return WaitLimit{limit, end < until, connection};
+}
+
 // Failures of waiting for a frame; every one of them leaves the stream unusable.
-Failure FromReceived(const rfcwire::Received &received, std::chrono::milliseconds limit) {
+Failure FromReceived(const rfcwire::Received &received, const WaitLimit &wait) {
   Failure failure;
   failure.connection_lost = true;
   failure.key = kKeyCommunication;
   switch (received.status) {
   case rfcwire::ReceiveStatus::Timeout:
     failure.reason = kReasonTimeout;
-    failure.detail = "no answer within " + std::to_string(limit.count()) + " ms";
+    failure.detail = wait.connection_limit
+                         ? "no answer within the connection's limit of " +
+                               std::to_string(wait.connection.count()) + " ms"
+                         : "no answer within " + std::to_string(wait.limit.count()) + " ms";
     break;
   case rfcwire::ReceiveStatus::Closed:
     failure.reason = kReasonClosed;
@@ -79,7 +88,11 @@ Failure SystemFailure(const rfcwire::Frame &frame, const std::string &context) {
 std::unique_ptr<Connection> Connection::Open(const Endpoint &endpoint,
                                              const rfcwire::LogonRequest &logon,
                                              const Timeouts &timeouts, Failure &failure) {
-  const rfcwire::Deadline deadline = rfcwire::Clock::now() + timeouts.connect;
+  const rfcwire::Deadline start = rfcwire::Clock::now();
+  const rfcwire::Deadline end = start + timeouts.connection;
+  const rfcwire::Deadline deadline = std::min(start + timeouts.connect, end);
+  const WaitLimit wait =
+      Limit(timeouts.connect, start + timeouts.connect, end, timeouts.connection);
   std::string detail;
   rfcwire::Socket socket = rfcwire::Connect(endpoint.host, endpoint.port, deadline, detail);
   if (!socket.IsOpen()) {
@@ -94,7 +107,7 @@ std::unique_ptr<Connection> Connection::Open(const Endpoint &endpoint,
   }
   const rfcwire::Received received = rfcwire::ReceiveFrame(socket, deadline);
   if (received.status != rfcwire::ReceiveStatus::Ok) {
-    failure = FromReceived(received, timeouts.connect);
+    failure = FromReceived(received, wait);
     return nullptr;
   }
   std::string problem;
@@ -105,7 +118,7 @@ std::unique_ptr<Connection> Connection::Open(const Endpoint &endpoint,
       failure = Violation(problem);
       return nullptr;
     }
-    return std::make_unique<Connection>(std::move(socket), endpoint.Describe(), timeouts);
+    return std::make_unique<Connection>(std::move(socket), endpoint.Describe(), timeouts, end);
   }
   case rfcwire::MessageType::LogonRejected: {
     rfcwire::Notice notice;
@@ -126,8 +139,13 @@ std::unique_ptr<Connection> Connection::Open(const Endpoint &endpoint,
   }
 }
 
-Connection::Connection(rfcwire::Socket socket, std::string partner, Timeouts timeouts)
-    : socket_(std::move(socket)), partner_(std::move(partner)), timeouts_(timeouts) {}
+Connection::Connection(rfcwire::Socket socket, std::string partner, Timeouts timeouts,
+                       rfcwire::Deadline end)
+    : socket_(std::move(socket)), partner_(std::move(partner)), timeouts_(timeouts), end_(end) {}
+
+rfcwire::Deadline Connection::WaitUntil(std::chrono::milliseconds limit) const {
+  return std::min(rfcwire::Clock::now() + limit, end_);
+}
 
 Connection::~Connection() {
   // A polite goodbye lets the system end the session at once; without it, it sees the close.
@@ -136,16 +154,18 @@ Connection::~Connection() {
     try {
       std::string ignored;
       rfcwire::SendFrame(socket_, rfcwire::EncodeEmpty(rfcwire::MessageType::Close),
-                         rfcwire::Clock::now() + kGoodbyeWait, ignored);
+                         WaitUntil(kGoodbyeWait), ignored);
     } catch (const std::exception &) {
       // the socket closes below all the same
     }
   }
 }
 
-rfcwire::Received Connection::Await() {
+rfcwire::Received Connection::Await(WaitLimit &wait) {
+  const rfcwire::Deadline until = rfcwire::Clock::now() + timeouts_.call;
+  wait = Limit(timeouts_.call, until, end_, timeouts_.connection);
   try {
-    return rfcwire::ReceiveFrame(socket_, rfcwire::Clock::now() + timeouts_.call);
+    return rfcwire::ReceiveFrame(socket_, std::min(until, end_));
   } catch (const std::bad_alloc &) {
     rfcwire::Received received;
     received.status = rfcwire::ReceiveStatus::Failed;
@@ -156,15 +176,16 @@ rfcwire::Received Connection::Await() {
 
 bool Connection::Call(const rfcwire::CallRequest &request, Failure &failure) {
   std::string detail;
-  const rfcwire::IoResult sent = rfcwire::SendFrame(socket_, rfcwire::Encode(request),
-                                                    rfcwire::Clock::now() + timeouts_.call, detail);
+  const rfcwire::IoResult sent =
+      rfcwire::SendFrame(socket_, rfcwire::Encode(request), WaitUntil(timeouts_.call), detail);
   if (sent != rfcwire::IoResult::Done) {
     failure = SendFailure(sent, detail);
     return false;
   }
-  const rfcwire::Received received = Await();
+  WaitLimit wait{};
+  const rfcwire::Received received = Await(wait);
   if (received.status != rfcwire::ReceiveStatus::Ok) {
-    failure = FromReceived(received, timeouts_.call);
+    failure = FromReceived(received, wait);
     return false;
   }
   std::string problem;
@@ -186,21 +207,23 @@ bool Connection::Call(const rfcwire::CallRequest &request, Failure &failure) {
   }
 }
 
-Connection::Outcome Connection::Receive(rfcwire::Reply &reply, rfcwire::RaisedException &raised,
-                                        Failure &failure) {
-  const rfcwire::Received received = Await();
+Connection::Outcome Connection::Receive(rfcwire::Frame &frame, rfcwire::ReplyView &reply,
+                                        rfcwire::RaisedException &raised, Failure &failure) {
+  WaitLimit wait{};
+  rfcwire::Received received = Await(wait);
   pending_ = false;
   if (received.status != rfcwire::ReceiveStatus::Ok) {
-    failure = FromReceived(received, timeouts_.call);
+    failure = FromReceived(received, wait);
     return Outcome::Failed;
   }
+  frame = std::move(received.frame);
   std::string problem;
   bool decoded = false;
   Outcome outcome = Outcome::Failed;
-  switch (received.frame.type) {
+  switch (frame.type) {
   case rfcwire::MessageType::Reply:
     try {
-      decoded = rfcwire::Decode(received.frame, reply, problem);
+      decoded = rfcwire::Decode(frame, reply, problem);
     } catch (const std::bad_alloc &) {
       failure = MakeFailure(kKeyInternal, "out of memory", "for the reply of " + function_);
       failure.connection_lost = true;
@@ -209,18 +232,18 @@ Connection::Outcome Connection::Receive(rfcwire::Reply &reply, rfcwire::RaisedEx
     outcome = Outcome::Done;
     break;
   case rfcwire::MessageType::Exception:
-    decoded = rfcwire::Decode(received.frame, raised, problem);
+    decoded = rfcwire::Decode(frame, raised, problem);
     outcome = Outcome::Exception;
     break;
   case rfcwire::MessageType::SystemException:
-    decoded = rfcwire::Decode(received.frame, raised, problem);
+    decoded = rfcwire::Decode(frame, raised, problem);
     outcome = Outcome::SystemException;
     break;
   case rfcwire::MessageType::Failure:
-    failure = SystemFailure(received.frame, "failure reported by the system");
+    failure = SystemFailure(frame, "failure reported by the system");
     return Outcome::Failed;
   default:
-    failure = Violation(Unexpected(received.frame.type, "the reply"));
+    failure = Violation(Unexpected(frame.type, "the reply"));
     return Outcome::Failed;
   }
   if (!decoded) {

@@ -13,6 +13,13 @@
 
 namespace rfclib {
 
+/// What bounded a wait, for the trace: its own limit, or the rest of the connection's time.
+struct WaitLimit {
+  std::chrono::milliseconds limit{0};
+  bool connection_limit = false; // the connection's time as a whole runs out first
+  std::chrono::milliseconds connection{0};
+};
+
 class Connection {
 public:
   enum class Outcome { Done, Exception, SystemException, Failed };
@@ -22,7 +29,8 @@ public:
                                           const rfcwire::LogonRequest &logon,
                                           const Timeouts &timeouts, Failure &failure);
 
-  Connection(rfcwire::Socket socket, std::string partner, Timeouts timeouts);
+  /// `end` is when the connection's time as a whole runs out.
+  Connection(rfcwire::Socket socket, std::string partner, Timeouts timeouts, rfcwire::Deadline end);
   ~Connection();
   Connection(const Connection &) = delete;
   Connection &operator=(const Connection &) = delete;
@@ -36,15 +44,19 @@ public:
   /// Sends the call and waits until the system has accepted it.
   bool Call(const rfcwire::CallRequest &request, Failure &failure);
 
-  /// Waits for the outcome of the accepted call.
-  Outcome Receive(rfcwire::Reply &reply, rfcwire::RaisedException &raised, Failure &failure);
+  /// Waits for the outcome of the accepted call. The reply's tables point into `frame`.
+  Outcome Receive(rfcwire::Frame &frame, rfcwire::ReplyView &reply,
+                  rfcwire::RaisedException &raised, Failure &failure);
 
 private:
-  rfcwire::Received Await();
+  /// A wait of `limit` from now, cut to the connection's remaining time.
+  rfcwire::Deadline WaitUntil(std::chrono::milliseconds limit) const;
+  rfcwire::Received Await(WaitLimit &wait);
 
   rfcwire::Socket socket_;
   std::string partner_;
   Timeouts timeouts_;
+  rfcwire::Deadline end_;
   bool pending_ = false;
   std::string function_;
 };

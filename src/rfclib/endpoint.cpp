@@ -40,6 +40,11 @@ bool GatewayPort(std::string_view service, std::string &port) {
 bool ApplicationServerEndpoint(std::string_view host, int sysnr, std::string_view gateway_host,
                                std::string_view gateway_service, Endpoint &endpoint,
                                std::string &problem) {
+  // A system number outside 00..99 names no system, whichever way the connection would go.
+  if (sysnr < 0 || sysnr > 99) {
+    problem = "system number " + std::to_string(sysnr) + " is outside 00..99";
+    return false;
+  }
   // The application server's own gateway is the target; a separate gateway is only used when
   // no application server is named, so a host given for the run always takes effect.
   if (host.empty() && !gateway_host.empty()) {
@@ -49,9 +54,7 @@ bool ApplicationServerEndpoint(std::string_view host, int sysnr, std::string_vie
     }
     return GatewayEndpoint(gateway_host, gateway_service, endpoint, problem);
   }
-  if (!CheckHost(host, "application server host", problem)) return false;
-  if (sysnr < 0 || sysnr > 99) {
-    problem = "system number " + std::to_string(sysnr) + " is outside 00..99";
+  if (!CheckHost(host, "application server host", problem)) {
     return false;
   }
   endpoint.port = std::to_string(kGatewayBasePort + sysnr);

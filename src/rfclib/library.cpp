@@ -225,7 +225,8 @@ RFC_HANDLE Library::OpenEx(const char *connect_text, RFC_ERROR_INFO_EX *error_in
     } else if (!type.empty() && type != "A") {
       problem = "connection TYPE=" + type + " is not supported";
       usable = false;
-    } else if (gateway_service.empty() && !rfcwire::ParseUnsigned(sysnr_text, 99, sysnr)) {
+    } else if ((!sysnr_text.empty() || gateway_service.empty()) &&
+               !rfcwire::ParseUnsigned(sysnr_text, 99, sysnr)) {
       problem = sysnr_text.empty() ? "no SYSNR given" : "SYSNR " + sysnr_text + " is not 00..99";
       usable = false;
     } else {
@@ -315,14 +316,20 @@ RFC_RC Library::Receive(RFC_HANDLE handle, const RFC_PARAMETER *importing, const
   } else if (CheckImporting(importing, problem) && CheckTables(tables, tables_, problem)) {
     const std::string function = connection->PendingFunction();
     const std::string where = "handle " + std::to_string(handle) + " to " + connection->Partner();
-    rfcwire::Reply reply;
+    rfcwire::Frame frame; // the reply's table rows stay in here until they are stored
+    rfcwire::ReplyView reply;
     rfcwire::RaisedException raised;
     Failure failure;
-    const Connection::Outcome outcome = connection->Receive(reply, raised, failure);
+    Connection::Outcome outcome = connection->Receive(frame, reply, raised, failure);
     if (outcome == Connection::Outcome::Done) {
-      StoreImporting(importing, reply.importing, structures_);
-      StoreTables(tables, reply.tables, tables_, structures_);
-      return RFC_OK;
+      if (StoreTables(tables, frame.payload, reply.tables, tables_, structures_, problem)) {
+        StoreImporting(importing, reply.importing, structures_);
+        return RFC_OK;
+      }
+      failure = MakeFailure(kKeyProtocol, kReasonMalformed, problem);
+      failure.protocol_violation = true;
+      failure.connection_lost = true;
+      outcome = Connection::Outcome::Failed;
     }
     if (outcome == Connection::Outcome::Failed) {
       failure.detail = failure.detail.empty() ? function : failure.detail + " (" + function + ")";
@@ -368,7 +375,7 @@ unsigned Library::ItFill(ITAB_H table) {
     Record("ItFill", MakeFailure(kKeyHandle, "invalid table handle"), RFC_FAILURE, "");
     return 0;
   }
-  return static_cast<unsigned>(found->rows.size());
+  return static_cast<unsigned>(found->rows.Count());
 }
 
 void *Library::ItGetLine(ITAB_H table, unsigned line) {
@@ -377,15 +384,16 @@ void *Library::ItGetLine(ITAB_H table, unsigned line) {
     Record("ItGetLine", MakeFailure(kKeyHandle, "invalid table handle"), RFC_FAILURE, "");
     return nullptr;
   }
-  if (line == 0 || line > found->rows.size()) {
+  std::uint8_t *row = line == 0 ? nullptr : found->rows.Row(line - 1);
+  if (row == nullptr) {
     Record("ItGetLine",
            MakeFailure(kKeyParameter, "row does not exist",
-                       "table " + found->name + " has " + std::to_string(found->rows.size()) +
+                       "table " + found->name + " has " + std::to_string(found->rows.Count()) +
                            " rows, row " + std::to_string(line) + " was asked for"),
            RFC_FAILURE, "");
     return nullptr;
   }
-  return found->rows[line - 1].data();
+  return row;
 }
 
 void *Library::ItAppLine(ITAB_H table) {
@@ -394,15 +402,14 @@ void *Library::ItAppLine(ITAB_H table) {
     Record("ItAppLine", MakeFailure(kKeyHandle, "invalid table handle"), RFC_FAILURE, "");
     return nullptr;
   }
-  if (found->rows.size() >= kMaxRows) {
+  if (found->rows.Count() >= kMaxRows) {
     Record("ItAppLine",
            MakeFailure(kKeyParameter, "table full",
                        "table " + found->name + " has " + std::to_string(kMaxRows) + " rows"),
            RFC_FAILURE, "");
     return nullptr;
   }
-  found->rows.emplace_back(found->line_length, std::uint8_t{0});
-  return found->rows.back().data();
+  return found->rows.Append();
 }
 
 int Library::ItDelete(ITAB_H table) {

@@ -137,21 +137,22 @@ bool CollectTables(const RFC_TABLE *list, TableRegistry &tables,
       problem = "table " + wire.name + " has no valid table handle";
       return false;
     }
-    total += std::uint64_t{table->line_length} * table->rows.size();
+    const unsigned line_length = table->rows.LineLength();
+    total += std::uint64_t{line_length} * table->rows.Count();
     if (total > rfcwire::kMaxPayload / 2) {
       problem =
           "the tables of the call exceed " + std::to_string(rfcwire::kMaxPayload / 2) + " bytes";
       return false;
     }
-    wire.line_length = table->line_length;
-    wire.rows = static_cast<std::uint32_t>(table->rows.size());
-    wire.data.reserve(std::size_t{table->line_length} * table->rows.size());
-    const StructureLayout *layout = structures.Find(list[i].type);
-    for (const std::vector<std::uint8_t> &row : table->rows) {
-      const std::size_t start = wire.data.size();
-      wire.data.insert(wire.data.end(), row.begin(), row.end());
-      if (layout != nullptr) {
-        SwapNumbers(*layout, std::span<std::uint8_t>(wire.data).subspan(start));
+    wire.line_length = line_length;
+    wire.rows = static_cast<std::uint32_t>(table->rows.Count());
+    wire.data.reserve(std::size_t{line_length} * table->rows.Count());
+    for (const std::span<const std::uint8_t> block : table->rows.Blocks()) {
+      wire.data.insert(wire.data.end(), block.begin(), block.end());
+    }
+    if (const StructureLayout *layout = structures.Find(list[i].type)) {
+      for (std::size_t start = 0; start < wire.data.size(); start += line_length) {
+        SwapNumbers(*layout, std::span<std::uint8_t>(wire.data).subspan(start, line_length));
       }
     }
     out.push_back(std::move(wire));
@@ -211,13 +212,20 @@ void StoreImporting(const RFC_PARAMETER *list, const std::vector<rfcwire::Value>
   }
 }
 
-void StoreTables(const RFC_TABLE *list, const std::vector<rfcwire::Table> &received,
-                 TableRegistry &tables, const StructureRegistry &structures) {
+bool StoreTables(const RFC_TABLE *list, std::vector<std::uint8_t> &payload,
+                 const std::vector<rfcwire::TableView> &received, TableRegistry &tables,
+                 const StructureRegistry &structures, std::string &problem) {
   struct Pending {
     InternalTable *table;
-    std::vector<std::vector<std::uint8_t>> rows;
+    const rfcwire::TableView *source;
+    unsigned type;
+    std::vector<std::uint8_t> block;
+    std::size_t offset;
   };
   std::vector<Pending> pending;
+  // The rows at the caller's line lengths are sized up before anything is allocated: a partner
+  // may send many short rows, and the copy must not outgrow what one frame may hold.
+  std::uint64_t total = 0;
   for (unsigned i = 0; list != nullptr && list[i].name != nullptr && i < kMaxListLength; ++i) {
     std::string name;
     std::string ignored;
@@ -226,30 +234,66 @@ void StoreTables(const RFC_TABLE *list, const std::vector<rfcwire::Table> &recei
       continue;
     }
     const auto found = std::find_if(received.begin(), received.end(),
-                                    [&](const rfcwire::Table &t) { return t.name == name; });
+                                    [&](const rfcwire::TableView &t) { return t.name == name; });
     if (found == received.end()) {
       continue;
     }
-    const StructureLayout *layout = structures.Find(list[i].type);
-    const std::size_t copied = std::min<std::size_t>(found->line_length, table->line_length);
-    Pending update{table, {}};
-    update.rows.reserve(found->rows);
-    for (std::uint32_t row = 0; row < found->rows; ++row) {
-      std::vector<std::uint8_t> line(table->line_length);
-      FillInitial(layout, list[i].type, line);
-      const auto source =
-          found->data.begin() + static_cast<std::ptrdiff_t>(row) * found->line_length;
-      std::copy_n(source, copied, line.begin());
-      if (layout != nullptr) {
-        SwapNumbers(*layout, std::span<std::uint8_t>(line).first(copied));
-      }
-      update.rows.push_back(std::move(line));
+    total += std::uint64_t{found->rows} * table->rows.LineLength();
+    if (found->rows > kMaxRows || total > rfcwire::kMaxPayload) {
+      problem = "table " + name + ": " + std::to_string(found->rows) + " rows of " +
+                std::to_string(table->rows.LineLength()) +
+                " bytes would take the reply's tables beyond " +
+                std::to_string(rfcwire::kMaxPayload) + " bytes";
+      return false;
     }
-    pending.push_back(std::move(update));
+    pending.push_back(Pending{table, &*found, list[i].type, {}, 0});
+  }
+  // The largest table whose rows arrived at the table's own line length keeps them where they
+  // are, inside the frame; only the others are copied, so a big answer is held in memory once.
+  Pending *adopting = nullptr;
+  for (Pending &update : pending) {
+    const rfcwire::TableView &source = *update.source;
+    if (source.rows != 0 && source.line_length == update.table->rows.LineLength() &&
+        (adopting == nullptr || source.data.size() > adopting->source->data.size())) {
+      adopting = &update;
+    }
   }
   for (Pending &update : pending) {
-    update.table->rows.swap(update.rows);
+    if (&update == adopting) {
+      continue;
+    }
+    const rfcwire::TableView &source = *update.source;
+    const std::size_t line_length = update.table->rows.LineLength();
+    const std::size_t copied = std::min<std::size_t>(source.line_length, line_length);
+    const StructureLayout *layout = structures.Find(update.type);
+    update.block.resize(std::size_t{source.rows} * line_length);
+    for (std::size_t row = 0; row < source.rows; ++row) {
+      const std::span<std::uint8_t> line =
+          std::span<std::uint8_t>(update.block).subspan(row * line_length, line_length);
+      FillInitial(layout, update.type, line);
+      std::copy_n(source.data.begin() + static_cast<std::ptrdiff_t>(row * source.line_length),
+                  copied, line.begin());
+      if (layout != nullptr) {
+        SwapNumbers(*layout, line.first(copied));
+      }
+    }
   }
+  if (adopting != nullptr) {
+    const rfcwire::TableView &source = *adopting->source;
+    adopting->offset = static_cast<std::size_t>(source.data.data() - payload.data());
+    const std::span<std::uint8_t> rows =
+        std::span<std::uint8_t>(payload).subspan(adopting->offset, source.data.size());
+    if (const StructureLayout *layout = structures.Find(adopting->type)) {
+      for (std::size_t start = 0; start < rows.size(); start += source.line_length) {
+        SwapNumbers(*layout, rows.subspan(start, source.line_length));
+      }
+    }
+    adopting->block = std::move(payload);
+  }
+  for (Pending &update : pending) {
+    update.table->rows.Replace(std::move(update.block), update.offset, update.source->rows);
+  }
+  return true;
 }
 
 } // namespace rfclib

@@ -34,10 +34,13 @@ bool CheckTables(const RFC_TABLE *list, TableRegistry &tables, std::string &prob
 void StoreImporting(const RFC_PARAMETER *list, const std::vector<rfcwire::Value> &values,
                     const StructureRegistry &structures);
 
-/// Replaces the rows of each listed table by the received rows of the same name.
+/// Replaces the rows of each listed table by the received rows of the same name, which point into
+/// `payload`; one table may take the payload over as its storage (it is then moved from).
 /// Builds every table's new rows before swapping any in, so a failure leaves all tables as they
-/// were.
-void StoreTables(const RFC_TABLE *list, const std::vector<rfcwire::Table> &received,
-                 TableRegistry &tables, const StructureRegistry &structures);
+/// were. Fails, allocating nothing, when the rows at the tables' own line lengths would exceed
+/// one frame payload.
+bool StoreTables(const RFC_TABLE *list, std::vector<std::uint8_t> &payload,
+                 const std::vector<rfcwire::TableView> &received, TableRegistry &tables,
+                 const StructureRegistry &structures, std::string &problem);
 
 } // namespace rfclib

@@ -2,6 +2,7 @@
 #include "rfclib/settings.h"
 
 #include <fstream>
+#include <sstream>
 
 #include "wire/text_util.h"
 
@@ -44,12 +45,16 @@ bool ParseDuration(std::string_view text, std::chrono::milliseconds &duration) {
   return true;
 }
 
-Timeouts ReadTimeouts(const std::string &path) {
+Timeouts ParseTimeouts(std::string_view content) {
   Timeouts timeouts;
-  std::ifstream file(path);
-  std::string line;
-  while (std::getline(file, line)) {
-    const std::string_view text = rfcwire::Trim(line);
+  std::size_t position = 0;
+  while (position < content.size()) {
+    std::size_t end = content.find('\n', position);
+    if (end == std::string_view::npos) {
+      end = content.size();
+    }
+    const std::string_view text = rfcwire::Trim(content.substr(position, end - position));
+    position = end + 1;
     if (text.empty() || text.front() == '#' || text.front() == '*' || text.front() == ';') {
       continue;
     }
@@ -67,9 +72,21 @@ Timeouts ReadTimeouts(const std::string &path) {
       timeouts.connect = duration;
     } else if (key == "CALL_TIMEOUT") {
       timeouts.call = duration;
+    } else if (key == "CONNECTION_TIMEOUT") {
+      timeouts.connection = duration;
     }
   }
   return timeouts;
+}
+
+Timeouts ReadTimeouts(const std::string &path) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    return Timeouts();
+  }
+  std::ostringstream content;
+  content << file.rdbuf();
+  return ParseTimeouts(content.str());
 }
 
 } // namespace rfclib

@@ -45,6 +45,19 @@ bool ParseCommandLine(const std::vector<std::string> &arguments, CommandLine &co
       listen = arguments[++i];
     } else if (argument.rfind("--listen=", 0) == 0) {
       listen = argument.substr(9);
+    } else if (argument == "--max-sessions" || argument.rfind("--max-sessions=", 0) == 0) {
+      std::string value;
+      if (argument.size() > 14) {
+        value = argument.substr(15);
+      } else if (i + 1 < arguments.size()) {
+        value = arguments[++i];
+      }
+      unsigned long number = 0;
+      if (!rfcwire::ParseUnsigned(value, kMaxMaxSessions, number) || number == 0) {
+        problem = "--max-sessions needs a number from 1 to " + std::to_string(kMaxMaxSessions);
+        return false;
+      }
+      command_line.max_sessions = number;
     } else if (!argument.empty() && argument[0] == '-') {
       problem = "unknown option " + argument;
       return false;

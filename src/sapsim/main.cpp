@@ -59,7 +59,7 @@ int main(int argc, char **argv) {
   std::printf("listening %s:%d\n", command_line.host.c_str(), port);
   std::fflush(stdout);
   sapsim::EventLog log;
-  sapsim::Serve(listener, system, g_stopping, log);
+  sapsim::Serve(listener, system, g_stopping, log, command_line.max_sessions);
   log.Write("stopped");
   return 0;
 }

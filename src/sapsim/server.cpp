@@ -3,16 +3,26 @@
 
 #include <list>
 #include <memory>
+#include <mutex>
+#include <system_error>
 #include <thread>
 
+#include "wire/wire_channel.h"
+#include "wire/wire_messages.h"
 #include "sapsim/session.h"
 
 namespace sapsim {
 namespace {
 
+constexpr std::chrono::milliseconds kRefusalWait{100};
+
 struct Running {
   std::thread thread;
   std::atomic<bool> done{false};
+  // The session's socket while it is open; guarded, so a stop never shuts down a handle that
+  // the session has already closed (and the system may have handed out again).
+  std::mutex mutex;
+  std::intptr_t handle = -1;
 };
 
 void JoinFinished(std::list<std::unique_ptr<Running>> &sessions, bool all) {
@@ -26,10 +36,30 @@ void JoinFinished(std::list<std::unique_ptr<Running>> &sessions, bool all) {
   }
 }
 
+void CutOff(std::list<std::unique_ptr<Running>> &sessions) {
+  for (const std::unique_ptr<Running> &running : sessions) {
+    const std::lock_guard<std::mutex> lock(running->mutex);
+    if (running->handle != -1) {
+      rfcwire::ShutdownSocketHandle(running->handle);
+    }
+  }
+}
+
+void Refuse(rfcwire::Socket client, const std::string &peer, std::size_t max_sessions,
+            EventLog &log) {
+  log.Write(peer + ": refused, " + std::to_string(max_sessions) +
+            " sessions are running (--max-sessions)");
+  std::string ignored;
+  rfcwire::SendFrame(client,
+                     rfcwire::Encode(rfcwire::MessageType::Failure,
+                                     rfcwire::Notice{"too many connections to this system"}),
+                     rfcwire::Clock::now() + kRefusalWait, ignored);
+}
+
 } // namespace
 
 void Serve(rfcwire::Socket &listener, const SystemDescription &system,
-           const std::atomic<bool> &stopping, EventLog &log) {
+           const std::atomic<bool> &stopping, EventLog &log, std::size_t max_sessions) {
   std::list<std::unique_ptr<Running>> sessions;
   unsigned long counter = 0;
   while (!stopping) {
@@ -38,17 +68,39 @@ void Serve(rfcwire::Socket &listener, const SystemDescription &system,
     if (!client.IsOpen()) {
       continue;
     }
-    auto running = std::make_unique<Running>();
-    Running *state = running.get();
     const std::string peer = "connection " + std::to_string(++counter);
-    running->thread =
-        std::thread([state, peer, &system, &stopping, &log, socket = std::move(client)]() mutable {
-          Session session(std::move(socket), peer, system, stopping, log);
-          session.Run();
-          state->done = true;
-        });
-    sessions.push_back(std::move(running));
+    if (sessions.size() >= max_sessions) {
+      Refuse(std::move(client), peer, max_sessions, log);
+      continue;
+    }
+    try {
+      sessions.push_back(std::make_unique<Running>());
+    } catch (const std::exception &error) {
+      log.Write(peer + ": refused, " + error.what());
+      continue;
+    }
+    Running *state = sessions.back().get();
+    state->handle = client.Handle();
+    try {
+      state->thread = std::thread(
+          [state, peer, &system, &stopping, &log, socket = std::move(client)]() mutable {
+            Session session(std::move(socket), std::move(peer), system, stopping, log);
+            session.Run();
+            {
+              // From here on a stop leaves this socket alone; the session closes it.
+              const std::lock_guard<std::mutex> lock(state->mutex);
+              state->handle = -1;
+            }
+            state->done = true;
+          });
+    } catch (const std::exception &error) {
+      // No thread for this client (the lambda took the socket along and closed it): the others
+      // go on.
+      sessions.pop_back();
+      log.Write(peer + ": refused, " + error.what());
+    }
   }
+  CutOff(sessions);
   JoinFinished(sessions, true);
 }
 

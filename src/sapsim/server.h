@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 
 #include "wire/transport.h"
 #include "sapsim/event_log.h"
@@ -9,8 +10,15 @@
 
 namespace sapsim {
 
-/// Returns once stopping is set and every session has ended.
+/// Sessions served at once unless the command line says otherwise: plenty for a sensor, which
+/// holds one connection per system, and few enough threads for any test machine.
+inline constexpr std::size_t kDefaultMaxSessions = 64;
+
+/// Returns once stopping is set and every session has ended. A client arriving while
+/// max_sessions sessions run gets a failure notice and is closed, with one line on the log.
+/// On stop, open sessions are cut off at once, even in the middle of a frame.
 void Serve(rfcwire::Socket &listener, const SystemDescription &system,
-           const std::atomic<bool> &stopping, EventLog &log);
+           const std::atomic<bool> &stopping, EventLog &log,
+           std::size_t max_sessions = kDefaultMaxSessions);
 
 } // namespace sapsim

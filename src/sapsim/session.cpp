@@ -31,6 +31,14 @@ std::vector<std::uint8_t> GarbageBytes() {
   return std::vector<std::uint8_t>(text.begin(), text.end());
 }
 
+std::vector<std::uint8_t> UnknownTypeBytes() {
+  rfcwire::Frame frame;
+  frame.type = rfcwire::MessageType::CallAccepted;
+  std::vector<std::uint8_t> bytes = rfcwire::SerializeFrame(frame);
+  bytes[5] = kUnknownMessageType;
+  return bytes;
+}
+
 std::vector<std::uint8_t> MalformedReplyBytes() {
   rfcwire::PayloadWriter writer;
   writer.U32(0); // no importing values
@@ -52,7 +60,12 @@ Session::Session(rfcwire::Socket socket, std::string peer, const SystemDescripti
 void Session::Note(const std::string &event) { log_.Write(peer_ + ": " + event); }
 
 bool Session::Await(rfcwire::Frame &frame) {
+  const rfcwire::Deadline logon_due = rfcwire::Clock::now() + kFrameTime;
   while (!stopping_) {
+    if (!logon_received_ && rfcwire::Clock::now() >= logon_due) {
+      Note("no logon within " + std::to_string(kFrameTime.count()) + " s");
+      return false;
+    }
     std::string detail;
     const rfcwire::IoResult ready = rfcwire::WaitReadable(socket_, kStopPoll, detail);
     if (ready == rfcwire::IoResult::Timeout) {
@@ -62,13 +75,16 @@ bool Session::Await(rfcwire::Frame &frame) {
       Note("connection failed: " + detail);
       return false;
     }
-    rfcwire::Received received = rfcwire::ReceiveFrame(socket_, rfcwire::Clock::now() + kFrameTime);
+    // A stop shuts the socket down, which ends this wait at once even in the middle of a frame.
+    rfcwire::Received received =
+        rfcwire::ReceiveFrame(socket_, rfcwire::Clock::now() + kFrameTime,
+                              logged_on_ ? rfcwire::kMaxPayload : rfcwire::kMaxLogonPayload);
     switch (received.status) {
     case rfcwire::ReceiveStatus::Ok:
       frame = std::move(received.frame);
       return true;
     case rfcwire::ReceiveStatus::Closed:
-      Note("client closed the connection");
+      Note(stopping_ ? "closed as the system stops" : "client closed the connection");
       return false;
     default:
       Note("bad data from client: " + received.detail);
@@ -133,7 +149,10 @@ Session::Next Session::Inflict(const Fault &fault, const std::string &subject) {
     break;
   case Fault::Kind::Garbage:
     Note(subject + ": sending garbage");
-    rfcwire::SendAll(socket_, subject == "logon" ? GarbageBytes() : MalformedReplyBytes(),
+    rfcwire::SendAll(socket_,
+                     subject == "logon"                  ? GarbageBytes()
+                     : fault.phase == Fault::Phase::Call ? UnknownTypeBytes()
+                                                         : MalformedReplyBytes(),
                      rfcwire::Clock::now() + kFrameTime, detail);
     HangUntilClosed();
     break;
@@ -146,6 +165,7 @@ bool Session::Logon() {
   if (!Await(frame)) {
     return false;
   }
+  logon_received_ = true;
   rfcwire::LogonRequest logon;
   std::string problem;
   if (frame.type != rfcwire::MessageType::Logon || !rfcwire::Decode(frame, logon, problem)) {
@@ -174,6 +194,7 @@ bool Session::Logon() {
   }
   Note("logon accepted: client " + logon.client + " user " + logon.user + " language " +
        logon.language);
+  logged_on_ = true;
   const auto sysid = system_.rfcsi.find("rfcsysid");
   return Send(rfcwire::Encode(
       rfcwire::LogonAccepted{sysid == system_.rfcsi.end() ? std::string() : sysid->second}));
@@ -220,15 +241,23 @@ Session::Next Session::Serve(const rfcwire::Frame &frame) {
   return Send(rfcwire::Encode(result.reply)) ? Next::Continue : Next::End;
 }
 
-void Session::Run() {
-  Note("connected");
-  if (!Logon()) {
-    return;
+void Session::Run() noexcept {
+  try {
+    Note("connected");
+    if (!Logon()) {
+      return;
+    }
+    rfcwire::Frame frame;
+    while (Await(frame) && Serve(frame) == Next::Continue) {
+    }
+    Note("session ended");
+  } catch (const std::exception &error) {
+    try {
+      Note(std::string("session ended by an error: ") + error.what());
+    } catch (...) {
+      // nothing more can be said when even the note fails
+    }
   }
-  rfcwire::Frame frame;
-  while (Await(frame) && Serve(frame) == Next::Continue) {
-  }
-  Note("session ended");
 }
 
 } // namespace sapsim

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,8 @@
 
 namespace sapsim {
 
-/// A frame that starts arriving must be complete within this time.
+/// A frame that starts arriving must be complete within this time, and a client that connected
+/// must have sent its logon within it.
 inline constexpr std::chrono::seconds kFrameTime{30};
 /// How often waiting sessions look at the stop flag.
 inline constexpr std::chrono::milliseconds kStopPoll{100};
@@ -21,7 +23,8 @@ class Session {
 public:
   Session(rfcwire::Socket socket, std::string peer, const SystemDescription &system,
           const std::atomic<bool> &stopping, EventLog &log);
-  void Run();
+  /// Never throws: whatever goes wrong (memory exhausted included) ends this session only.
+  void Run() noexcept;
 
 private:
   enum class Next { Continue, End };
@@ -43,10 +46,17 @@ private:
   const SystemDescription &system_;
   const std::atomic<bool> &stopping_;
   EventLog &log_;
+  bool logon_received_ = false; // until then the client has kFrameTime to send its logon
+  bool logged_on_ = false;      // until then no frame may be larger than a logon
 };
 
-/// Bytes that are not a frame at all, and a reply whose table claims more rows than follow.
+/// What `call_garbage` sends instead of accepting a call: a header of a type no version knows.
+inline constexpr std::uint8_t kUnknownMessageType = 0xEE;
+
+/// Bytes that are not a frame at all, an empty frame of an unknown type, and a reply whose table
+/// claims more rows than follow.
 std::vector<std::uint8_t> GarbageBytes();
+std::vector<std::uint8_t> UnknownTypeBytes();
 std::vector<std::uint8_t> MalformedReplyBytes();
 
 } // namespace sapsim

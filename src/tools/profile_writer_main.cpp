@@ -82,6 +82,9 @@ int Scramble() {
   return 0;
 }
 
+/// A character that would end a profile line early or be taken for the end of the text.
+bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }
+
 int Write(const std::vector<std::string> &args) {
   if (args.empty() || args[0].rfind("--", 0) == 0)
     return Fail("write needs the profile file name first");
@@ -89,16 +92,22 @@ int Write(const std::vector<std::string> &args) {
   bool force = false;
   std::map<std::string, std::string> given;
   for (std::size_t i = 1; i < args.size(); ++i) {
-    if (args[i] == "--force") {
+    const std::string &option = args[i];
+    // Each option once: a profile holds one line per key, and the one checked is the one written.
+    if ((option == "--force" && force) || given.count(option) != 0)
+      return Fail("option " + option + " is given more than once");
+    if (option == "--force") {
       force = true;
       continue;
     }
-    if (i + 1 >= args.size()) return Fail("option " + args[i] + " needs a value");
-    given[args[i]] = args[i + 1];
-    ++i;
+    // A forgotten value must not turn the next option into the value.
+    if (i + 1 >= args.size() || args[i + 1].rfind("--", 0) == 0)
+      return Fail("option " + option + " needs a value (a value cannot start with --)");
+    given[option] = args[++i];
   }
 
   std::string profile;
+  std::map<std::string, std::string> values;
   for (const ProfileField &field : ProfileFields()) {
     if (field.field == &ConnectionParameters::password) continue;
     const std::string option = OptionName(field.key);
@@ -111,8 +120,9 @@ int Write(const std::vector<std::string> &args) {
       return Fail(option + " is longer than " + std::to_string(kProfileValueWidth) +
                   " characters, which the sensor would cut");
     for (char c : value) {
-      if (static_cast<unsigned char>(c) < 0x20) return Fail(option + " holds a control character");
+      if (IsControl(c)) return Fail(option + " holds a control character");
     }
+    values[option] = value;
     given.erase(it);
   }
   if (!given.empty()) return Fail("unknown option " + given.begin()->first);
@@ -126,9 +136,7 @@ int Write(const std::vector<std::string> &args) {
     if (field.field == &ConnectionParameters::password) {
       profile += *stored;
     } else {
-      for (std::size_t i = 1; i < args.size(); ++i) {
-        if (args[i] == OptionName(field.key)) profile += args[i + 1];
-      }
+      profile += values[OptionName(field.key)];
     }
     profile += "\n";
   }

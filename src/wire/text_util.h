@@ -1,7 +1,9 @@
 // Small text helpers shared by the library stand-in and the simulated system.
 #pragma once
 
+#include <charconv>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -49,19 +51,19 @@ inline bool AllDigits(std::string_view text) {
   return true;
 }
 
-/// Decimal digits only, at most max; false for anything else or a larger number.
+/// Decimal digits only, at most max; false for anything else or a larger number. The range is
+/// checked on the parsed 64-bit value, so no number wraps into range where long has 32 bits.
 inline bool ParseUnsigned(std::string_view text, unsigned long max, unsigned long &value) {
-  if (!AllDigits(text) || text.size() > 12) {
+  if (!AllDigits(text)) {
     return false;
   }
-  unsigned long result = 0;
-  for (char c : text) {
-    result = result * 10 + static_cast<unsigned long>(c - '0');
-  }
-  if (result > max) {
+  std::uint64_t result = 0;
+  const char *end = text.data() + text.size();
+  const std::from_chars_result parsed = std::from_chars(text.data(), end, result);
+  if (parsed.ec != std::errc() || parsed.ptr != end || result > max) {
     return false;
   }
-  value = result;
+  value = static_cast<unsigned long>(result);
   return true;
 }
 

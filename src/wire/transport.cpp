@@ -121,6 +121,8 @@ IoResult ConnectOne(const addrinfo &address, Deadline deadline, Socket &out, std
 
 void CloseSocketHandle(std::intptr_t handle) { ::close(static_cast<int>(handle)); }
 
+void ShutdownSocketHandle(std::intptr_t handle) { ::shutdown(static_cast<int>(handle), SHUT_RDWR); }
+
 Socket Connect(const std::string &host, const std::string &service, Deadline deadline,
                std::string &detail) {
   AddressList list;

@@ -35,6 +35,10 @@ private:
 /// Closes a socket handle the way the system requires (close or closesocket).
 void CloseSocketHandle(std::intptr_t handle);
 
+/// Ends both directions of a socket another thread may be waiting on: its waits return at once
+/// (reads see the end of the stream, writes fail). The handle stays open for its owner to close.
+void ShutdownSocketHandle(std::intptr_t handle);
+
 enum class IoResult {
   Done,
   Timeout,

@@ -136,6 +136,10 @@ bool IsReset(int error) {
 
 void CloseSocketHandle(std::intptr_t handle) { ::closesocket(static_cast<SOCKET>(handle)); }
 
+void ShutdownSocketHandle(std::intptr_t handle) {
+  ::shutdown(static_cast<SOCKET>(handle), SD_BOTH);
+}
+
 Socket Connect(const std::string &host, const std::string &service, Deadline deadline,
                std::string &detail) {
   AddressList list;

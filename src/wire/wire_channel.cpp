@@ -1,10 +1,13 @@
 // Frame-level I/O: header first, validated, then exactly the announced payload.
 #include "wire/wire_channel.h"
 
+#include <algorithm>
 #include <array>
 
 namespace rfcwire {
 namespace {
+
+constexpr std::size_t kFirstSlice = 1024 * 1024;
 
 ReceiveStatus FromIo(IoResult result) {
   switch (result) {
@@ -27,7 +30,7 @@ IoResult SendFrame(Socket &socket, const Frame &frame, Deadline deadline, std::s
   return SendAll(socket, bytes, deadline, detail);
 }
 
-Received ReceiveFrame(Socket &socket, Deadline deadline) {
+Received ReceiveFrame(Socket &socket, Deadline deadline, std::uint32_t max_payload) {
   Received received;
   std::array<std::uint8_t, kHeaderSize> header_bytes{};
   IoResult result = ReceiveAll(socket, header_bytes, deadline, received.detail);
@@ -37,13 +40,27 @@ Received ReceiveFrame(Socket &socket, Deadline deadline) {
   }
   FrameHeader header;
   received.detail = DecodeHeader(header_bytes, header);
+  if (received.detail.empty() && header.payload_size > max_payload) {
+    received.detail = "frame announces " + std::to_string(header.payload_size) +
+                      " payload bytes, more than the " + std::to_string(max_payload) +
+                      " expected here";
+  }
   if (!received.detail.empty()) {
     received.status = ReceiveStatus::Malformed;
     return received;
   }
+  // The first slice is allocated as announced; the rest only once that much has arrived, so a
+  // partner that announces a large frame and sends little costs little.
   received.frame.type = header.type;
-  received.frame.payload.resize(header.payload_size);
-  result = ReceiveAll(socket, received.frame.payload, deadline, received.detail);
+  std::vector<std::uint8_t> &payload = received.frame.payload;
+  payload.resize(std::min<std::size_t>(header.payload_size, kFirstSlice));
+  result = ReceiveAll(socket, payload, deadline, received.detail);
+  if (result == IoResult::Done && payload.size() < header.payload_size) {
+    const std::size_t first = payload.size();
+    payload.resize(header.payload_size);
+    result = ReceiveAll(socket, std::span<std::uint8_t>(payload).subspan(first), deadline,
+                        received.detail);
+  }
   received.status = FromIo(result);
   return received;
 }

@@ -24,7 +24,9 @@ struct Received {
 
 IoResult SendFrame(Socket &socket, const Frame &frame, Deadline deadline, std::string &detail);
 
-/// Reads one frame; the payload is allocated only after the header passed its checks.
-Received ReceiveFrame(Socket &socket, Deadline deadline);
+/// Reads one frame; the payload is allocated only after the header passed its checks, one of
+/// which is that it announces at most max_payload bytes (a receiver that knows it expects
+/// something small says so, and nothing larger is ever allocated).
+Received ReceiveFrame(Socket &socket, Deadline deadline, std::uint32_t max_payload = kMaxPayload);
 
 } // namespace rfcwire

@@ -185,6 +185,10 @@ bool PayloadReader::Raw(std::size_t size, std::vector<std::uint8_t> &bytes) {
   return true;
 }
 
+bool PayloadReader::View(std::size_t size, std::span<const std::uint8_t> &bytes) {
+  return Take(size, "a data field", bytes);
+}
+
 bool PayloadReader::Finish() {
   if (!problem_.empty()) {
     return false;

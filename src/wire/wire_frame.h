@@ -22,6 +22,9 @@ inline constexpr std::size_t kMaxTextLength = 1024;
 inline constexpr std::uint32_t kMaxValueLength = 1024u * 1024u;
 inline constexpr std::uint32_t kMaxLineLength = 65535;
 inline constexpr std::uint32_t kMaxListEntries = 1024;
+/// Rows of one table; together with the line length the receiver's copy must stay within one
+/// payload as well, so neither row count nor line length alone can make a reply expensive.
+inline constexpr std::uint32_t kMaxTableRows = 16u * 1024u * 1024u;
 
 enum class MessageType : std::uint8_t {
   Logon = 1,
@@ -82,6 +85,8 @@ public:
   bool Text(std::string &text);
   bool Blob(std::vector<std::uint8_t> &bytes);
   bool Raw(std::size_t size, std::vector<std::uint8_t> &bytes);
+  /// The next size bytes without copying them; valid while the payload lives.
+  bool View(std::size_t size, std::span<const std::uint8_t> &bytes);
   /// Fails when bytes are left over: a well-formed message has none.
   bool Finish();
   std::size_t Left() const { return bytes_.size() - position_; }

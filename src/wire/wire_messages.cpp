@@ -59,14 +59,15 @@ bool GetValues(PayloadReader &reader, std::vector<Value> &values) {
   return true;
 }
 
-bool GetTables(PayloadReader &reader, std::vector<Table> &tables) {
+// Table rows are only located here; the caller decides whether to copy them.
+bool GetTables(PayloadReader &reader, std::vector<TableView> &tables) {
   std::uint32_t count = 0;
   if (!GetCount(reader, "table", count)) {
     return false;
   }
   tables.clear();
   for (std::uint32_t i = 0; i < count; ++i) {
-    Table table;
+    TableView table;
     if (!reader.Name(table.name) || !reader.U32(table.line_length) || !reader.U32(table.rows)) {
       return false;
     }
@@ -75,6 +76,10 @@ bool GetTables(PayloadReader &reader, std::vector<Table> &tables) {
                          std::to_string(table.line_length) + ", outside 1.." +
                          std::to_string(kMaxLineLength));
     }
+    if (table.rows > kMaxTableRows) {
+      return reader.Fail("table " + table.name + " claims " + std::to_string(table.rows) +
+                         " rows, more than the limit of " + std::to_string(kMaxTableRows));
+    }
     // 64-bit product: rows and line length are each 32 bits and must not wrap.
     const std::uint64_t size = std::uint64_t{table.line_length} * table.rows;
     if (size > reader.Left()) {
@@ -82,10 +87,24 @@ bool GetTables(PayloadReader &reader, std::vector<Table> &tables) {
                          " rows of " + std::to_string(table.line_length) + " bytes but only " +
                          std::to_string(reader.Left()) + " bytes follow");
     }
-    if (!reader.Raw(static_cast<std::size_t>(size), table.data)) {
+    if (!reader.View(static_cast<std::size_t>(size), table.data)) {
       return false;
     }
     tables.push_back(std::move(table));
+  }
+  return true;
+}
+
+bool GetTables(PayloadReader &reader, std::vector<Table> &tables) {
+  std::vector<TableView> views;
+  if (!GetTables(reader, views)) {
+    return false;
+  }
+  tables.clear();
+  tables.reserve(views.size());
+  for (TableView &view : views) {
+    tables.push_back(Table{
+        std::move(view.name), view.line_length, view.rows, {view.data.begin(), view.data.end()}});
   }
   return true;
 }
@@ -180,6 +199,12 @@ bool Decode(const Frame &frame, CallRequest &message, std::string &problem) {
 }
 
 bool Decode(const Frame &frame, Reply &message, std::string &problem) {
+  PayloadReader reader(frame.payload);
+  const bool ok = GetValues(reader, message.importing) && GetTables(reader, message.tables);
+  return Finish(reader, ok, problem);
+}
+
+bool Decode(const Frame &frame, ReplyView &message, std::string &problem) {
   PayloadReader reader(frame.payload);
   const bool ok = GetValues(reader, message.importing) && GetTables(reader, message.tables);
   return Finish(reader, ok, problem);

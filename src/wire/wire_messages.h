@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,19 @@ struct Table {
   std::vector<std::uint8_t> data;
 };
 
+/// A received table whose rows stay inside the frame they came in: valid while that frame lives.
+/// Receivers copy the rows once, straight into their own storage.
+struct TableView {
+  std::string name;
+  std::uint32_t line_length = 0;
+  std::uint32_t rows = 0;
+  std::span<const std::uint8_t> data;
+};
+
+/// The largest payload a logon can have: five names. A system expects nothing larger before it
+/// knows whom it talks to.
+inline constexpr std::uint32_t kMaxLogonPayload = 5 * (1 + kMaxNameLength);
+
 struct LogonRequest {
   std::string destination;
   std::string client;
@@ -48,6 +62,12 @@ struct CallRequest {
 struct Reply {
   std::vector<Value> importing;
   std::vector<Table> tables;
+};
+
+/// A reply whose tables point into the frame it was decoded from.
+struct ReplyView {
+  std::vector<Value> importing;
+  std::vector<TableView> tables;
 };
 
 /// An exception raised by the function module, or a system exception with the system's text.
@@ -77,6 +97,8 @@ bool Decode(const Frame &frame, LogonRequest &message, std::string &problem);
 bool Decode(const Frame &frame, LogonAccepted &message, std::string &problem);
 bool Decode(const Frame &frame, CallRequest &message, std::string &problem);
 bool Decode(const Frame &frame, Reply &message, std::string &problem);
+/// The same checks as for a Reply, without copying the table rows out of the frame.
+bool Decode(const Frame &frame, ReplyView &message, std::string &problem);
 bool Decode(const Frame &frame, RaisedException &message, std::string &problem);
 bool Decode(const Frame &frame, Notice &message, std::string &problem);
 bool DecodeEmpty(const Frame &frame, std::string &problem);

@@ -25,7 +25,7 @@ struct Selection {
     args.insert(args.begin(), "kestrovan");
     try {
       StartUp(run, args);
-      selection = ReadServerListing(run);
+      selection = ReadServerListing(os, run.profile, run.options, run.sensor_argument);
     } catch (const RunEnded &ended) {
       exit_code = ended.exit_code;
     }

@@ -107,6 +107,15 @@ std::vector<Case> Cases() {
        ExpectedError("Sorry, invalid Path-Usage..."),
        "",
        ""},
+      // A line holding a NUL names nothing Windows could open, so it is no directory line: a
+      // file before the NUL must not pass for a profile in an ExeXml folder.
+      {"install_file_line_with_nul_is_no_directory",
+       {{"C:\\PRTG_Path.Txt", std::string("D:\\Elsewhere\\notes.txt\0ExeXml\n", 30)},
+        {"D:\\Elsewhere\\notes.txt", "Client.....: 100\n"}},
+       {"PRD"},
+       ExpectedError(e1002 + "PRD.P00 is missing..."),
+       "",
+       ""},
       {"install_file_exexml_in_any_case",
        {{"C:\\PRTG_Path.Txt", "D:\\Sensors\\exexml\n"}, {"D:\\Sensors\\exexml\\PRD.P00", "p"}},
        {"PRD"},

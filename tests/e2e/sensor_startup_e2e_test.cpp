@@ -135,7 +135,7 @@ TEST(ProfileWriterEndToEnd, WrittenProfileIsReadBackWithTheSameValues) {
 
   const std::string text = tree.Read("PRD.P00");
   EXPECT_EQ(text.find("Pa ss"), std::string::npos);
-  TextPieces pieces(text);
+  kestrovan::TextPieces pieces(text);
   kestrovan::ConnectionParameters v;
   std::string host;
   ASSERT_TRUE(kestrovan::ReadProfile(pieces, kestrovan::kSingleProfilePiece,

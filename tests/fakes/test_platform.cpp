@@ -9,6 +9,7 @@
 #include "platform/path_mapping.h"
 
 namespace fs = std::filesystem;
+using namespace kestrovan;
 
 ScratchTree::ScratchTree() {
   std::random_device seed;
@@ -51,3 +52,12 @@ std::string ScratchTree::Read(const std::string &windows_path) const {
 
 TestPlatform::TestPlatform(const ScratchTree &tree)
     : real_(MakeSystemPlatform(tree.root().string())) {}
+
+std::optional<std::string> ReadAllText(Platform &os, const std::string &path) {
+  const auto source = os.OpenText(path);
+  if (!source) return std::nullopt;
+  std::string text, piece;
+  while (source->Next(4096, &piece))
+    text += piece;
+  return text;
+}

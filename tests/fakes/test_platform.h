@@ -8,6 +8,12 @@
 
 #include "platform/platform.h"
 
+// The tests name the platform's types as the sensor's code does, without the namespace.
+using kestrovan::AppendFile;
+using kestrovan::LocalTime;
+using kestrovan::Platform;
+using kestrovan::TextSource;
+
 /// A scratch directory that holds a drive root ("root/C", "root/D", ...) and a working
 /// directory on drive C: ("C:\work", as when a Windows program is started there); the
 /// process's working directory is moved there for the test's life.
@@ -35,25 +41,27 @@ private:
   std::filesystem::path saved_cwd_;
 };
 
+/// All the text a file gives when read in pieces; nullopt when it cannot be opened.
+std::optional<std::string> ReadAllText(Platform &os, const std::string &path);
+
 class TestPlatform : public Platform {
 public:
   explicit TestPlatform(const ScratchTree &tree);
 
-  std::optional<std::string> ReadText(const std::string &path) override {
-    return real_->ReadText(path);
+  std::unique_ptr<TextSource> OpenText(const std::string &path) override {
+    return real_->OpenText(path);
   }
-  std::optional<std::string> ReadBytes(const std::string &path) override {
-    return real_->ReadBytes(path);
+  bool CopyFile(const std::string &from, const std::string &to) override {
+    return real_->CopyFile(from, to);
   }
-  bool WriteBytes(const std::string &path, std::string_view bytes) override {
-    return real_->WriteBytes(path, bytes);
-  }
+  bool IsFile(const std::string &path) override { return real_->IsFile(path); }
   void RemoveFile(const std::string &path) override { real_->RemoveFile(path); }
   std::unique_ptr<AppendFile> OpenAppend(const std::string &path) override {
     return real_->OpenAppend(path);
   }
   LocalTime Now() override { return clock; }
   void WriteStdout(std::string_view text) override { stdout_text.append(text); }
+  bool StdoutFailed() const override { return false; }
 
   LocalTime clock{2024, 3, 5, 2, 14, 3, 27};
   std::string stdout_text;

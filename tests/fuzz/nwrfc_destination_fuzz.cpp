@@ -1,31 +1,21 @@
 // The NetWeaver binding's readers of classic connect data: a SapRfc.ini text searched for the
 // destination named on the input's first line, and the same input read as a connect text. Keys
 // come out in upper case and never empty; an entry found holds only what the text holds.
-// Target: kestrovan_fuzz_target(nwrfc_destination nwrfc_destination_fuzz.cpp rfc_nwrfc)
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "fuzz_check.h"
 #include "rfc/nwrfc_config.h"
-
-#define NWRFC_FUZZ_CHECK(condition)                                                                \
-  do {                                                                                             \
-    if (!(condition)) {                                                                            \
-      std::fprintf(stderr, "%s:%d: property does not hold: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                                                \
-    }                                                                                              \
-  } while (false)
 
 namespace {
 
 void CheckKeys(const kestrovan::ConnectValues &values, std::string_view text) {
   for (const auto &[key, value] : values) {
-    NWRFC_FUZZ_CHECK(!key.empty());
+    FUZZ_CHECK(!key.empty());
     for (const char c : key)
-      NWRFC_FUZZ_CHECK(!(c >= 'a' && c <= 'z'));
-    NWRFC_FUZZ_CHECK(value.size() <= text.size());
+      FUZZ_CHECK(!(c >= 'a' && c <= 'z'));
+    FUZZ_CHECK(value.size() <= text.size());
   }
 }
 
@@ -40,20 +30,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
   kestrovan::ConnectValues entry;
   if (kestrovan::FindDestinationEntry(ini, destination, entry)) {
-    NWRFC_FUZZ_CHECK(ini.find("=") != std::string_view::npos);
-    NWRFC_FUZZ_CHECK(entry.count("DEST") == 0); // DEST= opens an entry, it is not a value of it
+    FUZZ_CHECK(ini.find("=") != std::string_view::npos);
+    FUZZ_CHECK(entry.count("DEST") == 0); // DEST= opens an entry, it is not a value of it
   } else {
-    NWRFC_FUZZ_CHECK(entry.empty());
+    FUZZ_CHECK(entry.empty());
   }
   CheckKeys(entry, ini);
 
   kestrovan::ConnectValues values;
   std::string problem;
   if (kestrovan::ParseConnectText(input, values, problem)) {
-    NWRFC_FUZZ_CHECK(problem.empty());
+    FUZZ_CHECK(problem.empty());
     CheckKeys(values, input);
   } else {
-    NWRFC_FUZZ_CHECK(!problem.empty());
+    FUZZ_CHECK(!problem.empty());
   }
   return 0;
 }

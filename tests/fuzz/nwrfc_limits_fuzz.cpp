@@ -1,21 +1,11 @@
 // NwRfcLimits.ini: every limit read is the default or lies within 1 ms .. 3600 s, a changed limit
 // was named in the text, and a duration that parses reads back the same in milliseconds.
-// Target: kestrovan_fuzz_target(nwrfc_limits nwrfc_limits_fuzz.cpp rfc_nwrfc)
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
+#include "fuzz_check.h"
 #include "rfc/nwrfc_config.h"
-
-#define NWRFC_FUZZ_CHECK(condition)                                                                \
-  do {                                                                                             \
-    if (!(condition)) {                                                                            \
-      std::fprintf(stderr, "%s:%d: property does not hold: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                                                \
-    }                                                                                              \
-  } while (false)
 
 namespace {
 
@@ -31,8 +21,8 @@ std::string Upper(std::string text) {
 
 void CheckLimit(std::chrono::milliseconds value, std::chrono::milliseconds fallback,
                 const std::string &upper_text, const char *key) {
-  NWRFC_FUZZ_CHECK(value == fallback || (value >= kLeast && value <= kMost));
-  NWRFC_FUZZ_CHECK(value == fallback || upper_text.find(key) != std::string::npos);
+  FUZZ_CHECK(value == fallback || (value >= kLeast && value <= kMost));
+  FUZZ_CHECK(value == fallback || upper_text.find(key) != std::string::npos);
 }
 
 } // namespace
@@ -48,10 +38,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
   std::chrono::milliseconds duration{-1};
   if (kestrovan::ParseLimitDuration(text, duration)) {
-    NWRFC_FUZZ_CHECK(duration >= kLeast && duration <= kMost);
+    FUZZ_CHECK(duration >= kLeast && duration <= kMost);
     std::chrono::milliseconds again{-1};
-    NWRFC_FUZZ_CHECK(kestrovan::ParseLimitDuration(std::to_string(duration.count()) + "ms", again));
-    NWRFC_FUZZ_CHECK(again == duration);
+    FUZZ_CHECK(kestrovan::ParseLimitDuration(std::to_string(duration.count()) + "ms", again));
+    FUZZ_CHECK(again == duration);
   }
   return 0;
 }

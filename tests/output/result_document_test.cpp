@@ -63,6 +63,8 @@ const FlavourCase kFlavours[] = {
     {"morvane_channel_no_digits", OutputMode::Morvane, "CH=x", "\n"},
 };
 
+void PrintTo(const FlavourCase &c, std::ostream *out) { *out << c.name; }
+
 class Flavours : public ::testing::TestWithParam<FlavourCase> {};
 
 // The channel number comes from the options as the run reads them.

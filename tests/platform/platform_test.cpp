@@ -5,6 +5,8 @@
 #include "platform/text_pieces.h"
 #include "test_platform.h"
 
+using namespace kestrovan;
+
 namespace {
 
 TEST(PathMapping, DrivesCurrentDriveAndRelativePaths) {
@@ -29,16 +31,18 @@ TEST(PathMapping, FilesAreFoundWithoutRegardToCase) {
   ScratchTree tree;
   tree.Write("C:\\Program Files\\PRTG Network Monitor\\Custom Sensors\\EXEXML\\prd.p00", "x");
   TestPlatform os(tree);
-  EXPECT_EQ(os.ReadText("\\PROGRAM FILES\\prtg network monitor\\Custom Sensors\\ExeXml\\PRD.P00"),
-            "x");
-  EXPECT_EQ(os.ReadText("\\Program Files\\Other\\PRD.P00"), std::nullopt);
+  EXPECT_EQ(
+      ReadAllText(os, "\\PROGRAM FILES\\prtg network monitor\\Custom Sensors\\ExeXml\\PRD.P00"),
+      "x");
+  EXPECT_EQ(ReadAllText(os, "\\Program Files\\Other\\PRD.P00"), std::nullopt);
 }
 
 TEST(PathMapping, NewFilesGoIntoTheExistingDirectoryOfAnyCase) {
   ScratchTree tree;
   tree.Write("D:\\Sensors\\EXEXML\\keep", "");
   TestPlatform os(tree);
-  ASSERT_TRUE(os.WriteBytes("D:\\sensors\\ExeXml\\new.txt", "n"));
+  tree.Write("D:\\Sensors\\source.txt", "n");
+  ASSERT_TRUE(os.CopyFile("D:\\Sensors\\source.txt", "D:\\sensors\\ExeXml\\new.txt"));
   EXPECT_EQ(tree.Read("D:\\Sensors\\EXEXML\\new.txt"), "n");
 }
 
@@ -46,17 +50,16 @@ TEST(Platform, DirectoriesCannotBeOpened) {
   ScratchTree tree;
   tree.Write("D:\\dir\\file", "x");
   TestPlatform os(tree);
-  EXPECT_EQ(os.ReadText("D:\\dir"), std::nullopt);
-  EXPECT_EQ(os.ReadBytes("D:\\dir\\"), std::nullopt);
-  EXPECT_EQ(os.ReadText(""), std::nullopt);
+  EXPECT_EQ(ReadAllText(os, "D:\\dir"), std::nullopt);
+  EXPECT_EQ(ReadAllText(os, "D:\\dir\\"), std::nullopt);
+  EXPECT_EQ(ReadAllText(os, ""), std::nullopt);
 }
 
 TEST(Platform, TextAndBytes) {
   ScratchTree tree;
   tree.Write("f", "a\r\nb\rc\n\r\nd\x1a tail");
   TestPlatform os(tree);
-  EXPECT_EQ(os.ReadText("f"), "a\nb\rc\n\nd");
-  EXPECT_EQ(os.ReadBytes("f"), "a\r\nb\rc\n\r\nd\x1a tail");
+  EXPECT_EQ(ReadAllText(os, "f"), "a\nb\rc\n\nd");
   os.RemoveFile("f");
   EXPECT_FALSE(tree.Exists("f"));
   os.RemoveFile("f"); // a missing file is not an error

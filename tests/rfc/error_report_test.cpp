@@ -33,6 +33,8 @@ const TraceCase kTraces[] = {
     {"other_lines_ignored", "LOCATION    CPIC\nTIME        now\n", " - Please Check Trace-File !"},
 };
 
+void PrintTo(const TraceCase &c, std::ostream *out) { *out << c.name; }
+
 class Traces : public ::testing::TestWithParam<TraceCase> {};
 
 TEST_P(Traces, AppendedDetail) {

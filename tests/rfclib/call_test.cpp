@@ -290,6 +290,23 @@ TEST_F(CallTest, TraceBlockHasTheClassicShape) {
   EXPECT_EQ(std::string(info.intstat).rfind("RfcReceive handle ", 0), 0u) << info.intstat;
 }
 
+// Each wait alone would be allowed 2 s; the connection as a whole only 400 ms.
+TEST_F(CallTest, TheConnectionLimitCutsTheWaitOfAHangingSystem) {
+  folder_.Write("RfcStandin.ini",
+                "CONNECT_TIMEOUT=2s\nCALL_TIMEOUT=2s\nCONNECTION_TIMEOUT=400ms\n");
+  SimulatedSystem system(SystemFile("fail.rfc_system_info = hang\n"), 3334);
+  const RFC_HANDLE handle = Open(ValuesFor(system));
+  ASSERT_NE(handle, 0u) << Trace();
+  SystemInfoCall call;
+  EXPECT_EQ(call.Run(handle), RFC_FAILURE);
+  EXPECT_EQ(call.call_rc, RFC_OK);
+  EXPECT_EQ(TraceDetail(), "timeout during receive");
+  EXPECT_NE(Trace().find("DETAIL      no answer within the connection's limit of 400 ms "
+                         "(RFC_SYSTEM_INFO)\n"),
+            std::string::npos)
+      << Trace();
+}
+
 TEST_F(CallTest, LongFailureTextsAreCutToTheErrorRecord) {
   SetTimeouts(2000, 2000);
   const std::string text(600, 'x');

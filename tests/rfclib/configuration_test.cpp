@@ -4,6 +4,7 @@
 #include "rfclib/connect_text.h"
 #include "rfclib/endpoint.h"
 #include "rfclib/settings.h"
+#include "wire/text_util.h"
 #include "support/scoped_temp_dir.h"
 
 namespace kestrovan_test {
@@ -69,6 +70,7 @@ constexpr const char *kIni =
     "ASHOST=127.1.2.3\r\n"
     "SYSNR=05\r\n"
     "RFC_TRACE=0\r\n"
+    "=no key\r\n"
     "DEST=DEV\n"
     "ASHOST=devhost\n";
 
@@ -92,15 +94,40 @@ TEST(SapRfcIniTest, DestinationNamesAreCaseSensitive) {
   EXPECT_FALSE(rfclib::FindDestination("", "PRD", entry));
 }
 
+TEST(TextUtilTest, UnsignedNumbersAreRangeCheckedNotWrapped) {
+  struct Case {
+    const char *text;
+    unsigned long max;
+    long long value; // -1: rejected
+  };
+  const Case cases[] = {
+      {"3300", 65535, 3300},
+      {"4294970596", 65535, -1}, // 2^32 + 3300
+      {"4294967297", 4294967295UL, -1},
+      {"18446744073709551617", 4294967295UL, -1}, // 2^64 + 1
+      {"0000000000000000003300", 65535, 3300},    // leading zeros are no reason to refuse
+      {"+1", 65535, -1},
+      {"-1", 65535, -1},
+      {"1 ", 65535, -1},
+      {"", 65535, -1},
+  };
+  for (const Case &c : cases) {
+    unsigned long value = 7;
+    EXPECT_EQ(rfcwire::ParseUnsigned(c.text, c.max, value), c.value >= 0) << c.text;
+    EXPECT_EQ(static_cast<long long>(value), c.value >= 0 ? c.value : 7) << c.text;
+  }
+}
+
 TEST(EndpointTest, GatewayPorts) {
   struct Case {
     const char *service;
     const char *port; // null: rejected
   };
-  const Case cases[] = {{"3300", "3300"},     {"sapgw00", "3300"}, {"sapgw99", "3399"},
-                        {"SAPGW12", "3312"},  {" 3301 ", "3301"},  {"0", nullptr},
-                        {"65536", nullptr},   {"sapgw1", nullptr}, {"sapgw123", nullptr},
-                        {"sapdp00", nullptr}, {"", nullptr}};
+  const Case cases[] = {
+      {"3300", "3300"},     {"sapgw00", "3300"}, {"sapgw99", "3399"},   {"4294970596", nullptr},
+      {"sapgw-1", nullptr}, {"SAPGW12", "3312"}, {" 3301 ", "3301"},    {"0", nullptr},
+      {"65536", nullptr},   {"sapgw1", nullptr}, {"sapgw123", nullptr}, {"sapdp00", nullptr},
+      {"", nullptr}};
   for (const Case &c : cases) {
     std::string port;
     EXPECT_EQ(rfclib::GatewayPort(c.service, port), c.port != nullptr) << c.service;
@@ -129,6 +156,8 @@ TEST(EndpointTest, ApplicationServerIsReachedAtItsOwnGateway) {
       {"no host", "", 1, "", "", nullptr},
       {"system number 100", "app", 100, "", "", nullptr},
       {"negative system number", "app", -1, "", "", nullptr},
+      {"system number beyond int with gateway only", "", 2147483647, "gw", "4000", nullptr},
+      {"negative system number with gateway only", "", -2147483647 - 1, "gw", "4000", nullptr},
       {"router string", "/H/router/S/3299/H/app", 0, "", "", nullptr},
       {"service ignored with a host", "app", 0, "", "gateway", "app:3300"},
       {"bad service without a host", "", 0, "gw", "gateway", nullptr},
@@ -161,10 +190,24 @@ TEST(SettingsTest, Durations) {
     const char *text;
     long long milliseconds; // -1: rejected
   };
-  const Case cases[] = {{"5", 5000},    {"5s", 5000},  {"2.5", 2500},     {"0.25s", 250},
-                        {"500ms", 500}, {" 1 ", 1000}, {"3600", 3600000}, {"0", -1},
-                        {"0ms", -1},    {"3601", -1},  {"1.5ms", -1},     {"abc", -1},
-                        {"", -1},       {"-5", -1},    {"1.2345", -1},    {"5 s", -1}};
+  const Case cases[] = {{"5", 5000},
+                        {"5s", 5000},
+                        {"2.5", 2500},
+                        {"0.25s", 250},
+                        {"500ms", 500},
+                        {" 1 ", 1000},
+                        {"3600", 3600000},
+                        {"0", -1},
+                        {"0ms", -1},
+                        {"3601", -1},
+                        {"1.5ms", -1},
+                        {"abc", -1},
+                        {"", -1},
+                        {"-5", -1},
+                        {"1.2345", -1},
+                        {"5 s", -1},
+                        {"4294967297ms", -1},
+                        {"18446744073709551617", -1}};
   for (const Case &c : cases) {
     std::chrono::milliseconds duration{-1};
     const bool ok = rfclib::ParseDuration(c.text, duration);
@@ -180,12 +223,17 @@ TEST(SettingsTest, FileOverridesDefaultsAndIgnoresWhatItCannotUse) {
   const rfclib::Timeouts defaults = rfclib::ReadTimeouts((folder.Path() / "missing.ini").string());
   EXPECT_EQ(defaults.connect.count(), 5000);
   EXPECT_EQ(defaults.call.count(), 20000);
+  EXPECT_EQ(defaults.connection.count(), 45000);
   const auto file =
       folder.Write("RfcStandin.ini", "# limits\n* old comment\n; and another\n"
-                                     "connect_timeout = 750ms\nCALL_TIMEOUT=nonsense\nOTHER=1\n");
+                                     "connect_timeout = 750ms\nCALL_TIMEOUT=nonsense\nOTHER=1\n"
+                                     "Connection_Timeout=4294967297ms\n");
   const rfclib::Timeouts read = rfclib::ReadTimeouts(file.string());
   EXPECT_EQ(read.connect.count(), 750);
   EXPECT_EQ(read.call.count(), 20000);
+  EXPECT_EQ(read.connection.count(), 45000) << "a value beyond the bounds is not used";
+  const auto second = folder.Write("RfcStandin.ini", "CONNECTION_TIMEOUT=30\n");
+  EXPECT_EQ(rfclib::ReadTimeouts(second.string()).connection.count(), 30000);
 }
 
 } // namespace

@@ -63,6 +63,8 @@ TEST_F(ErrorHandlerTest, GarbageDuringTheCallCallsTheHandlerWithRfcCall) {
     FAIL() << "the handler was not called";
   } catch (const HandlerEscape &escape) {
     EXPECT_EQ(escape.operation, "RfcCall");
+    EXPECT_NE(std::string(escape.info.message).find("unknown message type 238"), std::string::npos)
+        << escape.info.message;
   }
 }
 

@@ -150,6 +150,34 @@ TEST_F(MalformedReplyTest, EveryProtocolViolationReachesTheHandler) {
   }
 }
 
+// One-byte rows would be copied at the caller's line length: 1025 x 65535 bytes exceed a frame.
+TEST_F(MalformedReplyTest, RowsThatWouldOutgrowAFrameAtTheCallersLineLengthAreRefused) {
+  rfcwire::Reply reply;
+  reply.tables = {{"WIDE", 1, 1025, Bytes(1025, 'w')}};
+  ScriptedPartner partner(rfcwire::SerializeFrame(rfcwire::Encode(reply)));
+  const RFC_HANDLE handle = OpenTo(partner);
+  ASSERT_NE(handle, 0u);
+  const ITAB_H table = ItCreate(const_cast<char *>("WIDE"), rfcwire::kMaxLineLength, 0, 0);
+  std::memcpy(ItAppLine(table), "KEPT", 4);
+  RFC_TABLE tables[] = {{const_cast<char *>("WIDE"), 4, TYPC, rfcwire::kMaxLineLength, table, 0, 0},
+                        {}};
+  RFC_PARAMETER none[1] = {};
+  g_operation.clear();
+  RFC_ENV environment{RecordingHandler, nullptr};
+  RfcEnvironment(&environment);
+  ASSERT_EQ(RfcCall(handle, "ANY", none, tables), RFC_OK);
+  EXPECT_EQ(RfcReceive(handle, none, tables, nullptr), RFC_FAILURE);
+  EXPECT_EQ(g_operation, "RfcReceive");
+  RFC_ERROR_INFO info{};
+  RfcLastError(&info);
+  EXPECT_STREQ(info.key, "RFC_ERROR_PROTOCOL");
+  EXPECT_NE(std::string(info.message).find("1025 rows of 65535 bytes"), std::string::npos)
+      << info.message;
+  ASSERT_EQ(ItFill(table), 1u) << "the table keeps its rows";
+  EXPECT_EQ(std::memcmp(ItGetLine(table, 1), "KEPT", 4), 0);
+  ItDelete(table);
+}
+
 TEST_F(MalformedReplyTest, AReplyCutShortEndsByTimeoutNotAsAViolation) {
   Bytes cut = Header(1, 6, 0, 100);
   cut.resize(cut.size() + 10, 0);

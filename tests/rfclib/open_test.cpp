@@ -106,6 +106,21 @@ TEST_F(OpenTest, InvalidOptionsFailWithoutConnecting) {
   EXPECT_STREQ(info.key, "RFC_ERROR_INVALID_PARAMETER");
 }
 
+// The sensor passes INT_MAX for a profile's number that overflows; no gateway makes it a system.
+TEST_F(OpenTest, ASystemNumberBeyondIntIsRefusedAlsoOnTheWayToTheGateway) {
+  OpenValues values;
+  values.sysnr = 2147483647;
+  values.gateway_host = RandomLoopbackAddress();
+  values.gateway_service = "sapgw00";
+  EXPECT_EQ(Open(values), 0u);
+  EXPECT_EQ(TraceDetail(), "invalid connection options");
+  RFC_ERROR_INFO info{};
+  RfcLastError(&info);
+  EXPECT_STREQ(info.key, "RFC_ERROR_INVALID_PARAMETER");
+  EXPECT_STREQ(info.message,
+               "invalid connection options: system number 2147483647 is outside 00..99");
+}
+
 TEST_F(OpenTest, ModeOneGoesToGatewayHostAndService) {
   SimulatedSystem system(SystemFile(), 3305);
   const char *services[] = {"3305", "sapgw05", "SAPGW05"};
@@ -216,6 +231,9 @@ TEST_F(OpenTest, OpenExFailuresSayWhatIsWrongWithoutThePassword) {
        "CLIENT=100 USER=U PASSWD=Pw0rdX DEST=PRD", "invalid connect data"},
       {"no system number", "DEST=PRD\nTYPE=A\nASHOST=127.0.0.2\n",
        "CLIENT=100 USER=U PASSWD=Pw0rdX DEST=PRD", "invalid connect data"},
+      {"system number that would wrap to 00",
+       "DEST=PRD\nTYPE=A\nASHOST=127.0.0.2\nGWSERV=sapgw00\n",
+       "CLIENT=100 USER=U PASSWD=Pw0rdX DEST=PRD SYSNR=4294967296", "invalid connect data"},
       {"unterminated quote", nullptr, "CLIENT=100 USER=U PASSWD=\"Pw0rdX DEST=PRD",
        "invalid connect data"},
       {"part without =", nullptr, "CLIENT=100 USER=U PASSWD=Pw0rd Xtra DEST=PRD",

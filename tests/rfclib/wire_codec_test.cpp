@@ -177,6 +177,8 @@ TEST(WireMessagesTest, TableLimitsAreEnforced) {
       {"line too long", rfcwire::kMaxLineLength + 1, 0, "line length 65536"},
       {"more rows than bytes", 30, 1000, "claims 1000 rows"},
       {"rows times length near 2^32", 65535, 65537, "claims 65537 rows"},
+      {"more rows than a table may hold", 1, rfcwire::kMaxTableRows + 1,
+       "16777217 rows, more than the limit of 16777216"},
   };
   for (const Case &c : cases) {
     rfcwire::PayloadWriter writer;

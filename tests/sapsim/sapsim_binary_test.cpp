@@ -4,8 +4,11 @@
 #include <array>
 #include <cstdio>
 #include <sys/wait.h>
+#include <thread>
 
 #include "sapsim/command_line.h"
+#include "wire/wire_channel.h"
+#include "wire/wire_messages.h"
 #include "support/scoped_temp_dir.h"
 #include "support/simulated_system.h"
 
@@ -49,6 +52,11 @@ TEST(SapsimCommandLineTest, Arguments) {
       {{"--listen", "127.0.0.1:70000", "s"}, "is not a number from 0 to 65535"},
       {{"--listen", "127.0.0.1:1", "a", "b"}, "only one SYSTEM_FILE"},
       {{"--verbose"}, "unknown option --verbose"},
+      {{"--listen", "127.0.0.1:1", "--max-sessions", "2", "s"}, ""},
+      {{"--listen", "127.0.0.1:1", "--max-sessions=10000", "s"}, ""},
+      {{"--listen", "127.0.0.1:1", "--max-sessions", "0", "s"}, "--max-sessions needs a number"},
+      {{"--listen", "127.0.0.1:1", "--max-sessions=10001", "s"}, "from 1 to 10000"},
+      {{"--listen", "127.0.0.1:1", "s", "--max-sessions"}, "--max-sessions needs a number"},
   };
   for (const Case &c : cases) {
     sapsim::CommandLine command_line;
@@ -113,6 +121,92 @@ TEST(SapsimBinaryTest, StopsCleanlyOnSigterm) {
   EXPECT_EQ(system.SystemNumber(), 51);
   EXPECT_TRUE(system.Stop()) << system.Log();
   EXPECT_NE(system.Log().find("sapsim: stopped"), std::string::npos) << system.Log();
+}
+
+constexpr const char *kSystem = "client = 1\nuser = u\npassword = p\n";
+
+rfcwire::Socket ConnectTo(const SimulatedSystem &system) {
+  std::string detail;
+  rfcwire::Socket socket =
+      rfcwire::Connect(system.Address(), std::to_string(system.Port()),
+                       rfcwire::Clock::now() + std::chrono::seconds(5), detail);
+  EXPECT_TRUE(socket.IsOpen()) << detail;
+  return socket;
+}
+
+std::vector<std::uint8_t> LogonHeader(std::uint32_t payload_size) {
+  return {'K',
+          'R',
+          'F',
+          'C',
+          1,
+          static_cast<std::uint8_t>(rfcwire::MessageType::Logon),
+          0,
+          0,
+          static_cast<std::uint8_t>(payload_size >> 24),
+          static_cast<std::uint8_t>(payload_size >> 16),
+          static_cast<std::uint8_t>(payload_size >> 8),
+          static_cast<std::uint8_t>(payload_size)};
+}
+
+// The system's answer to a client that has not logged on; a Failure's text, or what went wrong.
+std::string FailureText(rfcwire::Socket &socket) {
+  const rfcwire::Received received =
+      rfcwire::ReceiveFrame(socket, rfcwire::Clock::now() + std::chrono::seconds(5));
+  rfcwire::Notice notice;
+  std::string problem;
+  if (received.status != rfcwire::ReceiveStatus::Ok) {
+    return "no answer: status " + std::to_string(static_cast<int>(received.status));
+  }
+  if (received.frame.type != rfcwire::MessageType::Failure ||
+      !rfcwire::Decode(received.frame, notice, problem)) {
+    return "not a failure: " + problem;
+  }
+  return notice.text;
+}
+
+// A 64 MiB frame is fine once logged on; before, no more than a logon is read or allocated.
+TEST(SapsimBinaryTest, BeforeTheLogonNoFrameLargerThanALogonIsAccepted) {
+  SimulatedSystem system(kSystem, 3352);
+  rfcwire::Socket socket = ConnectTo(system);
+  std::string detail;
+  ASSERT_EQ(rfcwire::SendAll(socket, LogonHeader(rfcwire::kMaxPayload),
+                             rfcwire::Clock::now() + std::chrono::seconds(5), detail),
+            rfcwire::IoResult::Done);
+  EXPECT_EQ(FailureText(socket), "protocol violation: frame announces 67108864 payload bytes, "
+                                 "more than the 325 expected here");
+}
+
+TEST(SapsimBinaryTest, ConnectionsBeyondTheSessionCapAreRefused) {
+  SimulatedSystem system(kSystem, 3353, {"--max-sessions", "2"});
+  rfcwire::Socket first = ConnectTo(system);
+  rfcwire::Socket second = ConnectTo(system);
+  rfcwire::Socket third = ConnectTo(system);
+  EXPECT_EQ(FailureText(third), "too many connections to this system");
+  EXPECT_NE(system.Log().find("sapsim: connection 3: refused, 2 sessions are running "
+                              "(--max-sessions)\n"),
+            std::string::npos)
+      << system.Log();
+  EXPECT_EQ(system.Log().find("connection 3: connected"), std::string::npos) << system.Log();
+}
+
+TEST(SapsimBinaryTest, StopsPromptlyWhileAClientIsInTheMiddleOfAFrame) {
+  SimulatedSystem system(kSystem, 3354);
+  rfcwire::Socket socket = ConnectTo(system);
+  std::vector<std::uint8_t> part = LogonHeader(100);
+  part.resize(part.size() + 10, 3);
+  std::string detail;
+  ASSERT_EQ(rfcwire::SendAll(socket, part, rfcwire::Clock::now() + std::chrono::seconds(5), detail),
+            rfcwire::IoResult::Done);
+  // The session reads the header as soon as it sees data, then waits for the other 90 bytes.
+  for (int i = 0; i < 100 && system.Log().find("connection 1: connected") == std::string::npos;
+       ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_TRUE(system.Stop()) << "sapsim did not end by itself\n" << system.Log();
+  EXPECT_NE(system.Log().find("connection 1: closed as the system stops"), std::string::npos)
+      << system.Log();
 }
 
 } // namespace

@@ -68,8 +68,10 @@ std::string RandomLoopbackAddress() {
          "." + std::to_string(last(generator));
 }
 
-SimulatedSystem::SimulatedSystem(std::string_view system_file, int port) : port_(port) {
-  Start(system_file);
+SimulatedSystem::SimulatedSystem(std::string_view system_file, int port,
+                                 std::vector<std::string> options)
+    : port_(port) {
+  Start(system_file, options);
 }
 
 SimulatedSystem::~SimulatedSystem() { Kill(); }
@@ -83,14 +85,16 @@ std::string SimulatedSystem::Endpoint() const { return address_ + ":" + std::to_
 
 std::string SimulatedSystem::Log() const { return folder_.Read("sapsim.log"); }
 
-void SimulatedSystem::Start(std::string_view system_file) {
+void SimulatedSystem::Start(std::string_view system_file, const std::vector<std::string> &options) {
   const std::string file = folder_.Write("system.txt", system_file).string();
   const std::string log = (folder_.Path() / "sapsim.log").string();
   std::string last_line;
   for (int attempt = 0; attempt < kAddressAttempts; ++attempt) {
     address_ = RandomLoopbackAddress();
     const std::string listen = Endpoint();
-    std::vector<std::string> arguments = {SAPSIM_PATH, "--listen", listen, file};
+    std::vector<std::string> arguments = {SAPSIM_PATH, "--listen", listen};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    arguments.push_back(file);
     std::vector<char *> argv;
     for (std::string &argument : arguments) {
       argv.push_back(argument.data());

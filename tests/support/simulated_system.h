@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 #include <sys/types.h>
 
 #include "support/scoped_temp_dir.h"
@@ -22,7 +23,9 @@ public:
   /// The gateway port of system number NN is 3300 + NN; mode 0 connections need such a port.
   static constexpr int kGatewayBasePort = 3300;
 
-  explicit SimulatedSystem(std::string_view system_file, int port = kGatewayBasePort);
+  /// `options` go on sapsim's command line before the system file (say "--max-sessions", "2").
+  explicit SimulatedSystem(std::string_view system_file, int port = kGatewayBasePort,
+                           std::vector<std::string> options = {});
   ~SimulatedSystem();
   SimulatedSystem(const SimulatedSystem &) = delete;
   SimulatedSystem &operator=(const SimulatedSystem &) = delete;
@@ -39,7 +42,7 @@ public:
   bool Stop();
 
 private:
-  void Start(std::string_view system_file);
+  void Start(std::string_view system_file, const std::vector<std::string> &options);
   void Kill();
 
   ScopedTempDir folder_;

@@ -1,0 +1,28 @@
+// Fuzzes the scan of the library's trace file for the detail an error document carries.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "fuzz_check.h"
+#include "memory_platform.h"
+#include "rfc/error_report.h"
+
+using namespace kestrovan;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+  MemoryPlatform os;
+  const std::string bytes(reinterpret_cast<const char *>(data), size);
+  os.files[std::string(kTraceFile)] = bytes;
+
+  const std::string text = AppendTraceDetail(os, "Error 1014: RFC-Failure raised !");
+  FUZZ_CHECK(text.starts_with("Error 1014: RFC-Failure raised ! - "));
+  const std::string detail = text.substr(35);
+  if (detail == "Please Check Trace-File !") return 0;
+  // A detail is the rest of one piece of one line: found in the file as read, shorter than a
+  // piece, without its line feed.
+  FUZZ_CHECK(!detail.empty() && detail.size() < kTracePiece);
+  FUZZ_CHECK(!detail.ends_with('\n'));
+  FUZZ_CHECK(TranslateTextMode(bytes).find(detail) != std::string::npos);
+  return 0;
+}
