@@ -1,6 +1,8 @@
 // The library table over the stand-in linked into this executable.
 #include "rfc/rfc_library.h"
 
+namespace kestrovan {
+
 const RfcLibrary &LinkedRfcLibrary() {
   static const RfcLibrary library = {
       RfcEnvironment, RfcOpen,   RfcOpenEx, RfcInstallStructure, RfcCall,  RfcReceive, ItCreate,
@@ -8,3 +10,5 @@ const RfcLibrary &LinkedRfcLibrary() {
   };
   return library;
 }
+
+} // namespace kestrovan

@@ -3,6 +3,8 @@
 
 #include "rfcapi/rfc_api.h"
 
+namespace kestrovan {
+
 /// The twelve operations the sensor uses, as function pointers of the library's own types.
 struct RfcLibrary {
   void(RFC_CALL *Environment)(RFC_ENV *);
@@ -21,3 +23,5 @@ struct RfcLibrary {
 
 /// The library linked into this executable (the bundled stand-in).
 const RfcLibrary &LinkedRfcLibrary();
+
+} // namespace kestrovan

@@ -15,6 +15,8 @@
 #include <unistd.h>
 #endif
 
+namespace kestrovan {
+
 namespace {
 
 #ifdef _WIN32
@@ -188,3 +190,5 @@ const RfcLibrary *SystemRfcLibrary(std::string *problem) {
   if (!bound) bound = LoadLibraries(problem);
   return bound;
 }
+
+} // namespace kestrovan

@@ -8,6 +8,8 @@
 
 #include "rfc/rfc_library.h"
 
+namespace kestrovan {
+
 /// The classic library file the 32-bit Windows program loads first, found by the normal Windows
 /// search (the program's folder first, then the system folders).
 inline constexpr std::string_view kRfcLibraryFile = "librfc32.dll";
@@ -25,3 +27,5 @@ inline constexpr std::string_view kNwRfcSwitchFile = "Kestrovan.NwRfc";
 
 /// The library to use, or null with the reason in *problem.
 const RfcLibrary *SystemRfcLibrary(std::string *problem);
+
+} // namespace kestrovan

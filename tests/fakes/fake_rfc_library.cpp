@@ -67,8 +67,8 @@ void RFC_CALL Close(RFC_HANDLE handle) {
   if (handle != 0) g_fake->MaybeCallHandler("RfcClose");
 }
 
-const RfcLibrary kTable{Environment, Open, OpenEx,  Install, Call,      Receive,
-                        Create,      Fill, GetLine, Delete,  LastError, Close};
+const kestrovan::RfcLibrary kTable{Environment, Open, OpenEx,  Install, Call,      Receive,
+                                   Create,      Fill, GetLine, Delete,  LastError, Close};
 
 } // namespace
 
@@ -81,7 +81,7 @@ void FakeRfc::MaybeCallHandler(const std::string &operation) {
   environment.errorhandler(name.data());
 }
 FakeRfc::~FakeRfc() { g_fake = nullptr; }
-const RfcLibrary *FakeRfc::Library() const { return &kTable; }
+const kestrovan::RfcLibrary *FakeRfc::Library() const { return &kTable; }
 
 RFC_HANDLE FakeRfc::Open(RFC_OPTIONS *options) {
   calls.push_back("RfcOpen");

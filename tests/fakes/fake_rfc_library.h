@@ -26,7 +26,7 @@ class FakeRfc {
 public:
   FakeRfc();
   ~FakeRfc();
-  const RfcLibrary *Library() const;
+  const kestrovan::RfcLibrary *Library() const;
 
   // Script.
   RFC_HANDLE open_result = 7;

@@ -40,7 +40,7 @@ int kestrovan::RunSensor(Platform &os, RfcBinder, std::vector<std::string>) {
   return 0;
 }
 
-const RfcLibrary *SystemRfcLibrary(std::string *) { return nullptr; }
+const kestrovan::RfcLibrary *kestrovan::SystemRfcLibrary(std::string *) { return nullptr; }
 
 namespace {
 

@@ -205,7 +205,7 @@ struct Bound {
   ScopedTempDir dir;
   ScopedWorkingDirectory cwd;
   Fake fake;
-  const RfcLibrary *library = nullptr;
+  const kestrovan::RfcLibrary *library = nullptr;
   std::string destination = "PRD", host = "prdhost", service = "sapgw04", client = "100",
               user = "MONITOR     ", password = "Secret1   ", language = "E";
 };

@@ -137,7 +137,7 @@ TEST_F(InternalTableTest, UnknownHandlesFailSafely) {
 TEST_F(InternalTableTest, LastErrorWithoutPlaceFails) { EXPECT_NE(RfcLastError(nullptr), 0); }
 
 TEST_F(InternalTableTest, LinkedLibraryTableHoldsTheseFunctions) {
-  const RfcLibrary &library = LinkedRfcLibrary();
+  const kestrovan::RfcLibrary &library = kestrovan::LinkedRfcLibrary();
   EXPECT_EQ(library.Open, &RfcOpen);
   EXPECT_EQ(library.OpenEx, &RfcOpenEx);
   EXPECT_EQ(library.Receive, &RfcReceive);
