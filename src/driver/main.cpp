@@ -28,14 +28,15 @@ std::string Printable(std::string_view what) {
 /// document of its own, never on standard error, which the monitor does not read.
 void ReportInternalFailure(Platform *os, std::string_view what) {
   try {
-    const std::string document = "<Prtg>\n<Error>1</Error>\n<Text>Error 1099: Internal failure (" +
-                                 Printable(what) + ")</Text>\n</Prtg>\n";
+    const std::string document =
+        ErrorDocument("Error 1099: Internal failure (" + Printable(what) + ")");
     if (os) {
       os->WriteStdout(document);
     } else {
       std::fwrite(document.data(), 1, document.size(), stdout);
     }
   } catch (...) {
+    // Without memory for the text: the same document, written from constants.
     std::fputs("<Prtg>\n<Error>1</Error>\n<Text>Error 1099: Internal failure</Text>\n</Prtg>\n",
                stdout);
   }

@@ -87,10 +87,9 @@ public:
   /// The block for a failure the sensor found in a library operation itself; ends the run with 1.
   [[noreturn]] void AbortOnRfcError(std::string_view operation);
 
-  /// Opens the log once, in the profile's directory.
+  /// Opens the log in the profile's directory; a run does so once, when it asked for the log.
   void OpenLog(const std::string &profile_directory) {
-    if (!log_open_) log_ = RunLog::Open(os_, profile_directory);
-    log_open_ = true;
+    log_ = RunLog::Open(os_, profile_directory);
   }
   RunLog &log() { return log_; }
   RfcOpenTexts &open_texts() { return open_texts_; }
@@ -117,7 +116,6 @@ private:
   RfcOpenTexts open_texts_;
   bool error_reported_ = false; // the handler has printed its block
   RunLog log_;
-  bool log_open_ = false;
 };
 
 /// Installs the error handler with the library (RfcEnvironment) for one session; the handler
