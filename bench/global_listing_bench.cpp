@@ -1,63 +1,17 @@
 // Benchmark: one global listing run over many simulated systems; reports time per system and
 // the sensor's peak memory. Not a test: it asserts nothing and is not run by ctest.
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <random>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
-#include "support/simulated_system.h"
+#include "measured_run.h"
 #include "profile/password_scrambler.h"
+#include "support/simulated_system.h"
 
-namespace fs = std::filesystem;
-
-namespace {
-
-void WriteFile(const fs::path &path, const std::string &content) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << content;
-}
-
-struct RunResult {
-  double seconds = 0;
-  long peak_kib = 0;
-  int exit_code = -1;
-  std::string summary;
-};
-
-RunResult RunSensor(const fs::path &work, const fs::path &root) {
-  const fs::path out = work / "stdout.txt";
-  const auto start = std::chrono::steady_clock::now();
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (chdir(work.c_str()) != 0) _exit(127);
-    setenv("KESTROVAN_DRIVE_ROOT", root.c_str(), 1);
-    if (!std::freopen(out.c_str(), "w", stdout)) _exit(127);
-    execl(KESTROVAN_BIN, KESTROVAN_BIN, "GLOBAL", "BENCH", static_cast<char *>(nullptr));
-    _exit(127);
-  }
-  int status = 0;
-  rusage usage{};
-  wait4(pid, &status, 0, &usage);
-  RunResult result;
-  result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  result.peak_kib = usage.ru_maxrss;
-  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  std::ifstream in(out);
-  std::string line;
-  while (std::getline(in, line))
-    if (line.find("(***)") != std::string::npos) result.summary = line;
-  return result;
-}
-
-} // namespace
+using namespace kestrovan_bench;
 
 int main(int argc, char **argv) {
   const int systems = argc > 1 ? std::atoi(argv[1]) : 1000;
@@ -104,10 +58,14 @@ int main(int argc, char **argv) {
   listing_file += "# GSNX: BENCH     : Item=Missing_Idices,Sensor=\"SAP Kestrovan\",Alias\n";
   WriteFile(sensors / "SAP Tessaloy.Gbl", listing_file);
 
-  const RunResult r = RunSensor(work, root);
+  const MeasuredRun r = RunSensorMeasured(work, root, {"GLOBAL", "BENCH"});
+  std::string summary;
+  for (const std::string &output : r.stdout_lines) {
+    if (output.find("(***)") != std::string::npos) summary = output;
+  }
   std::printf("systems:            %d (served by %d simulators)\n", systems, simulators);
   std::printf("exit code:          %d\n", r.exit_code);
-  std::printf("summary:            %s\n", r.summary.c_str());
+  std::printf("summary:            %s\n", summary.c_str());
   std::printf("wall time:          %.3f s\n", r.seconds);
   std::printf("time per system:    %.3f ms\n", 1000.0 * r.seconds / systems);
   std::printf("sensor peak memory: %ld KiB\n", r.peak_kib);
