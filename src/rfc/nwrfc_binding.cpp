@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/text_pieces.h"
 #include "rfc/nwrfc_config.h"
 #include "rfc/nwrfc_text.h"
 
@@ -682,9 +683,7 @@ RFC_HANDLE Binding::OpenEx(const char *connect_text, RFC_ERROR_INFO_EX *error_in
   };
   Parameters parameters;
   std::string partner;
-  std::string type = value("TYPE");
-  std::transform(type.begin(), type.end(), type.begin(),
-                 [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; });
+  const std::string type = UpperAscii(value("TYPE"));
   if (usable) {
     if (type == "B" || (type.empty() && !value("MSHOST").empty())) {
       // Load balancing: the NetWeaver library asks the message server itself.

@@ -5,6 +5,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "platform/text_pieces.h"
+
 namespace kestrovan {
 
 namespace {
@@ -18,14 +20,6 @@ std::string_view Trim(std::string_view text) {
   while (!text.empty() && blank(text.back()))
     text.remove_suffix(1);
   return text;
-}
-
-std::string Upper(std::string_view text) {
-  std::string upper(text);
-  for (char &c : upper) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return upper;
 }
 
 /// Calls line(text) for every line; CR LF and LF both end a line.
@@ -68,7 +62,7 @@ NwRfcLimits ParseNwRfcLimits(std::string_view text) {
     if (line.empty() || line.front() == '#' || line.front() == '*' || line.front() == ';') return;
     const std::size_t equals = line.find('=');
     if (equals == std::string_view::npos) return;
-    const std::string key = Upper(Trim(line.substr(0, equals)));
+    const std::string key = UpperAscii(Trim(line.substr(0, equals)));
     std::chrono::milliseconds value{};
     if (!ParseLimitDuration(line.substr(equals + 1), value)) return;
     if (key == "CONNECT_TIMEOUT") limits.connect = value;
@@ -90,7 +84,7 @@ bool ParseConnectText(std::string_view text, ConnectValues &values, std::string 
       problem = "a connect text entry without '='";
       return false;
     }
-    const std::string key = Upper(text.substr(i, equals - i));
+    const std::string key = UpperAscii(text.substr(i, equals - i));
     if (key.empty()) {
       problem = "a connect text entry without a key";
       return false;
@@ -140,7 +134,7 @@ bool FindDestinationEntry(std::string_view content, std::string_view destination
     if (text.empty() || text.front() == '*' || text.front() == '#') return;
     const std::size_t equals = text.find('=');
     if (equals == std::string_view::npos) return;
-    const std::string key = Upper(Trim(text.substr(0, equals)));
+    const std::string key = UpperAscii(Trim(text.substr(0, equals)));
     const std::string_view value = Trim(text.substr(equals + 1));
     if (key.empty()) return; // "=value" names nothing
     if (key == "DEST") {

@@ -5,33 +5,14 @@
 #include <string>
 
 #include "fuzz_check.h"
+#include "platform/text_pieces.h"
 #include "rfc/nwrfc_config.h"
-
-namespace {
-
-constexpr std::chrono::milliseconds kLeast{1};
-constexpr std::chrono::milliseconds kMost{3600000};
-
-std::string Upper(std::string text) {
-  for (char &c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return text;
-}
-
-void CheckLimit(std::chrono::milliseconds value, std::chrono::milliseconds fallback,
-                const std::string &upper_text, const char *key) {
-  FUZZ_CHECK(value == fallback || (value >= kLeast && value <= kMost));
-  FUZZ_CHECK(value == fallback || upper_text.find(key) != std::string::npos);
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
   const std::string text(reinterpret_cast<const char *>(data), size);
   const kestrovan::NwRfcLimits defaults;
   const kestrovan::NwRfcLimits read = kestrovan::ParseNwRfcLimits(text);
-  const std::string upper = Upper(text);
+  const std::string upper = kestrovan::UpperAscii(text);
   CheckLimit(read.connect, defaults.connect, upper, "CONNECT_TIMEOUT");
   CheckLimit(read.call, defaults.call, upper, "CALL_TIMEOUT");
   CheckLimit(read.connection, defaults.connection, upper, "CONNECTION_TIMEOUT");

@@ -8,19 +8,6 @@
 #include "rfclib/settings.h"
 #include "wire/text_util.h"
 
-namespace {
-
-constexpr std::chrono::milliseconds kLeast{1};
-constexpr std::chrono::milliseconds kMost{3600000};
-
-void CheckLimit(std::chrono::milliseconds value, std::chrono::milliseconds fallback,
-                const std::string &upper_text, const char *key) {
-  FUZZ_CHECK(value == fallback || (value >= kLeast && value <= kMost));
-  FUZZ_CHECK(value == fallback || upper_text.find(key) != std::string::npos);
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
   const std::string text(reinterpret_cast<const char *>(data), size);
   const rfclib::Timeouts defaults;
