@@ -6,6 +6,9 @@
 #include <cstring>
 #include <vector>
 
+#include "checks/structure_descriptions.h"
+#include "rfc/error_report.h"
+
 namespace kestrovan {
 
 namespace {
@@ -108,6 +111,9 @@ RFC_RC RemoteCallStep(RfcSession &rfc, RFC_HANDLE handle, const char *function,
   for (const StructureUse &structure : structures) {
     const RFC_TYPEHANDLE type =
         rfc.Structure(structure.name, structure.elements, structure.element_count);
+    if (rfc.stopped()) {
+      return RFC_FAILURE;
+    }
     for (std::string_view entry : structure.typed_entries) {
       SetTypeByName(importing, entry, type);
       SetTypeByName(tables, entry, type);
@@ -115,19 +121,46 @@ RFC_RC RemoteCallStep(RfcSession &rfc, RFC_HANDLE handle, const char *function,
   }
 
   RFC_RC code = rfc.Call(handle, function, exporting, tables);
+  if (rfc.stopped()) {
+    return RFC_FAILURE;
+  }
   rfc.log().Write(handle, "RfcCall called", "");
-  if (code != RFC_OK) return code;
+  if (code != RFC_OK) {
+    return code;
+  }
 
   char *raised = nullptr;
   code = rfc.Receive(handle, importing, tables, &raised);
+  if (rfc.stopped()) {
+    return RFC_FAILURE;
+  }
   rfc.log().Write(handle, "RfcReceive called", "");
   if ((code == RFC_EXCEPTION || code == RFC_SYS_EXCEPTION) && raised)
     exception->assign(raised, strnlen(raised, kExceptionTextWidth));
   return code;
 }
 
+/// The text a failed check shows for the library's return code.
+std::string CheckFailureText(RFC_RC code, const std::string &exception) {
+  switch (code) {
+  case RFC_FAILURE:
+    return "Error 1014: RFC-Failure raised !";
+  case RFC_EXCEPTION:
+    return "Error 1012: Exception.: " + exception;
+  case RFC_SYS_EXCEPTION:
+    return "Error 1013: Sys-Exception raised !";
+  default:
+    return "Error 1015: Other Failure raised !";
+  }
+}
+
 template <typename Found> CheckResult<Found> Failed(RFC_RC code, const std::string &exception) {
-  return {std::nullopt, CheckFailure{code, exception, CheckFailureText(code, exception)}};
+  return {std::nullopt, CheckFailure{code, exception, CheckFailureText(code, exception), {}}, {}};
+}
+
+/// The session stopped under a check: the library's block or the deadline ends it.
+template <typename Found> CheckResult<Found> Stopped(const RfcSession &rfc) {
+  return {std::nullopt, {}, rfc.stopped()};
 }
 
 /// A fixed-width text field as a C program sees it: up to the first zero byte.
@@ -140,23 +173,29 @@ constexpr const char *kMissingTable = "MISSING_INDEX";
 
 ITAB_H CreateTable(RfcSession &rfc, const char *name) {
   const ITAB_H table = rfc.ItCreate(name, kOraMissLength);
-  if (table == 0) rfc.AbortOnRfcError(std::string("ItCreate ") + name);
+  if (table == 0) {
+    rfc.Abort(std::string("ItCreate ") + name);
+  }
   return table;
 }
 
 /// Every line is fetched, as the count is only as good as the lines the library can hand out.
 std::uint32_t CountLines(RfcSession &rfc, ITAB_H table, const char *name) {
   std::uint32_t count = 0;
-  for (unsigned line = 1; line <= rfc.ItFill(table); ++line) {
-    if (rfc.ItGetLine(table, line) == nullptr)
-      rfc.AbortOnRfcError(std::string("ItGetLine ") + name);
+  for (unsigned line = 1; !rfc.stopped() && line <= rfc.ItFill(table); ++line) {
+    if (rfc.ItGetLine(table, line) == nullptr) {
+      rfc.Abort(std::string("ItGetLine ") + name);
+      break;
+    }
     ++count;
   }
   return count;
 }
 
 void DeleteTable(RfcSession &rfc, ITAB_H table, const char *name) {
-  if (rfc.ItDelete(table) != 0) rfc.AbortOnRfcError(std::string("ItDelete ") + name);
+  if (rfc.ItDelete(table) != 0) {
+    rfc.Abort(std::string("ItDelete ") + name);
+  }
 }
 
 } // namespace
@@ -204,14 +243,26 @@ CheckResult<SystemInfo> ReadSystemInfo(RfcSession &rfc, RFC_HANDLE handle) {
   const RFC_RC code = RemoteCallStep(rfc, handle, "RFC_SYSTEM_INFO",
                                      {{"RFCSI", g_rfcsi.data(), kRfcsi.size(), {"RFCSI_EXPORT"}}},
                                      exporting, tables, importing, &exception);
-  if (code != RFC_OK) return Failed<SystemInfo>(code, exception);
-  return {SystemInfo{FieldText(rfcsi.data(), kRfcHost), FieldText(rfcsi.data(), kRfcDbSys)}, {}};
+  if (rfc.stopped()) {
+    return Stopped<SystemInfo>(rfc);
+  }
+  if (code != RFC_OK) {
+    return Failed<SystemInfo>(code, exception);
+  }
+  return {
+      SystemInfo{FieldText(rfcsi.data(), kRfcHost), FieldText(rfcsi.data(), kRfcDbSys)}, {}, {}};
 }
 
 CheckResult<IndexCounts> CheckMissingIndices(RfcSession &rfc, RFC_HANDLE handle,
                                              const CountsHeard &heard) {
   const ITAB_H not_defined_table = CreateTable(rfc, kNotDefinedTable);
+  if (rfc.stopped()) {
+    return Stopped<IndexCounts>(rfc);
+  }
   const ITAB_H missing_table = CreateTable(rfc, kMissingTable);
+  if (rfc.stopped()) {
+    return Stopped<IndexCounts>(rfc);
+  }
 
   char current_date[8], current_time[6], date_time[kDateTimeLength];
   RFC_PARAMETER exporting[] = {RFC_PARAMETER{}};
@@ -233,32 +284,71 @@ CheckResult<IndexCounts> CheckMissingIndices(RfcSession &rfc, RFC_HANDLE handle,
        {"ORA_MISS", g_ora_miss.data(), kOraMiss.size(), {kNotDefinedTable, kMissingTable}}},
       exporting, tables, importing, &exception);
 
+  if (rfc.stopped()) {
+    return Stopped<IndexCounts>(rfc);
+  }
+
   CheckResult<IndexCounts> result;
   if (code == RFC_OK) {
     IndexCounts counts;
     counts.not_defined = CountLines(rfc, not_defined_table, kNotDefinedTable);
     counts.missing = CountLines(rfc, missing_table, kMissingTable);
+    if (rfc.stopped()) {
+      return Stopped<IndexCounts>(rfc);
+    }
     result.found = counts;
-    if (heard) heard(counts);
+    if (heard) {
+      heard(counts);
+    }
   } else {
     result = Failed<IndexCounts>(code, exception);
   }
   DeleteTable(rfc, not_defined_table, kNotDefinedTable);
   DeleteTable(rfc, missing_table, kMissingTable);
+  if (rfc.stopped()) {
+    return Stopped<IndexCounts>(rfc);
+  }
   return result;
 }
 
-std::string CheckFailureText(RFC_RC code, const std::string &exception) {
-  switch (code) {
-  case RFC_FAILURE:
-    return "Error 1014: RFC-Failure raised !";
-  case RFC_EXCEPTION:
-    return "Error 1012: Exception.: " + exception;
-  case RFC_SYS_EXCEPTION:
-    return "Error 1013: Sys-Exception raised !";
-  default:
-    return "Error 1015: Other Failure raised !";
+SystemCheck CheckConnectedSystem(RfcSession &rfc, RFC_HANDLE handle, const CountsHeard &heard) {
+  const CheckResult<SystemInfo> info = ReadSystemInfo(rfc, handle);
+  if (info.stop) {
+    return {std::nullopt, *info.stop};
   }
+  if (!info.found) {
+    FailedCheck failed{CheckStep::SystemInfo, info.failure};
+    failed.failure.trace_detail = ReadTraceDetail(rfc.os());
+    rfc.Close(handle);
+    if (rfc.stopped()) {
+      return {std::nullopt, *rfc.stopped()};
+    }
+    return {std::nullopt, failed};
+  }
+  SystemCheck check{info.found->host, NotOracle{}};
+  if (!IsOracle(info.found->database_system)) {
+    rfc.Close(handle);
+    if (rfc.stopped()) {
+      check.outcome = *rfc.stopped();
+    }
+    return check;
+  }
+  const CheckResult<IndexCounts> indices = CheckMissingIndices(rfc, handle, heard);
+  if (indices.stop) {
+    check.outcome = *indices.stop;
+    return check;
+  }
+  rfc.Close(handle);
+  if (rfc.stopped()) {
+    check.outcome = *rfc.stopped();
+  } else if (indices.found) {
+    check.outcome = *indices.found;
+  } else {
+    FailedCheck failed{CheckStep::MissingIndices, indices.failure};
+    failed.failure.trace_detail = ReadTraceDetail(rfc.os());
+    check.outcome = failed;
+  }
+  return check;
 }
 
 } // namespace kestrovan

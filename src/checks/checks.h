@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 
 #include "rfc/rfc_session.h"
 #include "rfcapi/rfc_api.h"
@@ -26,12 +27,16 @@ struct CheckFailure {
   RFC_RC code = RFC_FAILURE;
   std::string exception; // the exception's name for codes 2 and 3
   std::string text;      // the text the error document shows, before the trace detail
+  /// The last error text of the library's trace, read when the check failed in a system check;
+  /// no value when the trace file could not be opened.
+  std::optional<std::string> trace_detail;
 };
 
-/// What a check found, or why it found nothing.
+/// What a check found, why it found nothing, or why the session stopped under it.
 template <typename Found> struct CheckResult {
   std::optional<Found> found;
-  CheckFailure failure; // meaningful only without found
+  CheckFailure failure;        // meaningful only without found and stop
+  std::optional<RfcStop> stop; // the library's error block, or the run's deadline
 };
 
 struct SystemInfo {
@@ -54,25 +59,30 @@ bool IsOracle(const std::string &database_system);
 using CountsHeard = std::function<void(const IndexCounts &)>;
 
 /// Calls DB_ORA_MISSING_INDICES and counts the indices not defined in the dictionary and those
-/// missing in the database. A library failure in the table operations ends the run with 1.
+/// missing in the database. A library failure in the table operations stops the session.
 CheckResult<IndexCounts> CheckMissingIndices(RfcSession &rfc, RFC_HANDLE handle,
                                              const CountsHeard &heard = {});
 
-/// A dictionary structure as the library installs it: its elements, for the process's life.
-struct StructureDescription {
-  RFC_TYPE_ELEMENT *elements;
-  unsigned element_count;
+/// The check of one connected system that failed.
+enum class CheckStep { SystemInfo, MissingIndices };
+struct FailedCheck {
+  CheckStep step;
+  CheckFailure failure;
 };
-StructureDescription RfcsiDescription();
-StructureDescription DateTimeDescription();
-StructureDescription OraMissDescription();
+/// The database is not Oracle.
+struct NotOracle {};
 
-/// A parameter-list entry; the name's length is taken from the name.
-RFC_PARAMETER Parameter(const char *name, unsigned type, unsigned length, void *address);
-/// A table-list entry for a table created with ItCreate.
-RFC_TABLE Table(const char *name, unsigned line_length, ITAB_H table);
+/// What the checks of one connected system came to, and the host name the system gave for itself
+/// when it answered RFC_SYSTEM_INFO.
+struct SystemCheck {
+  std::optional<std::string> host;
+  std::variant<IndexCounts, FailedCheck, NotOracle, RfcStop> outcome;
+};
 
-/// The text a failed check shows for the library's return code.
-std::string CheckFailureText(RFC_RC code, const std::string &exception);
+/// System information, the Oracle check and missing indices on an open connection, which is
+/// closed after (unless the session stopped). The trace of a failed system information call is
+/// read before the close, that of a failed missing-indices check after it; heard learns the
+/// counts before the tables go.
+SystemCheck CheckConnectedSystem(RfcSession &rfc, RFC_HANDLE handle, const CountsHeard &heard = {});
 
 } // namespace kestrovan

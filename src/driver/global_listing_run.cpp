@@ -63,76 +63,104 @@ std::string GlobalSensorName(const RunOptions &options) {
   return name;
 }
 
-void CheckSelection(Platform &os, const GlobalSelection &selection) {
-  if (selection.listing.empty())
-    EndWithErrorDocument(os, "Error 1025: Global Server Listing missing...");
-  if (selection.item.empty())
-    EndWithErrorDocument(os, "Error 1026: Global Item Idenification missing...");
+OrEnding<GlobalSelection> Checked(GlobalSelection selection) {
+  if (selection.listing.empty()) {
+    return ErrorEnding{"Error 1025: Global Server Listing missing..."};
+  }
+  if (selection.item.empty()) {
+    return ErrorEnding{"Error 1026: Global Item Idenification missing..."};
+  }
+  return selection;
 }
 
 /// "SAP Tessaloy.Gbl": the listing of the global sensor the options name, and its extension text,
 /// which replaces the run's options from here on.
-GlobalSelection ReadListingRoute(Platform &os, const ProfileLocation &profile, RunOptions &options,
-                                 const std::string &sensor_argument) {
+OrEnding<GlobalSelection> ReadListingRoute(Platform &os, const ProfileLocation &profile,
+                                           const RunOptions &options,
+                                           const std::string &sensor_argument) {
   const std::string name = GlobalSensorName(options);
   const auto text = os.OpenText(profile.path);
-  if (!text) EndWithErrorDocument(os, "Error 10x1: ProFile " + profile.name + " is missing...");
+  if (!text) {
+    return ErrorEnding{"Error 10x1: ProFile " + profile.name + " is missing..."};
+  }
 
   const std::string listing_prefix = std::string(kListingKey) + name;
   const std::string extension_prefix = std::string(kExtensionKey) + name;
   GlobalSelection selection;
   bool found = false;
+  bool allocation_invalid = false;
   std::string item_text;
   std::string option_text;
   ForEachLine(*text, [&](const std::string &line) {
+    if (allocation_invalid) {
+      return;
+    }
     const std::string upper = UpperAscii(line.substr(0, kKeyedPrefixWidth));
-    if (upper == listing_prefix) selection.listing += From(line, kListingValueColumn);
-    if (upper != extension_prefix) return;
+    if (upper == listing_prefix) {
+      selection.listing += From(line, kListingValueColumn);
+    }
+    if (upper != extension_prefix) {
+      return;
+    }
 
     const std::string extension = From(line, kExtensionValueColumn);
-    if (extension.find(kSensorAllocation) == std::string::npos)
-      EndWithErrorDocument(os, "Error 1029: Invalid Sensor-Allocation...");
+    // The first extension line without the allocation ends the reading.
+    if (extension.find(kSensorAllocation) == std::string::npos) {
+      allocation_invalid = true;
+      return;
+    }
     item_text = extension;
     option_text = extension.substr(0, extension.find(",Sensor="));
     std::ranges::replace(option_text, ':', ' ');
     for (const KindKeyword &kind : kKindKeywords) {
-      if (line.find(kind.keyword) != std::string::npos) selection.kind = kind.kind;
+      if (line.find(kind.keyword) != std::string::npos) {
+        selection.kind = kind.kind;
+      }
     }
     found = true;
   });
+  if (allocation_invalid) {
+    return ErrorEnding{"Error 1029: Invalid Sensor-Allocation..."};
+  }
 
   constexpr std::string_view item_keyword = "Item=";
   const std::size_t item_at = item_text.find(item_keyword);
-  if (item_at != std::string::npos)
+  if (item_at != std::string::npos) {
     selection.item =
         ItemNameFrom(std::string_view(item_text).substr(item_at + item_keyword.size()));
-  if (!found)
-    EndWithErrorDocument(os, "Error 1030: Global Sensor " + sensor_argument + " not found...");
-  CheckSelection(os, selection);
-  options = ParseOptions(std::move(option_text));
-  return selection;
+  }
+  if (!found) {
+    return ErrorEnding{"Error 1030: Global Sensor " + sensor_argument + " not found..."};
+  }
+  selection.options = ParseOptions(std::move(option_text));
+  return Checked(std::move(selection));
 }
 
 /// "Tessaloy.Prf": the listing from its "# Gsng: " lines, the item from the command line.
-GlobalSelection ReadItemRoute(Platform &os, const ProfileLocation &profile,
-                              const RunOptions &options) {
+OrEnding<GlobalSelection> ReadItemRoute(Platform &os, const ProfileLocation &profile,
+                                        const RunOptions &options) {
   const auto text = os.OpenText(profile.path);
-  if (!text) EndWithErrorDocument(os, "Error 1024: ProFile " + profile.name + " is missing...");
+  if (!text) {
+    return ErrorEnding{"Error 1024: ProFile " + profile.name + " is missing..."};
+  }
   GlobalSelection selection;
   selection.item = options.item.value_or("");
+  selection.options = options;
   if (profile.name == kItemRouteFile) {
     ForEachLine(*text, [&](const std::string &line) {
-      if (line.starts_with(kItemRouteKey)) selection.listing += From(line, kListingValueColumn);
+      if (line.starts_with(kItemRouteKey)) {
+        selection.listing += From(line, kListingValueColumn);
+      }
     });
   }
-  CheckSelection(os, selection);
-  return selection;
+  return Checked(std::move(selection));
 }
 
 } // namespace
 
-GlobalSelection ReadServerListing(Platform &os, const ProfileLocation &profile, RunOptions &options,
-                                  const std::string &sensor_argument) {
+OrEnding<GlobalSelection> ReadServerListing(Platform &os, const ProfileLocation &profile,
+                                            const RunOptions &options,
+                                            const std::string &sensor_argument) {
   return profile.name == kGlobalListingFile
              ? ReadListingRoute(os, profile, options, sensor_argument)
              : ReadItemRoute(os, profile, options);
@@ -178,23 +206,33 @@ void WriteSystemChannel(Platform &os, ResultDocument &document, const std::strin
 
 } // namespace
 
-int GlobalListingRun(Run &run) {
+std::optional<RunEnding> GlobalListingRun(Run &run) {
   Platform &os = run.os;
-  const GlobalSelection selection =
-      ReadServerListing(os, run.profile, run.options, run.sensor_argument);
-  run.rfc.Bind();
-  if (run.options.syslog) run.rfc.OpenLog(run.profile.directory);
+  const RunSetup &setup = run.setup;
+  OrEnding<GlobalSelection> read =
+      ReadServerListing(os, setup.profile, setup.options, setup.sensor_argument);
+  if (auto *ending = std::get_if<ErrorEnding>(&read)) {
+    return std::move(*ending);
+  }
+  const GlobalSelection selection = std::get<GlobalSelection>(std::move(read));
+  const RunOptions &options = selection.options;
+  if (auto ending = PrepareSession(run, options)) {
+    return ending;
+  }
 
-  if (run.console) {
-    os.WriteStdout(run.banner + "\n");
-    os.WriteStdout("* " + run.start_time + " " + ShownOptions(run.options.text) +
+  if (setup.console) {
+    os.WriteStdout(setup.banner + "\n");
+    os.WriteStdout("* " + setup.start_time + " " + ShownOptions(options.text) +
                    " State=Executing\n");
   }
-  ResultDocument document(run.mode, run.options.selected_channel);
+  ResultDocument document(setup.mode, options.selected_channel);
   document.BeginDocument();
   os.WriteStdout(document.Take() + "\n");
 
   std::uint32_t systems = 0, processed = 0, failed = 0;
+  // The system the run's time limit cut off, and how many entries it left unread.
+  std::optional<std::string> cut_off;
+  std::uint32_t not_reached = 0;
   SystemValues system;
   const std::string &listing = selection.listing;
   std::size_t next = 0;
@@ -206,48 +244,88 @@ int GlobalListingRun(Run &run) {
         listing.substr(next, end == std::string::npos ? std::string::npos : end - next);
     next = end == std::string::npos ? listing.size() : end + 1;
 
-    const auto profile = os.OpenText(run.profile.directory + entry);
-    if (!profile) continue;
+    if (cut_off) {
+      ++not_reached;
+      ++failed;
+      continue;
+    }
+    const auto profile = os.OpenText(setup.profile.directory + entry);
+    if (!profile) {
+      continue;
+    }
     bool profile_valid = ReadProfile(*profile, kGlobalProfilePiece, ProfileReading::ContinueAfter,
                                      entry, system.connection, system.display_host)
                              .valid;
-    if (!CheckProfile(system.connection, entry).empty()) profile_valid = false;
+    if (!CheckProfile(system.connection, entry).empty()) {
+      profile_valid = false;
+    }
 
     const std::string channel_name = ChannelNameFor(selection.kind, system, entry);
-    const std::string system_line = run.console ? SystemLine(system, TimeOfDay(os), entry) : "";
+    const std::string system_line = setup.console ? SystemLine(system, TimeOfDay(os), entry) : "";
 
     // A system that cannot be opened, or whose check fails, counts as failed; the error endings
-    // of a run of one system end the whole walk.
+    // of a run of one system end the whole walk, after the channels written so far.
     bool checked = false;
     {
       ErrorHandlerScope handler(run.rfc);
-      const RFC_HANDLE handle = OpenConnection(run.rfc, system.connection, run.options.overrides);
-      if (handle != 0) {
+      const RFC_HANDLE handle =
+          run.rfc.stopped() ? 0 : OpenConnection(run.rfc, system.connection, options.overrides);
+      std::optional<RfcStop> stop = run.rfc.stopped();
+      if (handle != 0 && !stop) {
         // The channel is out before the tables and the connection are given back.
-        checked = CheckConnectedSystem(run.rfc, handle, system.display_host,
-                                       [&](const IndexCounts &counts) {
-                                         WriteSystemChannel(os, document, selection.item,
-                                                            channel_name, counts);
-                                       })
-                      .found.has_value();
+        const SystemCheck check =
+            CheckConnectedSystem(run.rfc, handle, [&](const IndexCounts &counts) {
+              WriteSystemChannel(os, document, selection.item, channel_name, counts);
+            });
+        if (check.host) {
+          system.display_host = *check.host;
+        }
+        if (const auto *check_stop = std::get_if<RfcStop>(&check.outcome)) {
+          stop = *check_stop;
+        } else if (std::holds_alternative<NotOracle>(check.outcome)) {
+          return ErrorEnding{std::string(kDatabaseMismatch)};
+        } else if (const auto *failure = std::get_if<FailedCheck>(&check.outcome)) {
+          if (failure->step == CheckStep::SystemInfo) {
+            return ErrorEnding{
+                WithTraceDetail(failure->failure.text, failure->failure.trace_detail)};
+          }
+        } else {
+          checked = true;
+        }
+      }
+      if (stop) {
+        if (const auto *abort = std::get_if<RfcAbort>(&*stop)) {
+          return *abort;
+        }
+        cut_off = entry;
       }
     }
     const bool system_processed = profile_valid && checked;
     ++(system_processed ? processed : failed);
-    if (run.console)
-      os.WriteStdout("\n" + system_line +
-                     " State=" + (system_processed ? "Processed" : "Rfc Failure") + "\n");
+    if (setup.console) {
+      os.WriteStdout("\n" + system_line + " State=" +
+                     (cut_off            ? "Time Limit"
+                      : system_processed ? "Processed"
+                                         : "Rfc Failure") +
+                     "\n");
+    }
   }
 
   document.BeginText();
   document.AddText("(***) " + selection.item + ": NoSystems=" + std::to_string(systems) +
                    ", Processed=" + std::to_string(processed) +
                    ", Failed=" + std::to_string(failed));
+  if (cut_off) {
+    document.AddText(", Time limit of " + std::to_string(options.time_limit_seconds) +
+                     " s reached at " + *cut_off + ", Not reached=" + std::to_string(not_reached));
+  }
   document.EndText();
   document.EndDocument();
   os.WriteStdout(document.Take() + "\n");
-  if (run.console) os.WriteStdout(EndLine(os));
-  return kExitDone;
+  if (setup.console) {
+    os.WriteStdout(EndLine(os));
+  }
+  return std::nullopt;
 }
 
 } // namespace kestrovan

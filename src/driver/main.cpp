@@ -1,6 +1,7 @@
 // Entry point of the sensor: the only place where the process ends.
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <string>
 #include <string_view>
@@ -53,10 +54,11 @@ int main(int argc, char **argv) {
   const bool stdout_open = OpenMissingStandardStreams();
   std::unique_ptr<Platform> os;
   int exit_code = kExitError;
+  bool call_left_running = false;
   try {
     os = MakeSystemPlatform(SystemDriveRoot());
     std::vector<std::string> arguments(argv, argv + argc);
-    exit_code = RunSensor(*os, SystemRfcLibrary, std::move(arguments));
+    exit_code = RunSensor(*os, SystemRfcLibrary, std::move(arguments), &call_left_running);
   } catch (const std::exception &failure) {
     ReportInternalFailure(os.get(), failure.what());
     exit_code = kExitError;
@@ -66,6 +68,13 @@ int main(int argc, char **argv) {
   }
   const bool flushed = std::fflush(stdout) == 0;
   // Success, or any other result, cannot be claimed for a document that did not arrive whole.
-  if (!stdout_open || !flushed || (os && os->StdoutFailed())) return kExitError;
+  if (!stdout_open || !flushed || (os && os->StdoutFailed())) {
+    exit_code = kExitError;
+  }
+  // A library call left running at the run's deadline may still hold the library's state; the
+  // process ends at once rather than tearing that state down under it.
+  if (call_left_running) {
+    std::_Exit(exit_code);
+  }
   return exit_code;
 }

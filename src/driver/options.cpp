@@ -27,6 +27,17 @@ std::optional<long> SelectedChannel(const RunOptions &options) {
   return ReadLeadingInteger(rest.substr(0, rest.find(',')));
 }
 
+/// The seconds after ",TIMEOUT=": digits only, 1 to 900; anything else leaves the default.
+int TimeLimitSeconds(const RunOptions &options) {
+  const std::optional<std::string> value = ValueAfter(options, ",TIMEOUT=");
+  if (!value || value->empty() || value->size() > 3 ||
+      value->find_first_not_of("0123456789") != std::string::npos) {
+    return kDefaultTimeLimitSeconds;
+  }
+  const int seconds = std::stoi(*value);
+  return seconds >= 1 && seconds <= kLongestTimeLimitSeconds ? seconds : kDefaultTimeLimitSeconds;
+}
+
 } // namespace
 
 RunOptions ParseOptions(std::string text) {
@@ -45,6 +56,7 @@ RunOptions ParseOptions(std::string text) {
   options.overrides.hostname = ValueAfter(options, ",HOST=");
   options.overrides.sysnr = ValueAfter(options, ",NO=");
   options.selected_channel = SelectedChannel(options);
+  options.time_limit_seconds = TimeLimitSeconds(options);
   return options;
 }
 

@@ -14,6 +14,12 @@ namespace kestrovan {
 /// ItemName keeps at most this many characters.
 inline constexpr std::size_t kItemNameWidth = 90;
 
+/// The run answers within this many seconds of its start unless ",TIMEOUT=" says otherwise: the
+/// monitor kills a sensor after 60 s by default, and the document must be out before that.
+inline constexpr int kDefaultTimeLimitSeconds = 50;
+/// The monitor's longest sensor timeout; ",TIMEOUT=" takes 1 to this many seconds.
+inline constexpr int kLongestTimeLimitSeconds = 900;
+
 struct RunOptions {
   std::string text;  // as typed: values are taken from here
   std::string upper; // letters a-z raised: keywords are searched here, without regard to case
@@ -24,6 +30,7 @@ struct RunOptions {
   bool syslog = false;                  // ",SYSLOG": the library events are logged
   ConnectionOverrides overrides;        // ",HOST=", ",NO="
   std::optional<long> selected_channel; // "CH=": the one channel "Morvane" prints
+  int time_limit_seconds = kDefaultTimeLimitSeconds; // ",TIMEOUT=": the run's deadline
 
   bool Has(std::string_view keyword) const { return upper.find(keyword) != std::string::npos; }
 };

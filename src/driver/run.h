@@ -1,10 +1,12 @@
-// The state of one run of the sensor, held by the driver's run functions, and what the single-
-// profile run and the global listing run share.
+// One run of the sensor after start-up, and what the single-profile run and the global listing
+// run share.
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "checks/checks.h"
@@ -52,10 +54,8 @@ struct SystemValues {
   std::string display_host; // the profile's host until the system names its own
 };
 
-struct Run {
-  Run(Platform &platform, RfcBinder binder) : os(platform), rfc(platform, std::move(binder)) {}
-
-  Platform &os;
+/// What start-up decided for the rest of the run.
+struct RunSetup {
   std::string program;         // the program's own path, as the command line gives it
   std::string start_time;      // hh:mm:ss of the start
   std::string banner;          // "* hh:mm:ss SAP Kestrovan Vers ..."
@@ -65,13 +65,43 @@ struct Run {
   bool console = false; // decided by the command line alone
   bool global_listing = false;
   OutputMode mode = OutputMode::EXEXML;
-  RfcSession rfc;
+};
+
+/// A run that ends with an error document showing this text (exit code 2).
+struct ErrorEnding {
+  std::string text;
+};
+
+/// How a run ends short of its result: an error document, or the RFC library's error block
+/// (exit code 1). One place of the driver writes it.
+using RunEnding = std::variant<ErrorEnding, RfcAbort>;
+
+/// What a step of the run found, or the error document that ends the run there.
+template <typename Found> using OrEnding = std::variant<Found, ErrorEnding>;
+
+/// Start-up's findings and the open profile of a single-profile run (a global listing run reads
+/// its file itself).
+struct StartedUp {
+  RunSetup setup;
+  std::unique_ptr<TextSource> profile_text;
 };
 
 /// Everything from the command line to the open profile: where the profile lies, the options, the
-/// flavour. Returns the profile of a single-profile run; a global listing run reads its file
-/// itself. Error endings print their document and throw.
-std::unique_ptr<TextSource> StartUp(Run &run, const std::vector<std::string> &args);
+/// flavour.
+OrEnding<StartedUp> StartUp(Platform &os, const std::vector<std::string> &args);
+
+/// A run after start-up: what start-up decided, the session with the library, and when the run
+/// began, from which its time limit counts.
+struct Run {
+  Run(Platform &platform, RunSetup run_setup, RfcBinder binder, RunClock::time_point began)
+      : os(platform), setup(std::move(run_setup)), rfc(platform, std::move(binder)),
+        started(began) {}
+
+  Platform &os;
+  RunSetup setup;
+  RfcSession rfc;
+  RunClock::time_point started;
+};
 
 /// Lines of the listing files are read in pieces of at most this many characters.
 inline constexpr std::size_t kListingPiece = 199;
@@ -79,30 +109,32 @@ inline constexpr std::size_t kListingPiece = 199;
 /// How a global listing run names the channel of each system.
 enum class EntryKind { Profile, Alias, Host, Sid };
 
-/// What a global listing run walks: the entries, each ended by "#", the channel it reports and
-/// how the channels are named.
+/// What a global listing run walks: the entries, each ended by "#", the channel it reports, how
+/// the channels are named, and the options from here on.
 struct GlobalSelection {
   std::string listing;
   std::string item;
   EntryKind kind = EntryKind::Profile;
+  RunOptions options;
 };
 
 /// Reads the selection from "SAP Tessaloy.Gbl" or "Tessaloy.Prf". A listing file's extension text
-/// replaces the options from here on; sensor_argument is the global sensor as the command line
-/// names it, for the message when it is not found. Errors end the run with their document.
-GlobalSelection ReadServerListing(Platform &os, const ProfileLocation &profile, RunOptions &options,
-                                  const std::string &sensor_argument);
+/// replaces the options given; sensor_argument is the global sensor as the command line names it,
+/// for the message when it is not found.
+OrEnding<GlobalSelection> ReadServerListing(Platform &os, const ProfileLocation &profile,
+                                            const RunOptions &options,
+                                            const std::string &sensor_argument);
 
 /// The global listing run: every system of the listing checked, one channel each, a summary.
-int GlobalListingRun(Run &run);
+/// Returns what ended it early, or nothing when the walk completed.
+std::optional<RunEnding> GlobalListingRun(Run &run);
 
-/// System information, the Oracle check and missing indices on an open connection, which is
-/// closed after. A failed system information call or a database that is not Oracle ends the run
-/// with its error document (exit code 2); a failed missing-indices check is returned. The system's
-/// own host name becomes the display host; heard learns the counts before the tables go.
-CheckResult<IndexCounts> CheckConnectedSystem(RfcSession &rfc, RFC_HANDLE handle,
-                                              std::string &display_host,
-                                              const CountsHeard &heard = {});
+/// Binds the library for a run that has its options, and gives the session the run's deadline;
+/// the ending when no library can be used.
+std::optional<RunEnding> PrepareSession(Run &run, const RunOptions &options);
+
+/// "Error 1031: ...": a single-profile run whose time limit came while it waited for step.
+std::string TimeLimitText(const std::string &destination, const std::string &step, int seconds);
 
 /// "* time entry, host, destination, sysnr, client": the system a run is working on.
 std::string SystemLine(const SystemValues &system, const std::string &time,

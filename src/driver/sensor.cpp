@@ -24,8 +24,8 @@ constexpr std::string_view kBuiltInDirectories[] = {
 };
 constexpr std::string_view kDirectoryTestName = "EXEXML";
 
-[[noreturn]] void ProfileMissing(Platform &os, const std::string &path) {
-  EndWithErrorDocument(os, "Error 1002: Profile " + path + " is missing...");
+ErrorEnding ProfileMissing(const std::string &path) {
+  return {"Error 1002: Profile " + path + " is missing..."};
 }
 
 /// A line of the path file names a directory when it starts like a path. A line holding a NUL
@@ -38,7 +38,7 @@ bool LooksLikeDirectory(const std::string &line) {
 
 /// The directory of the monitoring host's custom sensors that holds the profile. Only a profile
 /// below a folder named ExeXml is one the monitoring host placed.
-std::string SearchSensorDirectory(Platform &os, const std::string &profile_name) {
+OrEnding<std::string> SearchSensorDirectory(Platform &os, const std::string &profile_name) {
   std::string directory;
   if (auto path_file = os.OpenText(std::string(kInstallPathFile))) {
     std::string line;
@@ -51,7 +51,9 @@ std::string SearchSensorDirectory(Platform &os, const std::string &profile_name)
       directory += kHostSensorDirectory;
     if (os.IsFile(directory + std::string(kSensorDirectory) + profile_name))
       directory += kSensorDirectory;
-    if (!os.IsFile(directory + profile_name)) ProfileMissing(os, profile_name);
+    if (!os.IsFile(directory + profile_name)) {
+      return ProfileMissing(profile_name);
+    }
   } else {
     bool found = false;
     for (std::string_view candidate : kBuiltInDirectories) {
@@ -61,31 +63,37 @@ std::string SearchSensorDirectory(Platform &os, const std::string &profile_name)
         break;
       }
     }
-    if (!found) ProfileMissing(os, profile_name);
+    if (!found) {
+      return ProfileMissing(profile_name);
+    }
   }
 
   if (directory.size() < kDirectoryTestName.size() + 1 ||
       UpperAscii(directory.substr(directory.size() - 1 - kDirectoryTestName.size(),
-                                  kDirectoryTestName.size())) != kDirectoryTestName)
-    EndWithErrorDocument(os, "Sorry, invalid Path-Usage...");
+                                  kDirectoryTestName.size())) != kDirectoryTestName) {
+    return ErrorEnding{"Sorry, invalid Path-Usage..."};
+  }
   return directory;
 }
 
 } // namespace
 
-std::unique_ptr<TextSource> StartUp(Run &run, const std::vector<std::string> &args) {
-  Platform &os = run.os;
+OrEnding<StartedUp> StartUp(Platform &os, const std::vector<std::string> &args) {
+  RunSetup run;
   run.start_time = FormatTimeOfDay(os.Now());
   run.banner =
       "* " + run.start_time + " SAP " + std::string(kProgramName) + " " + std::string(kVersionText);
   run.program = args.empty() ? std::string() : args[0];
-  if (args.size() < 2)
-    EndWithErrorDocument(os, "Error 1001: Parameter for Profile-Name is missing !");
+  if (args.size() < 2) {
+    return ErrorEnding{"Error 1001: Parameter for Profile-Name is missing !"};
+  }
 
   std::string name = args[1];
   run.sensor_argument = args.size() > 2 ? args[2] : "";
   std::string option_text = run.sensor_argument;
-  if (args.size() > 3) option_text += " " + args[3];
+  if (args.size() > 3) {
+    option_text += " " + args[3];
+  }
   run.options = ParseOptions(std::move(option_text));
   run.console = run.options.console;
 
@@ -93,8 +101,10 @@ std::unique_ptr<TextSource> StartUp(Run &run, const std::vector<std::string> &ar
     run.global_listing = true;
     name = kItemRouteFile;
   }
-  if (name.size() < kDefaultExtension.size() || name[name.size() - kDefaultExtension.size()] != '.')
+  if (name.size() < kDefaultExtension.size() ||
+      name[name.size() - kDefaultExtension.size()] != '.') {
     name += kDefaultExtension;
+  }
 
   ProfileLocation &profile = run.profile;
   const std::size_t last_backslash = name.find_last_of('\\');
@@ -110,19 +120,27 @@ std::unique_ptr<TextSource> StartUp(Run &run, const std::vector<std::string> &ar
   profile.path = profile.directory + profile.name;
 
   for (const FlavourSwitch &flavour : kFlavourSwitches) {
-    if (os.IsFile(std::string(flavour.file))) run.mode = flavour.mode;
+    if (os.IsFile(std::string(flavour.file))) {
+      run.mode = flavour.mode;
+    }
   }
 
   // A profile named where it lies is taken from there: by a person at a console ("@") or by a
   // further output flavour. The monitoring host's own runs look in its sensor folder.
   const bool named_where_it_lies = run.mode != OutputMode::EXEXML || run.options.at_sign;
   if (!named_where_it_lies) {
-    profile.directory = SearchSensorDirectory(os, profile.name);
+    OrEnding<std::string> directory = SearchSensorDirectory(os, profile.name);
+    if (auto *ending = std::get_if<ErrorEnding>(&directory)) {
+      return std::move(*ending);
+    }
+    profile.directory = std::get<std::string>(std::move(directory));
     profile.path = profile.directory + profile.name;
   }
   std::unique_ptr<TextSource> text = os.OpenText(profile.path);
-  if (!text) ProfileMissing(os, named_where_it_lies ? profile.path : profile.name);
-  return text;
+  if (!text) {
+    return ProfileMissing(named_where_it_lies ? profile.path : profile.name);
+  }
+  return StartedUp{std::move(run), std::move(text)};
 }
 
 namespace {
@@ -136,84 +154,125 @@ std::string ParameterDisplayText(const std::string &parameters) {
   return text.empty() ? "(No Parameters)" : text;
 }
 
-/// Connects, checks and prints the result of the one system of a single-profile run.
-int RunOneSystem(Run &run, SystemValues &system) {
+/// Connects, checks and prints the result of the one system of a single-profile run; returns
+/// what ended it short of its result.
+std::optional<RunEnding> RunOneSystem(Run &run, SystemValues &system) {
   Platform &os = run.os;
-  run.rfc.log().Write(0, "program started", run.program);
+  const RunSetup &setup = run.setup;
+  const ConnectionParameters &connection = system.connection;
+  // Where the run's time ran out, its document names the system and what it waited for.
+  const auto ending_of = [&](const RfcStop &stop) -> RunEnding {
+    if (const auto *deadline = std::get_if<RfcDeadline>(&stop)) {
+      return ErrorEnding{
+          TimeLimitText(connection.destination, deadline->step, setup.options.time_limit_seconds)};
+    }
+    return std::get<RfcAbort>(stop);
+  };
+
+  run.rfc.log().Write(0, "program started", setup.program);
   ErrorHandlerScope handler(run.rfc);
+  if (run.rfc.stopped()) {
+    return ending_of(*run.rfc.stopped());
+  }
   run.rfc.log().Write(0, "RfcEnvironment called", "");
 
-  if (run.console) {
+  if (setup.console) {
     const std::string time = TimeOfDay(os);
-    os.WriteStdout(run.banner + "\n");
-    os.WriteStdout(SystemLine(system, time, run.profile.name) + " State=Processing\n");
+    os.WriteStdout(setup.banner + "\n");
+    os.WriteStdout(SystemLine(system, time, setup.profile.name) + " State=Processing\n");
     os.WriteStdout("* " + time + " " + std::string(kProgramName) + " - " +
-                   ParameterDisplayText(run.options.text) + " State=Executing\n");
+                   ParameterDisplayText(setup.options.text) + " State=Executing\n");
   }
 
-  const ConnectionParameters &connection = system.connection;
-  const RFC_HANDLE handle = OpenConnection(run.rfc, connection, run.options.overrides);
-  if (handle == 0)
-    EndWithErrorDocument(os, "Error 1011: RFC-Open for " + connection.destination + " failed !");
-
-  const CheckResult<IndexCounts> indices =
-      CheckConnectedSystem(run.rfc, handle, system.display_host);
-  if (!indices.found) {
-    ReportCheckFailure(os, indices.failure.text);
-    return kExitError;
+  const RFC_HANDLE handle = OpenConnection(run.rfc, connection, setup.options.overrides);
+  if (run.rfc.stopped()) {
+    return ending_of(*run.rfc.stopped());
+  }
+  if (handle == 0) {
+    return ErrorEnding{"Error 1011: RFC-Open for " + connection.destination + " failed !"};
   }
 
-  ResultDocument document(run.mode, run.options.selected_channel);
+  const SystemCheck check = CheckConnectedSystem(run.rfc, handle);
+  if (check.host) {
+    system.display_host = *check.host;
+  }
+  if (const auto *stop = std::get_if<RfcStop>(&check.outcome)) {
+    return ending_of(*stop);
+  }
+  if (std::holds_alternative<NotOracle>(check.outcome)) {
+    return ErrorEnding{std::string(kDatabaseMismatch)};
+  }
+  if (const auto *failed = std::get_if<FailedCheck>(&check.outcome)) {
+    return ErrorEnding{WithTraceDetail(failed->failure.text, failed->failure.trace_detail)};
+  }
+  const IndexCounts &counts = std::get<IndexCounts>(check.outcome);
+
+  ResultDocument document(setup.mode, setup.options.selected_channel);
   document.BeginDocument();
   document.BeginText();
-  document.AddText("(" + connection.destination + ") Indices: Not_Defined=" +
-                   GroupThousands(std::to_string(indices.found->not_defined)) +
-                   ", Missing_Indices=" + GroupThousands(std::to_string(indices.found->missing)));
+  document.AddText("(" + connection.destination +
+                   ") Indices: Not_Defined=" + GroupThousands(std::to_string(counts.not_defined)) +
+                   ", Missing_Indices=" + GroupThousands(std::to_string(counts.missing)));
   document.EndText();
-  document.AddChannel(kNotDefinedChannel, std::to_string(indices.found->not_defined), "");
-  document.AddChannel(kMissingChannel, std::to_string(indices.found->missing), "");
+  document.AddChannel(kNotDefinedChannel, std::to_string(counts.not_defined), "");
+  document.AddChannel(kMissingChannel, std::to_string(counts.missing), "");
   document.EndDocument();
   os.WriteStdout(document.Take());
   // A run that succeeded leaves no trace of earlier failures behind.
   os.RemoveFile(std::string(kTraceFile));
-  if (run.console) os.WriteStdout(EndLine(os));
-  return kExitDone;
+  if (setup.console) {
+    os.WriteStdout(EndLine(os));
+  }
+  return std::nullopt;
 }
 
 /// Reads and checks the profile, binds the library and runs the profile's system.
-int SingleProfileRun(Run &run, TextSource &profile_text) {
+std::optional<RunEnding> SingleProfileRun(Run &run, TextSource &profile_text) {
   SystemValues system;
   const ProfileReadResult read =
-      ReadProfile(profile_text, kSingleProfilePiece, ProfileReading::StopAtFault, run.profile.name,
-                  system.connection, system.display_host);
-  if (!read.valid) EndWithErrorDocument(run.os, read.first_fault);
-  const std::string fault = CheckProfile(system.connection, run.profile.name);
-  if (!fault.empty()) EndWithErrorDocument(run.os, fault);
-
-  run.rfc.Bind();
-  if (run.options.syslog) run.rfc.OpenLog(run.profile.directory);
+      ReadProfile(profile_text, kSingleProfilePiece, ProfileReading::StopAtFault,
+                  run.setup.profile.name, system.connection, system.display_host);
+  if (!read.valid) {
+    return ErrorEnding{read.first_fault};
+  }
+  const std::string fault = CheckProfile(system.connection, run.setup.profile.name);
+  if (!fault.empty()) {
+    return ErrorEnding{fault};
+  }
+  if (auto ending = PrepareSession(run, run.setup.options)) {
+    return ending;
+  }
   return RunOneSystem(run, system);
+}
+
+/// The one place a run's early ending is written: the error document, or the library's block.
+int WriteEnding(Platform &os, const RunEnding &ending) {
+  if (const auto *error = std::get_if<ErrorEnding>(&ending)) {
+    os.WriteStdout(ErrorDocument(error->text));
+    return kExitError;
+  }
+  const RfcAbort &abort = std::get<RfcAbort>(ending);
+  os.WriteStdout(RfcErrorBlock(
+      {abort.operation, abort.key, abort.status, abort.message, abort.internal_status}));
+  return kExitRfcError;
 }
 
 } // namespace
 
-CheckResult<IndexCounts> CheckConnectedSystem(RfcSession &rfc, RFC_HANDLE handle,
-                                              std::string &display_host, const CountsHeard &heard) {
-  const CheckResult<SystemInfo> info = ReadSystemInfo(rfc, handle);
-  if (!info.found) {
-    ReportCheckFailure(rfc.os(), info.failure.text);
-    rfc.Close(handle);
-    throw RunEnded{kExitError};
+std::optional<RunEnding> PrepareSession(Run &run, const RunOptions &options) {
+  if (std::optional<std::string> problem = run.rfc.Bind()) {
+    return ErrorEnding{std::move(*problem)};
   }
-  display_host = info.found->host;
-  if (!IsOracle(info.found->database_system)) {
-    rfc.os().WriteStdout(ErrorDocument(kDatabaseMismatch));
-    rfc.Close(handle);
-    throw RunEnded{kExitError};
+  run.rfc.SetDeadline(run.started + std::chrono::seconds(options.time_limit_seconds));
+  if (options.syslog) {
+    run.rfc.OpenLog(run.setup.profile.directory);
   }
-  CheckResult<IndexCounts> indices = CheckMissingIndices(rfc, handle, heard);
-  rfc.Close(handle);
-  return indices;
+  return std::nullopt;
+}
+
+std::string TimeLimitText(const std::string &destination, const std::string &step, int seconds) {
+  return "Error 1031: " + destination + " did not answer " + step + " within the time limit of " +
+         std::to_string(seconds) + " s...";
 }
 
 std::string SystemLine(const SystemValues &system, const std::string &time,
@@ -232,15 +291,22 @@ int RunSensor(Platform &os, const RfcLibrary *rfc, std::vector<std::string> argu
       os, [rfc](std::string *) { return rfc; }, std::move(arguments));
 }
 
-int RunSensor(Platform &os, RfcBinder bind, std::vector<std::string> arguments) {
-  Run run(os, std::move(bind));
-  try {
-    std::unique_ptr<TextSource> profile = StartUp(run, arguments);
-    if (run.global_listing) return GlobalListingRun(run);
-    return SingleProfileRun(run, *profile);
-  } catch (const RunEnded &ended) {
-    return ended.exit_code;
+int RunSensor(Platform &os, RfcBinder bind, std::vector<std::string> arguments,
+              bool *call_left_running) {
+  const RunClock::time_point started = RunClock::now();
+  OrEnding<StartedUp> start = StartUp(os, arguments);
+  if (auto *ending = std::get_if<ErrorEnding>(&start)) {
+    return WriteEnding(os, *ending);
   }
+  StartedUp &started_up = std::get<StartedUp>(start);
+  Run run(os, std::move(started_up.setup), std::move(bind), started);
+  const std::optional<RunEnding> ending = run.setup.global_listing
+                                              ? GlobalListingRun(run)
+                                              : SingleProfileRun(run, *started_up.profile_text);
+  if (call_left_running) {
+    *call_left_running = run.rfc.call_left_running();
+  }
+  return ending ? WriteEnding(os, *ending) : kExitDone;
 }
 
 } // namespace kestrovan

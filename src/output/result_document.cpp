@@ -99,9 +99,11 @@ std::string ErrorDocument(std::string_view text) {
   return doc;
 }
 
-void EndWithErrorDocument(Platform &os, std::string_view text) {
-  os.WriteStdout(ErrorDocument(text));
-  throw RunEnded{kExitError};
+std::string WithTraceDetail(std::string text, const std::optional<std::string> &detail) {
+  if (!detail) {
+    return text + " - Look for Trace-File";
+  }
+  return text + (detail->empty() ? std::string(" - Please Check Trace-File !") : " - " + *detail);
 }
 
 std::string CleanLabel(std::string_view label) {

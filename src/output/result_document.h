@@ -1,4 +1,4 @@
-// The result document in its five flavours, the error document, and the ending of a run.
+// The result document in its five flavours and the error document with its texts.
 #pragma once
 
 #include <cstddef>
@@ -20,12 +20,6 @@ inline constexpr int kExitDone = 0;
 inline constexpr int kExitRfcError = 1;
 /// Exit code of every ending that prints an error document.
 inline constexpr int kExitError = 2;
-
-/// Thrown by the error endings deep inside a run, after they printed what the run shows; the
-/// driver returns its code, and only main ends the process with it.
-struct RunEnded {
-  int exit_code;
-};
 
 /// "Halcrest" shows at most this many channels in one process; later ones are dropped.
 inline constexpr int kHalcrestChannelLimit = 10;
@@ -62,8 +56,9 @@ private:
 /// The monitoring host's error document, the same in every flavour.
 std::string ErrorDocument(std::string_view text);
 
-/// Prints the error document with the text and ends the run with exit code 2.
-[[noreturn]] void EndWithErrorDocument(Platform &os, std::string_view text);
+/// A failed check's text followed by " - " and the last error text of the trace file, or by a
+/// hint when the file has none (an empty detail) or could not be opened (no detail).
+std::string WithTraceDetail(std::string text, const std::optional<std::string> &detail);
 
 /// Decimal digits with "." between groups of three, at most two separators (1234.567.890).
 std::string GroupThousands(std::string_view digits);

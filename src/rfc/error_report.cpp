@@ -1,9 +1,7 @@
-// The trace file's last error text, and the error document of a failed check.
+// The trace file's last error text.
 #include "rfc/error_report.h"
 
 #include <algorithm>
-
-#include "output/result_document.h"
 
 namespace kestrovan {
 
@@ -27,9 +25,11 @@ std::string DetailFrom(const std::string &piece, std::size_t from) {
 
 } // namespace
 
-std::string AppendTraceDetail(Platform &os, std::string text) {
+std::optional<std::string> ReadTraceDetail(Platform &os) {
   const auto trace = os.OpenText(std::string(kTraceFile));
-  if (!trace) return text + " - Look for Trace-File";
+  if (!trace) {
+    return std::nullopt;
+  }
   std::string detail;
   std::string piece;
   while (trace->Next(kTracePiece, &piece)) {
@@ -41,11 +41,7 @@ std::string AppendTraceDetail(Platform &os, std::string text) {
             .starts_with(kMessageMarker))
       detail = DetailFrom(piece, kMessageMarkerColumn + kMessageMarker.size());
   }
-  return text + (detail.empty() ? std::string(" - Please Check Trace-File !") : " - " + detail);
-}
-
-void ReportCheckFailure(Platform &os, const std::string &failure_text) {
-  os.WriteStdout(ErrorDocument(AppendTraceDetail(os, failure_text)));
+  return detail;
 }
 
 } // namespace kestrovan

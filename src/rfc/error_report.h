@@ -1,7 +1,8 @@
-// A failed check as the error document, with the detail the library left in its trace file.
+// The last error text the library left in its trace file, which a failed check's document shows.
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,12 +15,8 @@ inline constexpr std::string_view kTraceFile = "Dev_Rfc.Trc";
 /// The trace file is scanned in pieces of at most this many characters.
 inline constexpr std::size_t kTracePiece = 99;
 
-/// The text followed by " - " and the last error text of the trace file, or by a hint when the
-/// file has none or cannot be opened.
-std::string AppendTraceDetail(Platform &os, std::string text);
-
-/// Prints the error document of a failed check: its text with the trace detail. The caller
-/// closes the connection and ends the run with 2.
-void ReportCheckFailure(Platform &os, const std::string &failure_text);
+/// The last error text of the trace file: empty when the file holds none, no value when the file
+/// cannot be opened.
+std::optional<std::string> ReadTraceDetail(Platform &os);
 
 } // namespace kestrovan

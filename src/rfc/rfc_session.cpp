@@ -1,23 +1,25 @@
-// Calls into the RFC library, the error handler's registration and the error block.
+// Calls into the RFC library on its own thread within the run's deadline, and the error handler's
+// registration and record.
 #include "rfc/rfc_session.h"
 
 #include <cstring>
-
-#include "output/log_lines.h"
-#include "output/result_document.h"
+#include <memory>
 
 namespace kestrovan {
 
 namespace {
 
 /// The library's error handler carries no context of its own, so the session whose scope is open
-/// is remembered here; there is one run per process and one thread.
+/// is remembered here; there is one run per process and one library thread.
 RfcSession *g_handler_session = nullptr;
 
 /// A text field of the error record, never read past its end even without a terminator.
-std::string_view Field(const char *text, std::size_t size) {
-  return std::string_view(text, strnlen(text, size));
+std::string Field(const char *text, std::size_t size) {
+  return std::string(text, strnlen(text, size));
 }
+
+constexpr std::string_view kLogonStep = "the logon";
+constexpr std::string_view kCloseStep = "the close";
 
 } // namespace
 
@@ -28,7 +30,9 @@ RunLog RunLog::Open(Platform &os, const std::string &profile_directory) {
 }
 
 void RunLog::Write(std::uint32_t handle, std::string_view event, std::string_view detail) {
-  if (!file_) return;
+  if (!file_) {
+    return;
+  }
   std::string line = std::to_string(static_cast<std::int32_t>(handle));
   line += ' ';
   line += event;
@@ -38,98 +42,161 @@ void RunLog::Write(std::uint32_t handle, std::string_view event, std::string_vie
   file_->Write(line);
 }
 
-void RfcSession::Bind() {
-  if (library_) return;
+std::optional<std::string> RfcSession::Bind() {
+  if (library_) {
+    return std::nullopt;
+  }
   std::string problem = "no RFC library is configured...";
-  if (binder_) library_ = binder_(&problem);
-  if (!library_) EndWithErrorDocument(os_, problem);
+  if (binder_) {
+    library_ = binder_(&problem);
+  }
+  if (!library_) {
+    return problem;
+  }
+  return std::nullopt;
 }
 
-void RfcSession::EndIfHandlerRan() {
-  if (error_reported_) throw RunEnded{kExitRfcError};
+template <typename Result, typename Operation>
+Result RfcSession::Guarded(std::string_view step, Result failed, Operation operation) {
+  if (stopped_) {
+    return failed;
+  }
+  // The result lives with the call: a call left running at the deadline may still write it.
+  const auto result = std::make_shared<Result>(failed);
+  const bool answered =
+      RunClock::now() < deadline_ &&
+      thread_.Run([result, operation]() mutable { *result = operation(); }, deadline_);
+  if (!answered) {
+    stopped_ = RfcDeadline{std::string(step)};
+    return failed;
+  }
+  if (handler_record_) {
+    stopped_ = std::move(*handler_record_);
+    handler_record_.reset();
+    return failed;
+  }
+  return *result;
 }
 
-RFC_HANDLE RfcSession::Open(RFC_OPTIONS *options) { return Checked(library_->Open(options)); }
+RFC_HANDLE RfcSession::Open(RFC_OPTIONS *options) {
+  return Guarded(kLogonStep, RFC_HANDLE{0}, [this, options] { return library_->Open(options); });
+}
 
 RFC_HANDLE RfcSession::OpenEx(const char *connect_text, RFC_ERROR_INFO_EX *error_info) {
-  return Checked(library_->OpenEx(connect_text, error_info));
+  return Guarded(kLogonStep, RFC_HANDLE{0}, [this, connect_text, error_info] {
+    return library_->OpenEx(connect_text, error_info);
+  });
 }
 
 RFC_RC RfcSession::Call(RFC_HANDLE handle, const char *function, RFC_PARAMETER *exporting,
                         RFC_TABLE *tables) {
-  return Checked(library_->Call(handle, function, exporting, tables));
+  last_function_ = function;
+  return Guarded(last_function_, RFC_RC{RFC_FAILURE}, [this, handle, function, exporting, tables] {
+    return library_->Call(handle, function, exporting, tables);
+  });
 }
 
 RFC_RC RfcSession::Receive(RFC_HANDLE handle, RFC_PARAMETER *importing, RFC_TABLE *tables,
                            char **exception) {
-  return Checked(library_->Receive(handle, importing, tables, exception));
+  return Guarded(last_function_, RFC_RC{RFC_FAILURE}, [this, handle, importing, tables, exception] {
+    return library_->Receive(handle, importing, tables, exception);
+  });
 }
 
 ITAB_H RfcSession::ItCreate(const char *name, unsigned line_length) {
-  return Checked(library_->ItCreate(const_cast<char *>(name), line_length, 0, 0));
+  return Guarded(name, ITAB_H{}, [this, name, line_length] {
+    return library_->ItCreate(const_cast<char *>(name), line_length, 0, 0);
+  });
 }
 
-unsigned RfcSession::ItFill(ITAB_H table) { return Checked(library_->ItFill(table)); }
+unsigned RfcSession::ItFill(ITAB_H table) {
+  return Guarded(last_function_, 0u, [this, table] { return library_->ItFill(table); });
+}
 
 void *RfcSession::ItGetLine(ITAB_H table, unsigned line) {
-  return Checked(library_->ItGetLine(table, line));
+  return Guarded(last_function_, static_cast<void *>(nullptr),
+                 [this, table, line] { return library_->ItGetLine(table, line); });
 }
 
-int RfcSession::ItDelete(ITAB_H table) { return Checked(library_->ItDelete(table)); }
+int RfcSession::ItDelete(ITAB_H table) {
+  return Guarded(last_function_, -1, [this, table] { return library_->ItDelete(table); });
+}
 
 void RfcSession::Close(RFC_HANDLE handle) {
-  library_->Close(handle);
-  EndIfHandlerRan();
+  Guarded(kCloseStep, 0, [this, handle] {
+    library_->Close(handle);
+    return 0;
+  });
 }
 
 RFC_TYPEHANDLE RfcSession::Structure(const char *name, RFC_TYPE_ELEMENT *elements, unsigned count) {
   const auto known = structures_.find(std::string_view(name));
-  if (known != structures_.end()) return known->second;
-  RFC_TYPEHANDLE handle = 0;
-  if (Checked(library_->InstallStructure(name, elements, count, &handle)) != RFC_OK)
-    AbortOnRfcError("RfcInstallStructure");
-  structures_.emplace(name, handle);
-  return handle;
+  if (known != structures_.end()) {
+    return known->second;
+  }
+  const auto handle = std::make_shared<RFC_TYPEHANDLE>(0);
+  const RFC_RC code = Guarded(name, RFC_RC{RFC_FAILURE}, [this, name, elements, count, handle] {
+    return library_->InstallStructure(name, elements, count, handle.get());
+  });
+  if (stopped_) {
+    return 0;
+  }
+  if (code != RFC_OK) {
+    Abort("RfcInstallStructure");
+    return 0;
+  }
+  structures_.emplace(name, *handle);
+  return *handle;
 }
 
-void RfcSession::PrintErrorBlock(std::string_view operation) {
-  error_reported_ = true;
-  os_.WriteStdout("RFC error\n");
-  PrintLabelled(os_, "operation/code", 0, kErrorLabelWidth, operation);
+RfcAbort RfcSession::RecordAbort(std::string_view operation) {
   RFC_ERROR_INFO info;
   std::memset(&info, 0, sizeof info);
-  if (library_) library_->LastError(&info);
-  PrintLabelled(os_, "key", 0, kErrorLabelWidth, Field(info.key, sizeof info.key));
-  PrintLabelled(os_, "status", 0, kErrorLabelWidth, Field(info.status, sizeof info.status));
-  PrintLabelled(os_, "message", 0, kErrorLabelWidth, Field(info.message, sizeof info.message));
-  PrintLabelled(os_, "internal status", 0, kErrorLabelWidth,
-                Field(info.intstat, sizeof info.intstat));
-  os_.WriteStdout("\n");
-  if (library_) library_->Close(0);
-  os_.WriteStdout("* Programm aborted...\n");
+  if (library_) {
+    library_->LastError(&info);
+  }
+  RfcAbort abort{std::string(operation), Field(info.key, sizeof info.key),
+                 Field(info.status, sizeof info.status), Field(info.message, sizeof info.message),
+                 Field(info.intstat, sizeof info.intstat)};
+  if (library_) {
+    library_->Close(0);
+  }
+  return abort;
 }
 
-void RfcSession::AbortOnRfcError(std::string_view operation) {
-  PrintErrorBlock(operation);
-  throw RunEnded{kExitRfcError};
+void RfcSession::Abort(std::string_view operation) {
+  if (stopped_) {
+    return;
+  }
+  const auto abort = std::make_shared<RfcAbort>();
+  const std::string name(operation);
+  Guarded(name, 0, [this, abort, name] {
+    *abort = RecordAbort(name);
+    return 0;
+  });
+  if (!stopped_) {
+    stopped_ = *abort;
+  }
 }
 
 ErrorHandlerScope::ErrorHandlerScope(RfcSession &session) : previous_(g_handler_session) {
   g_handler_session = &session;
   session.environment_ = RFC_ENV{RfcErrorHandler, nullptr};
-  session.library_->Environment(&session.environment_);
-  if (session.error_reported_) {
-    g_handler_session = previous_; // no destructor runs for a scope that was never made
-    throw RunEnded{kExitRfcError};
-  }
+  session.Guarded("RfcEnvironment", 0, [&session] {
+    session.library_->Environment(&session.environment_);
+    return 0;
+  });
 }
 
 ErrorHandlerScope::~ErrorHandlerScope() { g_handler_session = previous_; }
 
 extern "C" void RFC_CALL RfcErrorHandler(char *operation) {
-  // Without a session, or after the block was printed once, the library goes on with its failure.
-  if (!g_handler_session || g_handler_session->error_reported_) return;
-  g_handler_session->PrintErrorBlock(operation ? operation : "");
+  // Without a session, or after its record was taken once, the library goes on with its failure.
+  RfcSession *session = g_handler_session;
+  if (!session || session->stopped_ || session->handler_record_) {
+    return;
+  }
+  session->handler_record_ = session->RecordAbort(operation ? operation : "");
 }
 
 } // namespace kestrovan

@@ -1,14 +1,17 @@
-// The sensor's session with the RFC library: the bound library, every call into it, the error
-// handler and the error block it prints.
+// The sensor's session with the RFC library: the bound library, every call into it within the
+// run's deadline, and the error handler with the record it keeps.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 
 #include "platform/platform.h"
+#include "rfc/library_thread.h"
 #include "rfc/rfc_library.h"
 #include "rfcapi/rfc_api.h"
 
@@ -36,9 +39,6 @@ private:
   std::unique_ptr<AppendFile> file_;
 };
 
-/// Width the error block pads its labels to.
-inline constexpr int kErrorLabelWidth = 15;
-
 /// The texts an open hands to the library. They live as long as the session, because the
 /// options record points into them while the library may still hold it.
 struct RfcOpenTexts {
@@ -49,14 +49,33 @@ struct RfcOpenTexts {
   RFC_OPTIONS options{};
 };
 
-/// The handler the library calls: prints the block for the session in scope and returns, so the
-/// library's own frames are never unwound; the run ends as soon as the library call returns.
+/// What the library's error handler recorded, or the sensor for a library operation it found
+/// failed: the run ends with the library's error block (exit code 1). The texts are the fields
+/// of the library's last error, each up to its first zero byte.
+struct RfcAbort {
+  std::string operation;
+  std::string key, status, message, internal_status;
+};
+
+/// A library call that had not come back when the run's time was up; step names what the run
+/// was waiting for ("the logon", a function module, "the close").
+struct RfcDeadline {
+  std::string step;
+};
+
+/// Why a session takes no further calls.
+using RfcStop = std::variant<RfcAbort, RfcDeadline>;
+
+/// The handler the library calls: records the library's last error for the session in scope and
+/// closes every connection, then returns, so the library's own frames are never unwound.
 extern "C" void RFC_CALL RfcErrorHandler(char *operation);
 
-/// Every call of the sensor into the library goes through here: when the library reported an
-/// error to the installed handler during a call, the run ends with exit code 1 as soon as the
-/// call returns. The run ends from the sensor's own frames, never by unwinding through the
-/// library's: a library built by another compiler (SAP's own DLL) cannot pass C++ exceptions.
+/// Every call of the sensor into the library goes through here, on the library's own thread and
+/// within the run's deadline. Once the library's error handler ran, a library operation failed or
+/// the deadline passed, the session stops: stopped() says why, and every later call returns a
+/// failure without reaching the library. The run is ended from the sensor's own frames, never by
+/// unwinding through the library's: a library built by another compiler (SAP's own DLL) cannot
+/// pass C++ exceptions.
 class RfcSession {
 public:
   RfcSession(Platform &os, RfcBinder binder) : os_(os), binder_(std::move(binder)) {}
@@ -66,9 +85,12 @@ public:
   RfcSession &operator=(const RfcSession &) = delete;
 
   /// Binds the library unless it is bound already. It is bound after start-up and the profile
-  /// checks, so that their errors come first; when none can be used, the run ends with an error
-  /// document naming the library and what it lacks.
-  void Bind();
+  /// checks, so that their errors come first. Returns the problem, naming the library and what it
+  /// lacks, when none can be used.
+  std::optional<std::string> Bind();
+
+  /// The moment by which every call must have come back; later calls are not made.
+  void SetDeadline(RunClock::time_point deadline) { deadline_ = deadline; }
 
   RFC_HANDLE Open(RFC_OPTIONS *options);
   RFC_HANDLE OpenEx(const char *connect_text, RFC_ERROR_INFO_EX *error_info);
@@ -81,11 +103,17 @@ public:
   void Close(RFC_HANDLE handle);
 
   /// The type handle of a dictionary structure, installed with the library at its first use and
-  /// kept for the whole process, as the library keeps it.
+  /// kept for the whole process, as the library keeps it; 0 when the installation failed.
   RFC_TYPEHANDLE Structure(const char *name, RFC_TYPE_ELEMENT *elements, unsigned count);
 
-  /// The block for a failure the sensor found in a library operation itself; ends the run with 1.
-  [[noreturn]] void AbortOnRfcError(std::string_view operation);
+  /// A library operation the sensor found failed: the session records the library's last error
+  /// for the block, closes every connection and stops.
+  void Abort(std::string_view operation);
+
+  /// Why the session stopped, once it has.
+  const std::optional<RfcStop> &stopped() const { return stopped_; }
+  /// A call was left running at the deadline: the process must end without waiting for it.
+  bool call_left_running() const { return thread_.abandoned(); }
 
   /// Opens the log in the profile's directory; a run does so once, when it asked for the log.
   void OpenLog(const std::string &profile_directory) {
@@ -99,14 +127,13 @@ private:
   friend class ErrorHandlerScope;
   friend void RFC_CALL RfcErrorHandler(char *operation);
 
-  /// Prints the library's error block for the failed operation and closes every connection.
-  void PrintErrorBlock(std::string_view operation);
-  /// Ends the run (exit code 1) when the error handler ran during the last call.
-  void EndIfHandlerRan();
-  template <typename Result> Result Checked(Result result) {
-    EndIfHandlerRan();
-    return result;
-  }
+  /// Runs one library operation on the library's thread; failed is what the caller sees when the
+  /// session has stopped or stops now.
+  template <typename Result, typename Operation>
+  Result Guarded(std::string_view step, Result failed, Operation operation);
+  /// The library's last error as the block shows it; closes every connection. Runs on the
+  /// library's thread.
+  RfcAbort RecordAbort(std::string_view operation);
 
   Platform &os_;
   RfcBinder binder_;
@@ -114,12 +141,17 @@ private:
   RFC_ENV environment_{};
   std::map<std::string, RFC_TYPEHANDLE, std::less<>> structures_;
   RfcOpenTexts open_texts_;
-  bool error_reported_ = false; // the handler has printed its block
+  std::string last_function_; // the function module a Receive answers
+  RunClock::time_point deadline_ = RunClock::time_point::max();
+  std::optional<RfcAbort> handler_record_; // written by the handler on the library's thread
+  std::optional<RfcStop> stopped_;
   RunLog log_;
+  LibraryThread thread_;
 };
 
 /// Installs the error handler with the library (RfcEnvironment) for one session; the handler
-/// reports to that session until the scope ends, and to nobody after.
+/// reports to that session until the scope ends, and to nobody after. A handler that ran already
+/// during the installation has stopped the session.
 class ErrorHandlerScope {
 public:
   explicit ErrorHandlerScope(RfcSession &session);

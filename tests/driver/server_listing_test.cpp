@@ -16,19 +16,32 @@ const std::string kAllocation = ",Sensor=\"SAP Kestrovan\"";
 struct Selection {
   ScratchTree tree;
   TestPlatform os{tree};
-  Run run{os, RfcBinder{}};
   GlobalSelection selection;
   int exit_code = 0;
 
   Selection(const std::string &file, const std::string &content, std::vector<std::string> args) {
-    if (!file.empty()) tree.Write(kHostDir + file, content);
-    args.insert(args.begin(), "kestrovan");
-    try {
-      StartUp(run, args);
-      selection = ReadServerListing(os, run.profile, run.options, run.sensor_argument);
-    } catch (const RunEnded &ended) {
-      exit_code = ended.exit_code;
+    if (!file.empty()) {
+      tree.Write(kHostDir + file, content);
     }
+    args.insert(args.begin(), "kestrovan");
+    const OrEnding<StartedUp> started = StartUp(os, args);
+    if (const auto *ending = std::get_if<ErrorEnding>(&started)) {
+      End(*ending);
+      return;
+    }
+    const RunSetup &run = std::get<StartedUp>(started).setup;
+    OrEnding<GlobalSelection> read =
+        ReadServerListing(os, run.profile, run.options, run.sensor_argument);
+    if (const auto *ending = std::get_if<ErrorEnding>(&read)) {
+      End(*ending);
+      return;
+    }
+    selection = std::get<GlobalSelection>(std::move(read));
+  }
+
+  void End(const ErrorEnding &ending) {
+    os.WriteStdout(ErrorDocument(ending.text));
+    exit_code = 2;
   }
 };
 
@@ -49,9 +62,9 @@ TEST(ServerListing, ListingRouteSelectsTheNamedSensorInAnyCase) {
   EXPECT_EQ(s.selection.listing, "A.P00#B.P00#");
   EXPECT_EQ(s.selection.item, "Missing_Idices");
   EXPECT_EQ(s.selection.kind, EntryKind::Alias);
-  EXPECT_EQ(s.run.options.text, " Item=Missing_Idices,,HOST=h1")
+  EXPECT_EQ(s.selection.options.text, " Item=Missing_Idices,,HOST=h1")
       << "the options now come from the listing";
-  EXPECT_EQ(s.run.options.overrides.hostname, "h1");
+  EXPECT_EQ(s.selection.options.overrides.hostname, "h1");
 }
 
 TEST(ServerListing, NameComparison) {
@@ -101,14 +114,14 @@ TEST(ServerListing, LaterExtensionLineReplacesTextButKindOnlyByItsKeywords) {
                         "# GSNX: PROD      : Item=Second" +
                         kAllocation + "\n");
   EXPECT_EQ(s.selection.item, "Second");
-  EXPECT_EQ(s.run.options.text, " Item=Second");
+  EXPECT_EQ(s.selection.options.text, " Item=Second");
   EXPECT_EQ(s.selection.kind, EntryKind::Alias);
 }
 
 TEST(ServerListing, OptionsAfterTheAllocationHaveNoEffectAndColonsBecomeBlanks) {
   Selection s = Listing("# GSNG: PROD      : A.P00#\n# GSNX: PROD      : Item=X,a:b" + kAllocation +
                         ",HOST=h\n");
-  EXPECT_EQ(s.run.options.text, " Item=X,a b");
+  EXPECT_EQ(s.selection.options.text, " Item=X,a b");
 }
 
 TEST(ServerListing, Errors) {
@@ -167,7 +180,7 @@ TEST(ServerListing, ItemRoute) {
   EXPECT_EQ(s.selection.listing, "A.P00#C.P00#");
   EXPECT_EQ(s.selection.item, "Index_Undefined");
   EXPECT_EQ(s.selection.kind, EntryKind::Profile);
-  EXPECT_EQ(s.run.options.text, "ITEM=Index_Undefined,,NO=5");
+  EXPECT_EQ(s.selection.options.text, "ITEM=Index_Undefined,,NO=5");
 }
 
 TEST(ServerListing, ItemRouteWithoutListing) {

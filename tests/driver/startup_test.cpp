@@ -190,18 +190,15 @@ TEST(StartUp, Cases) {
     for (const auto &[path, content] : c.files)
       tree.Write(path, content);
     TestPlatform os(tree);
-    kestrovan::Run run(os, RfcBinder{});
     std::vector<std::string> args = {"kestrovan"};
     args.insert(args.end(), c.args.begin(), c.args.end());
-    int exit_code = 0;
-    try {
-      StartUp(run, args);
-    } catch (const RunEnded &ended) {
-      exit_code = ended.exit_code;
-    }
-    EXPECT_EQ(os.stdout_text, c.stdout_text) << c.name;
-    EXPECT_EQ(exit_code, c.stdout_text.empty() ? 0 : 2) << c.name;
-    if (c.stdout_text.empty()) {
+    const OrEnding<StartedUp> started = StartUp(os, args);
+    if (const auto *ending = std::get_if<ErrorEnding>(&started)) {
+      EXPECT_EQ(ErrorDocument(ending->text), c.stdout_text) << c.name;
+    } else {
+      EXPECT_EQ(c.stdout_text, "") << c.name;
+      const RunSetup &run = std::get<StartedUp>(started).setup;
+      EXPECT_EQ(os.stdout_text, "") << c.name;
       EXPECT_EQ(run.profile.directory, c.directory) << c.name;
       EXPECT_EQ(run.profile.name, c.profile_name) << c.name;
       EXPECT_EQ(run.global_listing, c.global) << c.name;
@@ -213,21 +210,26 @@ TEST(StartUp, Cases) {
 struct Started {
   ScratchTree tree;
   TestPlatform os{tree};
-  Run state{os, RfcBinder{}};
+  RunSetup state;
   std::string profile_text;
   int exit_code = 0;
 
   explicit Started(std::vector<std::string> args, std::map<std::string, std::string> files = {}) {
-    for (const auto &[path, content] : files)
+    for (const auto &[path, content] : files) {
       tree.Write(path, content);
+    }
     args.insert(args.begin(), "kestrovan");
-    try {
-      std::unique_ptr<TextSource> text = StartUp(state, args);
-      std::string piece;
-      while (text->Next(200, &piece))
-        profile_text += piece;
-    } catch (const RunEnded &ended) {
-      exit_code = ended.exit_code;
+    OrEnding<StartedUp> started = StartUp(os, args);
+    if (const auto *ending = std::get_if<ErrorEnding>(&started)) {
+      os.WriteStdout(ErrorDocument(ending->text));
+      exit_code = 2;
+      return;
+    }
+    StartedUp &up = std::get<StartedUp>(started);
+    state = up.setup;
+    std::string piece;
+    while (up.profile_text->Next(200, &piece)) {
+      profile_text += piece;
     }
   }
 };
@@ -242,8 +244,12 @@ TEST(StartUp, BannerAndParameterString) {
 }
 
 TEST(StartUp, ConsoleModeFromMarkersInTheParametersOnly) {
-  for (const char *marker : {"#", "$", "%", "x@y"}) {
-    Started s({"PRD", marker}, {{kHostDir + "PRD.P00", "p"}, {"PRD.P00", "p"}});
+  for (const std::string marker : {"#", "$", "%", "x@y"}) {
+    // "@" takes the profile where it is named, the others from the monitor's sensor folder.
+    const std::string profile =
+        marker.find('@') == std::string::npos ? kHostDir + "PRD.P00" : std::string("PRD.P00");
+    Started s({"PRD", marker}, {{profile, "p"}});
+    EXPECT_EQ(s.exit_code, 0) << marker << s.os.stdout_text;
     EXPECT_TRUE(s.state.console) << marker;
   }
   Started third({"PRD", "a", "#"}, {{kHostDir + "PRD.P00", "p"}});

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "fake_rfc_library.h"
+#include "output/log_lines.h"
 #include "output/result_document.h"
 #include "rfc/rfc_session.h"
 #include "test_platform.h"
@@ -13,13 +14,19 @@ struct FakeRun {
   FakeRfc fake;
   kestrovan::RfcSession rfc{os, fake.Library()};
 
-  /// Runs an operation that may end the run; returns the exit code, or -1 when it returned.
+  /// Runs an operation that may stop the session; when it stopped for the library's error
+  /// block, prints the block as a run would and returns 1; -1 when the session goes on.
   template <typename F> int Ending(F operation) {
-    try {
-      operation();
-    } catch (const kestrovan::RunEnded &ended) {
-      return ended.exit_code;
+    operation();
+    if (!rfc.stopped()) {
+      return -1;
     }
-    return -1;
+    const auto *abort = std::get_if<kestrovan::RfcAbort>(&*rfc.stopped());
+    if (!abort) {
+      return kestrovan::kExitError;
+    }
+    os.WriteStdout(kestrovan::RfcErrorBlock(
+        {abort->operation, abort->key, abort->status, abort->message, abort->internal_status}));
+    return kestrovan::kExitRfcError;
   }
 };

@@ -2,13 +2,12 @@
 #include <gtest/gtest.h>
 
 #include "output/log_lines.h"
-#include "test_platform.h"
 
 using namespace kestrovan;
 
 namespace {
 
-TEST(LogLines, PrintLabelledPadsTheLabel) {
+TEST(LogLines, LabelledLinePadsTheLabel) {
   struct {
     const char *label;
     int indent, width;
@@ -21,10 +20,7 @@ TEST(LogLines, PrintLabelledPadsTheLabel) {
       {"x", 0, 0, "x : v\n"},
   };
   for (const auto &c : cases) {
-    ScratchTree tree;
-    TestPlatform os(tree);
-    PrintLabelled(os, c.label, c.indent, c.width, "v");
-    EXPECT_EQ(os.stdout_text, c.expected) << c.label;
+    EXPECT_EQ(LabelledLine(c.label, c.indent, c.width, "v"), c.expected) << c.label;
   }
 }
 

@@ -25,7 +25,7 @@ Ending g_ending = Ending::Prints;
 } // namespace
 
 // The run main calls: prints the start of a document, then ends as the test asks.
-int kestrovan::RunSensor(Platform &os, RfcBinder, std::vector<std::string>) {
+int kestrovan::RunSensor(Platform &os, RfcBinder, std::vector<std::string>, bool *) {
   os.WriteStdout("\n<Prtg>\n");
   switch (g_ending) {
   case Ending::Prints:

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "fake_run.h"
+#include "output/result_document.h"
 #include "rfc/error_report.h"
 #include "sensor_texts.h"
 
@@ -41,7 +42,7 @@ TEST_P(Traces, AppendedDetail) {
   ScratchTree tree;
   if (GetParam().trace) tree.Write("Dev_Rfc.Trc", GetParam().trace);
   TestPlatform os(tree);
-  EXPECT_EQ(AppendTraceDetail(os, "Error 1014: RFC-Failure raised !"),
+  EXPECT_EQ(WithTraceDetail("Error 1014: RFC-Failure raised !", ReadTraceDetail(os)),
             std::string("Error 1014: RFC-Failure raised !") + GetParam().appended);
 }
 
@@ -53,17 +54,7 @@ TEST(ErrorReport, LongLinesAreScannedInPiecesOf99) {
   // The error text starts at column 13 and runs past the piece: only 87 characters are taken.
   tree.Write("Dev_Rfc.Trc", "ERROR       " + std::string(100, 'e') + "\n");
   TestPlatform os(tree);
-  EXPECT_EQ(AppendTraceDetail(os, ""), " - " + std::string(87, 'e'));
-}
-
-TEST(ErrorReport, CheckFailureBecomesErrorDocumentAndTraceStays) {
-  ScratchTree tree;
-  tree.Write("Dev_Rfc.Trc", "ERROR       connection closed by partner\n");
-  TestPlatform os(tree);
-  ReportCheckFailure(os, "Error 1012: Exception.: NOT_FOUND");
-  EXPECT_EQ(os.stdout_text,
-            ExpectedError("Error 1012: Exception.: NOT_FOUND - connection closed by partner"));
-  EXPECT_TRUE(tree.Exists("Dev_Rfc.Trc"));
+  EXPECT_EQ(WithTraceDetail("", ReadTraceDetail(os)), " - " + std::string(87, 'e'));
 }
 
 TEST(ErrorReport, HandlerPrintsTheBlockAndTheRunEndsWithOneWhenTheCallReturns) {
@@ -99,7 +90,7 @@ TEST(ErrorReport, HandlerPrintsTheBlockAndTheRunEndsWithOneWhenTheCallReturns) {
 TEST(ErrorReport, UnterminatedErrorFieldsAreNotReadPastTheirEnd) {
   FakeRun f;
   std::memset(f.fake.last_error.key, 'K', sizeof f.fake.last_error.key);
-  EXPECT_EQ(f.Ending([&] { f.rfc.AbortOnRfcError("RfcReceive"); }), 1);
+  EXPECT_EQ(f.Ending([&] { f.rfc.Abort("RfcReceive"); }), 1);
   EXPECT_NE(f.os.stdout_text.find("key             : " + std::string(33, 'K') + "\n"),
             std::string::npos);
 }

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "checks/checks.h"
+#include "checks/structure_descriptions.h"
 
 namespace kestrovan_test {
 
