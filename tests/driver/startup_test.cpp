@@ -318,3 +318,30 @@ TEST(StartUp, FlavourGlobalKeepsTheArgumentDirectory) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(Options, TimeLimitTakesWholeSecondsFromOneTo900) {
+  const struct {
+    const char *text;
+    int seconds;
+  } cases[] = {
+      {"", kDefaultTimeLimitSeconds},
+      {",TIMEOUT=30", 30},
+      {"x,timeout=7,SYSLOG", 7},
+      {",TIMEOUT=1", 1},
+      {",TIMEOUT=900", 900},
+      {",TIMEOUT=901", kDefaultTimeLimitSeconds},
+      {",TIMEOUT=0", kDefaultTimeLimitSeconds},
+      {",TIMEOUT=", kDefaultTimeLimitSeconds},
+      {",TIMEOUT=-5", kDefaultTimeLimitSeconds},
+      {",TIMEOUT=2#", kDefaultTimeLimitSeconds},
+      {",TIMEOUT=30s", kDefaultTimeLimitSeconds},
+      {",TIMEOUT=99999999999999999999", kDefaultTimeLimitSeconds},
+  };
+  for (const auto &c : cases) {
+    EXPECT_EQ(ParseOptions(c.text).time_limit_seconds, c.seconds) << c.text;
+  }
+}
+
+} // namespace

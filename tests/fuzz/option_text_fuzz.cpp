@@ -34,6 +34,9 @@ const std::string &Profile() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
   const std::string options(reinterpret_cast<const char *>(data), size);
+  // Whatever the text, the run keeps a time limit the monitor can wait for.
+  const int seconds = ParseOptions(options).time_limit_seconds;
+  FUZZ_CHECK(seconds >= 1 && seconds <= kLongestTimeLimitSeconds);
   MemoryPlatform os;
   os.files[kHostDir + "PRD.P00"] = Profile();
   os.files["PRD.P00"] = Profile();
