@@ -128,8 +128,7 @@ const RfcLibrary *BindClassic(HMODULE module, std::string *problem) {
 }
 #endif
 
-const RfcLibrary *LoadLibraries(std::string *problem) {
-  const std::string folder = ProgramFolder();
+const RfcLibrary *LoadLibraries(const std::string &folder, std::string *problem) {
   std::string classic_failure;
 #if !defined(_WIN64)
   // The 32-bit program keeps to the classic library while it can be loaded at all.
@@ -160,15 +159,29 @@ const RfcLibrary *LoadLibraries(std::string *problem) {
 
 #else
 
-const RfcLibrary *LoadLibraries(std::string *problem) {
-  // Beside the program first, as Windows searches, then the system's own search.
-  const std::string beside = ProgramFolder() + std::string(kNwRfcLibraryFile);
-  void *nw = dlopen(IsFile(beside) ? beside.c_str() : std::string(kNwRfcLibraryFile).c_str(),
+/// True when the system's search found no file of the name at all (as opposed to a file that is
+/// there but cannot be loaded, which dlerror reports under the name of what failed).
+bool NotFoundBySearch(std::string_view reason) {
+  const std::string not_found = std::string(kNwRfcLibraryFile) + ": cannot open shared object file";
+  return reason.substr(0, not_found.size()) == not_found;
+}
+
+const RfcLibrary *LoadLibraries(const std::string &folder, std::string *problem) {
+  // Beside the program first, as Windows searches, then the system's own search. SAP's library
+  // is used wherever it is found; only when there is none at all does the program keep to the
+  // linked stand-in, unless the switch file asks for SAP's library.
+  const std::string beside = folder + std::string(kNwRfcLibraryFile);
+  const bool is_beside = IsFile(beside);
+  void *nw = dlopen(is_beside ? beside.c_str() : std::string(kNwRfcLibraryFile).c_str(),
                     RTLD_NOW | RTLD_LOCAL);
   if (!nw) {
-    const char *reason = dlerror();
-    *problem = "RFC library " + std::string(kNwRfcLibraryFile) + " cannot be loaded (" +
-               (reason ? reason : "unknown reason") + ")...";
+    const char *error = dlerror();
+    const std::string reason = error ? error : "unknown reason";
+    if (!is_beside && !IsFile(folder + std::string(kNwRfcSwitchFile)) && NotFoundBySearch(reason)) {
+      return &LinkedRfcLibrary();
+    }
+    *problem =
+        "RFC library " + std::string(kNwRfcLibraryFile) + " cannot be loaded (" + reason + ")...";
     return nullptr;
   }
   const RfcLibrary *library = BindNwRfc(nw, problem);
@@ -182,12 +195,13 @@ const RfcLibrary *LoadLibraries(std::string *problem) {
 
 const RfcLibrary *SystemRfcLibrary(std::string *problem) {
   const std::string folder = ProgramFolder();
-  if (IsFile(folder + std::string(kStandinSwitchFile))) return &LinkedRfcLibrary();
-#ifndef _WIN32
-  if (!IsFile(folder + std::string(kNwRfcSwitchFile))) return &LinkedRfcLibrary();
-#endif
+  if (IsFile(folder + std::string(kStandinSwitchFile))) {
+    return &LinkedRfcLibrary();
+  }
   static const RfcLibrary *bound = nullptr;
-  if (!bound) bound = LoadLibraries(problem);
+  if (!bound) {
+    bound = LoadLibraries(folder, problem);
+  }
   return bound;
 }
 
