@@ -3,14 +3,22 @@
 // the stand-in, which cannot reach a real SAP system.
 #include "rfc/system_library.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <set>
 #include <type_traits>
+#include <vector>
 
+#include "rfc/library_image.h"
 #include "rfc/nwrfc_binding.h"
+#include "rfcapi/nwrfc_api.h"
 
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <dirent.h>
 #include <dlfcn.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -18,6 +26,26 @@
 namespace kestrovan {
 
 namespace {
+
+
+std::vector<std::string> SplitList(std::string_view list, char separator) {
+  std::vector<std::string> items;
+  while (!list.empty()) {
+    const std::size_t end = list.find(separator);
+    std::string item(list.substr(0, end));
+    if (item.size() >= 2 && item.front() == '"' && item.back() == '"') {
+      item = item.substr(1, item.size() - 2);
+    }
+    if (!item.empty()) {
+      items.push_back(std::move(item));
+    }
+    if (end == std::string_view::npos) {
+      break;
+    }
+    list.remove_prefix(end + 1);
+  }
+  return items;
+}
 
 #ifdef _WIN32
 
@@ -40,6 +68,82 @@ void *Symbol(Module module, const char *name) {
   return reinterpret_cast<void *>(GetProcAddress(module, name));
 }
 
+constexpr IcuNaming kIcuNaming = IcuNaming::Windows;
+constexpr const char *kIcuPlaces = "beside it nor on PATH";
+
+std::string EnvironmentValue(const char *name) {
+  const DWORD size = GetEnvironmentVariableA(name, nullptr, 0);
+  if (size == 0) {
+    return {};
+  }
+  std::string value(size, '\0');
+  const DWORD length = GetEnvironmentVariableA(name, value.data(), size);
+  value.resize(length < size ? length : 0);
+  return value;
+}
+
+bool EnvironmentHas(const char *name) {
+  return GetEnvironmentVariableA(name, nullptr, 0) != 0 || GetLastError() != ERROR_ENVVAR_NOT_FOUND;
+}
+
+std::string Join(std::string folder, std::string_view name) {
+  if (!folder.empty() && folder.back() != '\\' && folder.back() != '/') {
+    folder += '\\';
+  }
+  return folder + std::string(name);
+}
+
+std::string FolderOf(const std::string &path) {
+  const std::size_t slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string ModuleFolder(Module module) {
+  char path[MAX_PATH + 1] = {};
+  const DWORD length = GetModuleFileNameA(module, path, MAX_PATH);
+  return FolderOf(std::string(path, length < MAX_PATH ? length : MAX_PATH));
+}
+
+/// Names of the files in a folder that start with prefix.
+std::vector<std::string> FolderFiles(const std::string &folder, std::string_view prefix) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA found{};
+  const HANDLE search = FindFirstFileA(Join(folder, std::string(prefix) + "*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) {
+    return names;
+  }
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      names.emplace_back(found.cFileName);
+    }
+  } while (names.size() < 4096 && FindNextFileA(search, &found));
+  FindClose(search);
+  return names;
+}
+
+/// Where LoadLibrary looks for a plain name, in its order: the program's folder, the system
+/// folders, the working directory, then PATH (which the program may have extended).
+std::vector<std::string> SearchFolders() {
+  std::vector<std::string> folders{ProgramFolder()};
+  char buffer[MAX_PATH + 1] = {};
+  UINT length = GetSystemDirectoryA(buffer, MAX_PATH);
+  if (length > 0 && length < MAX_PATH) {
+    folders.emplace_back(buffer, length);
+  }
+  length = GetWindowsDirectoryA(buffer, MAX_PATH);
+  if (length > 0 && length < MAX_PATH) {
+    folders.emplace_back(buffer, length);
+  }
+  length = GetCurrentDirectoryA(MAX_PATH, buffer);
+  if (length > 0 && length < MAX_PATH) {
+    folders.emplace_back(buffer, length);
+  }
+  for (std::string &entry : SplitList(EnvironmentValue("PATH"), ';')) {
+    folders.push_back(std::move(entry));
+  }
+  return folders;
+}
+
 #else
 
 std::string ProgramFolder() {
@@ -58,6 +162,40 @@ bool IsFile(const std::string &path) {
 using Module = void *;
 
 void *Symbol(Module module, const char *name) { return dlsym(module, name); }
+
+constexpr IcuNaming kIcuNaming = IcuNaming::Linux;
+constexpr const char *kIcuPlaces = "beside it nor on the library path";
+
+bool EnvironmentHas(const char *name) { return std::getenv(name) != nullptr; }
+
+std::string ModuleFolder(Module module) {
+  char origin[PATH_MAX + 1] = {};
+  return dlinfo(module, RTLD_DI_ORIGIN, origin) == 0 ? std::string(origin) : std::string();
+}
+
+std::vector<std::string> FolderFiles(const std::string &folder, std::string_view prefix) {
+  std::vector<std::string> names;
+  DIR *directory = opendir(folder.empty() ? "." : folder.c_str());
+  if (directory == nullptr) {
+    return names;
+  }
+  while (const dirent *entry = readdir(directory)) {
+    if (std::string_view(entry->d_name).substr(0, prefix.size()) == prefix) {
+      names.emplace_back(entry->d_name);
+    }
+    if (names.size() >= 4096) {
+      break;
+    }
+  }
+  closedir(directory);
+  return names;
+}
+
+/// The folders of LD_LIBRARY_PATH, in order.
+std::vector<std::string> LibraryPath() {
+  const char *path = std::getenv("LD_LIBRARY_PATH");
+  return SplitList(path ? path : "", ':');
+}
 
 #endif
 
@@ -87,6 +225,81 @@ const RfcLibrary *BindNwRfc(Module module, std::string *problem) {
     }
   });
   return complete ? kestrovan::BindNwRfcLibrary(functions) : nullptr;
+}
+
+/// Our own stand-in says so in its version text. RfcGetVersion is safe to call before any open:
+/// the binding calls it at binding time anyway, and SAP's library loads ICU only at the first
+/// open (measured with 7.11). SAP's text is a release number and never names this program.
+bool IsOwnStandin(Module module) {
+  const auto version = reinterpret_cast<nwrfc::GetVersionFn>(Symbol(module, "RfcGetVersion"));
+  if (version == nullptr) {
+    return false;
+  }
+  unsigned major = 0, minor = 0, patch = 0;
+  const nwrfc::Unit *text = version(&major, &minor, &patch);
+  if (text == nullptr) {
+    return false;
+  }
+  std::u16string units;
+  for (std::size_t i = 0; i < 256 && text[i] != 0; ++i) {
+    units += text[i];
+  }
+  return units.find(u"Kestrovan stand-in") != std::u16string::npos;
+}
+
+/// SAP's library loads its three ICU files at the first open, and when one cannot be loaded it
+/// ends the process without a word on standard output. So they are looked for now, where it will
+/// look: beside it and on PATH (Windows: with the rest of the normal search) or the library path
+/// (Linux: with its RUNPATH /usr/sap/lib and the system's search). Empty when they are there.
+std::string IcuProblem(Module module) {
+  if (EnvironmentHas("NLSUI_7BIT_FALLBACK") || IsOwnStandin(module)) {
+    return {};
+  }
+  std::vector<std::string> folders{ModuleFolder(module)};
+#ifdef _WIN32
+  for (std::string &folder : SearchFolders()) {
+    folders.push_back(std::move(folder));
+  }
+  const std::string_view prefix = "icu";
+#else
+  for (std::string &folder : LibraryPath()) {
+    folders.push_back(std::move(folder));
+  }
+  folders.emplace_back("/usr/sap/lib");
+  const std::string_view prefix = "libicu";
+#endif
+  std::vector<std::string> present;
+  for (const std::string &folder : folders) {
+    for (std::string &name : FolderFiles(folder, prefix)) {
+      present.push_back(std::move(name));
+    }
+  }
+  std::string missing = MissingIcuFile(kIcuNaming, present);
+#ifndef _WIN32
+  // The system's own search (ld.so.cache, /usr/lib) finds what no listed folder holds.
+  for (int tries = 0; tries < 3 && !missing.empty() && !IcuVersionOf(kIcuNaming, missing).empty();
+       ++tries) {
+    void *found = dlopen(missing.c_str(), RTLD_LAZY | RTLD_LOCAL);
+    if (found == nullptr) {
+      break;
+    }
+    dlclose(found);
+    present.push_back(missing);
+    missing = MissingIcuFile(kIcuNaming, present);
+  }
+#endif
+  if (missing.empty()) {
+    return {};
+  }
+  return "RFC library " + std::string(kNwRfcLibraryFile) + " needs " + missing +
+         ", which is neither " + kIcuPlaces +
+         "; install the NetWeaver RFC SDK's whole lib folder...";
+}
+
+/// Binds SAP's library once its ICU files are known to be there; null with the reason.
+const RfcLibrary *CheckAndBindNwRfc(Module module, std::string *problem) {
+  *problem = IcuProblem(module);
+  return problem->empty() ? BindNwRfc(module, problem) : nullptr;
 }
 
 #ifdef _WIN32
@@ -152,7 +365,7 @@ const RfcLibrary *LoadLibraries(const std::string &folder, std::string *problem)
                                              std::string(kNwRfcLibraryFile) + " " + failure + "...";
     return nullptr;
   }
-  const RfcLibrary *library = BindNwRfc(nw, problem);
+  const RfcLibrary *library = CheckAndBindNwRfc(nw, problem);
   if (!library) FreeLibrary(nw);
   return library;
 }
@@ -184,7 +397,7 @@ const RfcLibrary *LoadLibraries(const std::string &folder, std::string *problem)
         "RFC library " + std::string(kNwRfcLibraryFile) + " cannot be loaded (" + reason + ")...";
     return nullptr;
   }
-  const RfcLibrary *library = BindNwRfc(nw, problem);
+  const RfcLibrary *library = CheckAndBindNwRfc(nw, problem);
   if (!library) dlclose(nw);
   return library;
 }

@@ -70,4 +70,77 @@ TEST(LibraryLoadingEndToEnd, SapsLibraryIsUsedWhereverItIsFound) {
   }
 }
 
+// SAP's library ends the process at its first open when an ICU file cannot be loaded: the run
+// ends before that with a document naming the file. Our own stand-in needs no ICU.
+TEST(LibraryLoadingEndToEnd, SapsIcuFilesAreCheckedBeforeTheFirstOpen) {
+  if (SkipForInstalledPrograms()) {
+    GTEST_SKIP() << "installs copies of the Linux program it was built with";
+  }
+  const std::string sap_like = KESTROVAN_SAP_LIKE_NWRFC;
+  const std::string opened = ExpectedError("Error 1011: RFC-Open for PRD failed !");
+  const auto missing = [](const std::string &file) {
+    return ExpectedError("RFC library libsapnwrfc.so needs " + file +
+                         ", which is neither beside it nor on the library path; install the "
+                         "NetWeaver RFC SDK's whole lib folder...");
+  };
+  Landscape l;
+  l.tree.Write(kHostDir + "PRD.P00",
+               ProfileFor("PRD", kestrovan_test::RandomLoopbackAddress(), 33));
+  const fs::path elsewhere = l.tree.base() / "icu34";
+  fs::create_directories(elsewhere);
+  for (const char *file : {"libicuuc.so.34", "libicui18n.so.34", "libicudata.so.34"}) {
+    std::ofstream(elsewhere / file).close();
+  }
+  const struct {
+    const char *name;
+    std::vector<std::pair<std::string, std::string>> beside;
+    std::map<std::string, std::string> environment;
+    std::string document;
+    int exit_code;
+  } cases[] = {
+      {"no_icu", {{"libsapnwrfc.so", sap_like}}, {}, missing("libicuuc.so.*"), 2},
+      {"data_file_missing",
+       {{"libsapnwrfc.so", sap_like}, {"libicuuc.so.50", ""}, {"libicui18n.so.50", ""}},
+       {},
+       missing("libicudata.so.50"),
+       2},
+      {"mixed_versions",
+       {{"libsapnwrfc.so", sap_like},
+        {"libicuuc.so.50", ""},
+        {"libicui18n.so.74", ""},
+        {"libicudata.so.74", ""}},
+       {},
+       missing("libicuuc.so.74"),
+       2},
+      {"all_beside",
+       {{"libsapnwrfc.so", sap_like},
+        {"libicuuc.so.50", ""},
+        {"libicui18n.so.50", ""},
+        {"libicudata.so.50", ""}},
+       {},
+       opened,
+       2},
+      {"on_the_library_path",
+       {{"libsapnwrfc.so", sap_like}},
+       {{"LD_LIBRARY_PATH", elsewhere.string()}},
+       opened,
+       2},
+      {"seven_bit_fallback",
+       {{"libsapnwrfc.so", sap_like}},
+       {{"NLSUI_7BIT_FALLBACK", "1"}},
+       opened,
+       2},
+      {"own_standin_needs_none", {{"libsapnwrfc.so", KESTROVAN_NWRFC_STANDIN}}, {}, opened, 2},
+  };
+  for (const auto &c : cases) {
+    const std::string program = Install(l.tree, c.name, c.beside);
+    std::map<std::string, std::string> environment = c.environment;
+    environment["KESTROVAN_DRIVE_ROOT"] = l.tree.root().string();
+    environment.emplace("LD_LIBRARY_PATH", "");
+    const ProcessResult r = RunProcess(program, {"PRD"}, l.tree.work().string(), environment);
+    EXPECT_EQ(r.stdout_text, c.document) << c.name;
+    EXPECT_EQ(r.exit_code, c.exit_code) << c.name;
+  }
+}
+
 } // namespace
