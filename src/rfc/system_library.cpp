@@ -27,6 +27,29 @@ namespace kestrovan {
 
 namespace {
 
+constexpr int kProgramBits = static_cast<int>(sizeof(void *) * 8);
+/// SAP's libraries are a few MiB; a file beyond this is read only this far for its headers.
+constexpr std::size_t kMaxImageRead = std::size_t{128} << 20;
+
+/// Up to limit bytes of a regular file, read in pieces; empty when it cannot be opened.
+std::string ReadHead(const std::string &path, std::size_t limit) {
+  std::string bytes;
+  std::FILE *file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    return bytes;
+  }
+  std::vector<char> piece(65536);
+  while (bytes.size() < limit) {
+    const std::size_t got =
+        std::fread(piece.data(), 1, std::min(piece.size(), limit - bytes.size()), file);
+    if (got == 0) {
+      break;
+    }
+    bytes.append(piece.data(), got);
+  }
+  std::fclose(file);
+  return bytes;
+}
 
 std::vector<std::string> SplitList(std::string_view list, char separator) {
   std::vector<std::string> items;
@@ -144,6 +167,77 @@ std::vector<std::string> SearchFolders() {
   return folders;
 }
 
+/// The first place of the search that holds the file, or empty.
+std::string FindOnSearch(const std::vector<std::string> &folders, std::string_view name) {
+  for (const std::string &folder : folders) {
+    if (IsFile(Join(folder, name))) {
+      return Join(folder, name);
+    }
+  }
+  return {};
+}
+
+/// Names Windows resolves without a file of that name (API sets).
+bool IsApiSet(std::string name) {
+  for (char &c : name) {
+    c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  }
+  return name.rfind("api-ms-", 0) == 0 || name.rfind("ext-ms-", 0) == 0;
+}
+
+/// The first DLL below path (its imports, theirs, ...) that the search does not find, with the
+/// library that imports it; empty when every one is found.
+std::pair<std::string, std::string> MissingImport(const std::vector<std::string> &folders,
+                                                  const std::string &system,
+                                                  const std::string &path, int depth,
+                                                  std::set<std::string> &visited) {
+  if (depth > 4 || !visited.insert(path).second) {
+    return {};
+  }
+  const LibraryImage image = ReadLibraryImage(ReadHead(path, kMaxImageRead));
+  for (const std::string &name : image.needed) {
+    if (IsApiSet(name)) {
+      continue;
+    }
+    const std::string found = FindOnSearch(folders, name);
+    if (found.empty()) {
+      return {name, path};
+    }
+    // Windows' own DLLs import only each other; SAP's and the runtimes are worth following.
+    if (found.rfind(system, 0) != 0) {
+      auto deeper = MissingImport(folders, system, found, depth + 1, visited);
+      if (!deeper.first.empty()) {
+        return deeper;
+      }
+    }
+  }
+  return {};
+}
+
+/// "Windows error N", and when the file is there, what is wrong with it: the other bitness, or a
+/// DLL it imports that the search does not find.
+std::string LoadFailure(std::string_view file, DWORD error) {
+  std::string text = "Windows error " + std::to_string(error);
+  const std::vector<std::string> folders = SearchFolders();
+  const std::string path = FindOnSearch(folders, file);
+  if (path.empty()) {
+    return text;
+  }
+  const LibraryImage image = ReadLibraryImage(ReadHead(path, kMaxImageRead));
+  if (const std::string mismatch = BitnessMismatch(image, kProgramBits); !mismatch.empty()) {
+    return text + ": " + path + " is " + mismatch;
+  }
+  std::set<std::string> visited;
+  const auto [missing, importer] =
+      MissingImport(folders, folders.size() > 1 ? folders[1] : std::string("?"), path, 0, visited);
+  if (missing.empty()) {
+    return text;
+  }
+  return text + ": " + path + " needs " + missing +
+         (importer == path ? std::string() : " (imported by " + importer + ")") +
+         ", which is neither in the program's folder, the system folders nor on PATH";
+}
+
 #else
 
 std::string ProgramFolder() {
@@ -167,6 +261,13 @@ constexpr IcuNaming kIcuNaming = IcuNaming::Linux;
 constexpr const char *kIcuPlaces = "beside it nor on the library path";
 
 bool EnvironmentHas(const char *name) { return std::getenv(name) != nullptr; }
+
+std::string Join(std::string folder, std::string_view name) {
+  if (!folder.empty() && folder.back() != '/') {
+    folder += '/';
+  }
+  return folder + std::string(name);
+}
 
 std::string ModuleFolder(Module module) {
   char origin[PATH_MAX + 1] = {};
@@ -351,14 +452,16 @@ const RfcLibrary *LoadLibraries(const std::string &folder, std::string *problem)
       if (!library) FreeLibrary(classic);
       return library;
     }
-    classic_failure = std::string(kRfcLibraryFile) + " cannot be loaded (Windows error " +
-                      std::to_string(GetLastError()) + ")";
+    const DWORD error = GetLastError();
+    classic_failure = std::string(kRfcLibraryFile) + " cannot be loaded (" +
+                      LoadFailure(kRfcLibraryFile, error) + ")";
   }
 #endif
   PutProgramFolderOnPath(folder);
   HMODULE nw = LoadLibraryA(std::string(kNwRfcLibraryFile).c_str());
   if (!nw) {
-    const std::string failure = "(Windows error " + std::to_string(GetLastError()) + ")";
+    const DWORD error = GetLastError();
+    const std::string failure = "(" + LoadFailure(kNwRfcLibraryFile, error) + ")";
     *problem = classic_failure.empty() ? "RFC library " + std::string(kNwRfcLibraryFile) +
                                              " cannot be loaded " + failure + "..."
                                        : "RFC library " + classic_failure + ", nor " +
@@ -379,6 +482,38 @@ bool NotFoundBySearch(std::string_view reason) {
   return reason.substr(0, not_found.size()) == not_found;
 }
 
+/// libsapnwrfc.so in a folder of LD_LIBRARY_PATH, or empty.
+std::string FindOnLibraryPath() {
+  for (const std::string &folder : LibraryPath()) {
+    if (IsFile(Join(folder, kNwRfcLibraryFile))) {
+      return Join(folder, kNwRfcLibraryFile);
+    }
+  }
+  return {};
+}
+
+/// dlopen's reason, or when the file was found, what is wrong with it: the other class, or a
+/// library it needs that the system's search does not find.
+std::string LoadFailure(const std::string &path, const std::string &reason) {
+  if (path.empty()) {
+    return reason;
+  }
+  const LibraryImage image = ReadLibraryImage(ReadHead(path, kMaxImageRead));
+  if (const std::string mismatch = BitnessMismatch(image, kProgramBits); !mismatch.empty()) {
+    return path + " is " + mismatch;
+  }
+  // dlerror names what could not be opened first: "libsapucum.so: cannot open shared object ...".
+  const std::size_t colon = reason.find(": cannot open shared object file");
+  const std::string failed = colon == std::string::npos ? std::string() : reason.substr(0, colon);
+  for (const std::string &needed : image.needed) {
+    if (needed == failed) {
+      return path + " needs " + needed +
+             ", which the system's search (LD_LIBRARY_PATH, ldconfig) does not find";
+    }
+  }
+  return reason;
+}
+
 const RfcLibrary *LoadLibraries(const std::string &folder, std::string *problem) {
   // Beside the program first, as Windows searches, then the system's own search. SAP's library
   // is used wherever it is found; only when there is none at all does the program keep to the
@@ -390,11 +525,14 @@ const RfcLibrary *LoadLibraries(const std::string &folder, std::string *problem)
   if (!nw) {
     const char *error = dlerror();
     const std::string reason = error ? error : "unknown reason";
-    if (!is_beside && !IsFile(folder + std::string(kNwRfcSwitchFile)) && NotFoundBySearch(reason)) {
+    // The system's search passes over a file of the other class as if it were not there.
+    const std::string path = is_beside ? beside : FindOnLibraryPath();
+    if (path.empty() && !IsFile(folder + std::string(kNwRfcSwitchFile)) &&
+        NotFoundBySearch(reason)) {
       return &LinkedRfcLibrary();
     }
-    *problem =
-        "RFC library " + std::string(kNwRfcLibraryFile) + " cannot be loaded (" + reason + ")...";
+    *problem = "RFC library " + std::string(kNwRfcLibraryFile) + " cannot be loaded (" +
+               LoadFailure(path, reason) + ")...";
     return nullptr;
   }
   const RfcLibrary *library = CheckAndBindNwRfc(nw, problem);

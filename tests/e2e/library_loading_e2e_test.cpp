@@ -143,4 +143,56 @@ TEST(LibraryLoadingEndToEnd, SapsIcuFilesAreCheckedBeforeTheFirstOpen) {
   }
 }
 
+// A library that is there but cannot be loaded is named, with what is wrong with it; the run
+// never goes on with the stand-in instead.
+TEST(LibraryLoadingEndToEnd, ALibraryThatCannotBeLoadedSaysWhy) {
+  if (SkipForInstalledPrograms()) {
+    GTEST_SKIP() << "installs copies of the Linux program it was built with";
+  }
+  Landscape l;
+  l.tree.Write(kHostDir + "PRD.P00",
+               ProfileFor("PRD", kestrovan_test::RandomLoopbackAddress(), 34));
+  // A 32-bit shared object as far as the loader reads before it refuses one.
+  const fs::path narrow = l.tree.base() / "narrow" / "libsapnwrfc.so";
+  fs::create_directories(narrow.parent_path());
+  std::ofstream(narrow, std::ios::binary) << std::string("\x7f"
+                                                         "ELF\x01\x01\x01",
+                                                         7) +
+                                                 std::string(1017, '\0');
+  const std::string elsewhere = (l.tree.base() / "programs" / "on_the_library_path").string();
+  const struct {
+    const char *name;
+    std::vector<std::pair<std::string, std::string>> beside;
+    std::string library_path;
+    std::string text;
+  } cases[] = {
+      {"other_class_beside",
+       {{"libsapnwrfc.so", narrow.string()}},
+       "",
+       "RFC library libsapnwrfc.so cannot be loaded (" +
+           (l.tree.base() / "programs" / "other_class_beside" / "libsapnwrfc.so").string() +
+           " is a 32-bit library; this program needs the 64-bit one)..."},
+      {"other_class_on_the_library_path",
+       {},
+       narrow.parent_path().string(),
+       "RFC library libsapnwrfc.so cannot be loaded (" + narrow.string() +
+           " is a 32-bit library; this program needs the 64-bit one)..."},
+      {"dependency_missing",
+       {{"libsapnwrfc.so", KESTROVAN_NEEDS_ABSENT}},
+       "",
+       "RFC library libsapnwrfc.so cannot be loaded (" +
+           (l.tree.base() / "programs" / "dependency_missing" / "libsapnwrfc.so").string() +
+           " needs libsapucum.so, which the system's search (LD_LIBRARY_PATH, ldconfig) does not "
+           "find)..."},
+  };
+  for (const auto &c : cases) {
+    const std::string program = Install(l.tree, c.name, c.beside);
+    const ProcessResult r = RunProcess(
+        program, {"PRD"}, l.tree.work().string(),
+        {{"KESTROVAN_DRIVE_ROOT", l.tree.root().string()}, {"LD_LIBRARY_PATH", c.library_path}});
+    EXPECT_EQ(r.stdout_text, ExpectedError(c.text)) << c.name;
+    EXPECT_EQ(r.exit_code, 2) << c.name;
+  }
+}
+
 } // namespace
