@@ -17,7 +17,8 @@ std::optional<std::uint64_t> Number(std::string_view bytes, std::uint64_t at, un
   }
   std::uint64_t value = 0;
   for (unsigned i = 0; i < size; ++i) {
-    const auto byte = static_cast<unsigned char>(bytes[at + (big_endian ? i : size - 1 - i)]);
+    const auto byte = static_cast<unsigned char>(
+        bytes[static_cast<std::size_t>(at + (big_endian ? i : size - 1 - i))]);
     value = (value << 8) | byte;
   }
   return value;
@@ -29,15 +30,18 @@ std::string NameAt(std::string_view bytes, std::uint64_t at, std::uint64_t end) 
   if (at >= end) {
     return {};
   }
+  // at < end <= bytes.size(), so both fit a size_t.
   const std::string_view rest =
-      bytes.substr(at, std::min<std::uint64_t>(end - at, kMaxImageName + 1));
+      bytes.substr(static_cast<std::size_t>(at),
+                   static_cast<std::size_t>(std::min<std::uint64_t>(end - at, kMaxImageName + 1)));
   const std::size_t zero = rest.find('\0');
   return zero == std::string_view::npos ? std::string() : std::string(rest.substr(0, zero));
 }
 
 void ReadPe(std::string_view bytes, LibraryImage &image) {
   const auto pe = Number(bytes, 0x3C, 4);
-  if (!pe || bytes.substr(*pe, 4) != std::string_view("PE\0\0", 4)) {
+  if (!pe || *pe > bytes.size() || bytes.size() - *pe < 4 ||
+      bytes.substr(static_cast<std::size_t>(*pe), 4) != std::string_view("PE\0\0", 4)) {
     return;
   }
   const std::uint64_t coff = *pe + 4;

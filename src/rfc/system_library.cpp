@@ -453,15 +453,19 @@ const RfcLibrary *LoadLibraries(const std::string &folder, std::string *problem)
       return library;
     }
     const DWORD error = GetLastError();
-    classic_failure = std::string(kRfcLibraryFile) + " cannot be loaded (" +
-                      LoadFailure(kRfcLibraryFile, error) + ")";
+    classic_failure = std::string(kRfcLibraryFile) + " cannot be loaded (";
+    classic_failure += LoadFailure(kRfcLibraryFile, error);
+    classic_failure += ")";
   }
 #endif
   PutProgramFolderOnPath(folder);
   HMODULE nw = LoadLibraryA(std::string(kNwRfcLibraryFile).c_str());
   if (!nw) {
     const DWORD error = GetLastError();
-    const std::string failure = "(" + LoadFailure(kNwRfcLibraryFile, error) + ")";
+    // Appended piece by piece: GCC 12 takes "(" + text for an overlapping copy (-Wrestrict).
+    std::string failure = "(";
+    failure += LoadFailure(kNwRfcLibraryFile, error);
+    failure += ")";
     *problem = classic_failure.empty() ? "RFC library " + std::string(kNwRfcLibraryFile) +
                                              " cannot be loaded " + failure + "..."
                                        : "RFC library " + classic_failure + ", nor " +
