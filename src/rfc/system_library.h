@@ -1,6 +1,6 @@
 // The RFC library of this system: on 32-bit Windows SAP's classic librfc32.dll, else (or when
-// chosen) SAP's NetWeaver RFC library through the binding; on Linux the linked stand-in unless
-// the NetWeaver library is chosen.
+// chosen) SAP's NetWeaver RFC library through the binding; on Linux SAP's NetWeaver library
+// wherever it is found, else the linked stand-in.
 #pragma once
 
 #include <string>
@@ -22,7 +22,7 @@ inline constexpr std::string_view kNwRfcLibraryFile = "libsapnwrfc.so";
 /// A file of this name beside the program selects the bundled stand-in instead.
 inline constexpr std::string_view kStandinSwitchFile = "Kestrovan.RfcStandin";
 /// A file of this name beside the program selects the NetWeaver library even when the classic
-/// one is there (on Linux: instead of the linked stand-in).
+/// one is there (on Linux: a missing libsapnwrfc.so is then an error, not the linked stand-in).
 inline constexpr std::string_view kNwRfcSwitchFile = "Kestrovan.NwRfc";
 
 /// The library to use, or null with the reason in *problem.

@@ -60,6 +60,18 @@ bool MakeLogon(std::string_view destination, std::string_view client, std::strin
   return true;
 }
 
+// A partner may repeat what it was sent in its failure text; the logon password must reach neither
+// the trace file nor the caller's error record (as with the NetWeaver binding: same length, stars).
+void MaskPassword(std::string &text, std::string_view password) {
+  if (password.empty()) {
+    return;
+  }
+  for (std::size_t at = text.find(password); at != std::string::npos;
+       at = text.find(password, at + password.size())) {
+    text.replace(at, password.size(), password.size(), '*');
+  }
+}
+
 int ErrorGroup(const std::string &key) {
   if (key == kKeyLogon) {
     return 2;
@@ -137,6 +149,8 @@ RFC_HANDLE Library::OpenAt(const char *operation, const Endpoint &endpoint,
   const Timeouts timeouts = ReadTimeouts(kSettingsFileName);
   std::unique_ptr<Connection> connection = Connection::Open(endpoint, logon, timeouts, failure);
   if (!connection) {
+    MaskPassword(failure.reason, logon.password);
+    MaskPassword(failure.detail, logon.password);
     Record(operation, failure, RFC_FAILURE, "to " + endpoint.Describe());
     return 0;
   }

@@ -26,6 +26,25 @@ bool SplitAddress(const std::string &text, std::string &host, std::string &port,
   return true;
 }
 
+// "--name VALUE" or "--name=VALUE" as a number from 1 to most; false when the option is another.
+bool NumberOption(const std::vector<std::string> &arguments, std::size_t &i, std::string_view name,
+                  unsigned long most, unsigned long &number, std::string &problem) {
+  const std::string &argument = arguments[i];
+  if (argument != name && argument.rfind(std::string(name) + "=", 0) != 0) {
+    return false;
+  }
+  std::string value;
+  if (argument.size() > name.size()) {
+    value = argument.substr(name.size() + 1);
+  } else if (i + 1 < arguments.size()) {
+    value = arguments[++i];
+  }
+  if (!rfcwire::ParseUnsigned(value, most, number) || number == 0) {
+    problem = std::string(name) + " needs a number from 1 to " + std::to_string(most);
+  }
+  return true;
+}
+
 } // namespace
 
 bool ParseCommandLine(const std::vector<std::string> &arguments, CommandLine &command_line,
@@ -45,19 +64,17 @@ bool ParseCommandLine(const std::vector<std::string> &arguments, CommandLine &co
       listen = arguments[++i];
     } else if (argument.rfind("--listen=", 0) == 0) {
       listen = argument.substr(9);
-    } else if (argument == "--max-sessions" || argument.rfind("--max-sessions=", 0) == 0) {
-      std::string value;
-      if (argument.size() > 14) {
-        value = argument.substr(15);
-      } else if (i + 1 < arguments.size()) {
-        value = arguments[++i];
-      }
-      unsigned long number = 0;
-      if (!rfcwire::ParseUnsigned(value, kMaxMaxSessions, number) || number == 0) {
-        problem = "--max-sessions needs a number from 1 to " + std::to_string(kMaxMaxSessions);
+    } else if (unsigned long number = 0;
+               NumberOption(arguments, i, "--max-sessions", kMaxMaxSessions, number, problem)) {
+      if (!problem.empty()) {
         return false;
       }
       command_line.max_sessions = number;
+    } else if (NumberOption(arguments, i, "--idle-limit", kMaxIdleLimit, number, problem)) {
+      if (!problem.empty()) {
+        return false;
+      }
+      command_line.idle_limit = std::chrono::seconds(number);
     } else if (!argument.empty() && argument[0] == '-') {
       problem = "unknown option " + argument;
       return false;

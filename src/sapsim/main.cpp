@@ -59,7 +59,8 @@ int main(int argc, char **argv) {
   std::printf("listening %s:%d\n", command_line.host.c_str(), port);
   std::fflush(stdout);
   sapsim::EventLog log;
-  sapsim::Serve(listener, system, g_stopping, log, command_line.max_sessions);
+  sapsim::Serve(listener, system, g_stopping, log, command_line.max_sessions,
+                command_line.idle_limit);
   log.Write("stopped");
   return 0;
 }

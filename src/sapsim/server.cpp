@@ -59,7 +59,8 @@ void Refuse(rfcwire::Socket client, const std::string &peer, std::size_t max_ses
 } // namespace
 
 void Serve(rfcwire::Socket &listener, const SystemDescription &system,
-           const std::atomic<bool> &stopping, EventLog &log, std::size_t max_sessions) {
+           const std::atomic<bool> &stopping, EventLog &log, std::size_t max_sessions,
+           std::chrono::seconds idle_limit) {
   std::list<std::unique_ptr<Running>> sessions;
   unsigned long counter = 0;
   while (!stopping) {
@@ -82,17 +83,17 @@ void Serve(rfcwire::Socket &listener, const SystemDescription &system,
     Running *state = sessions.back().get();
     state->handle = client.Handle();
     try {
-      state->thread = std::thread(
-          [state, peer, &system, &stopping, &log, socket = std::move(client)]() mutable {
-            Session session(std::move(socket), std::move(peer), system, stopping, log);
-            session.Run();
-            {
-              // From here on a stop leaves this socket alone; the session closes it.
-              const std::lock_guard<std::mutex> lock(state->mutex);
-              state->handle = -1;
-            }
-            state->done = true;
-          });
+      state->thread = std::thread([state, peer, &system, &stopping, &log, idle_limit,
+                                   socket = std::move(client)]() mutable {
+        Session session(std::move(socket), std::move(peer), system, stopping, log, idle_limit);
+        session.Run();
+        {
+          // From here on a stop leaves this socket alone; the session closes it.
+          const std::lock_guard<std::mutex> lock(state->mutex);
+          state->handle = -1;
+        }
+        state->done = true;
+      });
     } catch (const std::exception &error) {
       // No thread for this client (the lambda took the socket along and closed it): the others
       // go on.

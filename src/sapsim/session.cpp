@@ -53,17 +53,22 @@ std::vector<std::uint8_t> MalformedReplyBytes() {
 }
 
 Session::Session(rfcwire::Socket socket, std::string peer, const SystemDescription &system,
-                 const std::atomic<bool> &stopping, EventLog &log)
+                 const std::atomic<bool> &stopping, EventLog &log, std::chrono::seconds idle_limit)
     : socket_(std::move(socket)), peer_(std::move(peer)), system_(system), stopping_(stopping),
-      log_(log) {}
+      log_(log), idle_limit_(idle_limit) {}
 
 void Session::Note(const std::string &event) { log_.Write(peer_ + ": " + event); }
 
 bool Session::Await(rfcwire::Frame &frame) {
   const rfcwire::Deadline logon_due = rfcwire::Clock::now() + kFrameTime;
+  const rfcwire::Deadline idle_end = rfcwire::Clock::now() + idle_limit_;
   while (!stopping_) {
     if (!logon_received_ && rfcwire::Clock::now() >= logon_due) {
       Note("no logon within " + std::to_string(kFrameTime.count()) + " s");
+      return false;
+    }
+    if (logged_on_ && !hanging_ && rfcwire::Clock::now() >= idle_end) {
+      Note("idle for " + std::to_string(idle_limit_.count()) + " s (--idle-limit), closed");
       return false;
     }
     std::string detail;
@@ -97,8 +102,13 @@ bool Session::Await(rfcwire::Frame &frame) {
 }
 
 void Session::HangUntilClosed() {
-  rfcwire::Frame ignored;
-  while (Await(ignored)) {
+  hanging_ = true;
+  for (;;) {
+    // Each frame is dropped as soon as it has arrived, not kept until the next one.
+    rfcwire::Frame ignored;
+    if (!Await(ignored)) {
+      return;
+    }
   }
 }
 
@@ -247,8 +257,13 @@ void Session::Run() noexcept {
     if (!Logon()) {
       return;
     }
-    rfcwire::Frame frame;
-    while (Await(frame) && Serve(frame) == Next::Continue) {
+    for (;;) {
+      // A frame (up to the protocol's 64 MiB) lives only while it is served, not while the
+      // session waits for the next one.
+      rfcwire::Frame frame;
+      if (!Await(frame) || Serve(frame) != Next::Continue) {
+        break;
+      }
     }
     Note("session ended");
   } catch (const std::exception &error) {

@@ -16,13 +16,18 @@ namespace sapsim {
 /// A frame that starts arriving must be complete within this time, and a client that connected
 /// must have sent its logon within it.
 inline constexpr std::chrono::seconds kFrameTime{30};
+/// A logged-on client that sends nothing for this long is closed unless the command line sets
+/// another limit: far beyond the pause between a sensor's calls, short enough that clients that
+/// went away without a word do not hold their sessions for long.
+inline constexpr std::chrono::seconds kDefaultIdleLimit{120};
 /// How often waiting sessions look at the stop flag.
 inline constexpr std::chrono::milliseconds kStopPoll{100};
 
 class Session {
 public:
   Session(rfcwire::Socket socket, std::string peer, const SystemDescription &system,
-          const std::atomic<bool> &stopping, EventLog &log);
+          const std::atomic<bool> &stopping, EventLog &log,
+          std::chrono::seconds idle_limit = kDefaultIdleLimit);
   /// Never throws: whatever goes wrong (memory exhausted included) ends this session only.
   void Run() noexcept;
 
@@ -48,6 +53,8 @@ private:
   EventLog &log_;
   bool logon_received_ = false; // until then the client has kFrameTime to send its logon
   bool logged_on_ = false;      // until then no frame may be larger than a logon
+  bool hanging_ = false;        // a hang fault waits for the client, however long it is silent
+  std::chrono::seconds idle_limit_;
 };
 
 /// What `call_garbage` sends instead of accepting a call: a header of a type no version knows.

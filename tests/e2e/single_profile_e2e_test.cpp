@@ -77,15 +77,21 @@ TEST(SingleProfileEndToEnd, ConsoleMode) {
 TEST(SingleProfileEndToEnd, FailedOpens) {
   Landscape l;
   auto &sys = l.Start({}, 3);
+  SimulatedSystemAnswers echoing;
+  echoing.extra = "fail.logon = failure Logon of MONITOR with Secret1 refused\n";
+  auto &echo = l.Start(echoing, 13);
   struct {
     const char *name;
     std::string profile;
     const char *trace_reason;
+    const char *password;
   } cases[] = {
       {"unreachable", ProfileFor("PRD", kestrovan_test::RandomLoopbackAddress(), 3),
-       "partner not reached"},
+       "partner not reached", "Secret1"},
       {"rejected_logon", ProfileFor("PRD", sys.Address(), 3, "Wrong1"),
-       "Name or password is incorrect"},
+       "Name or password is incorrect", "Wrong1"},
+      {"password_repeated", ProfileFor("PRD", echo.Address(), 13),
+       "Logon of MONITOR with ******* refused", "Secret1"},
   };
   for (const auto &c : cases) {
     l.tree.Write(kHostDir + "PRD.P00", c.profile);
@@ -93,8 +99,9 @@ TEST(SingleProfileEndToEnd, FailedOpens) {
     EXPECT_EQ(r.stdout_text, ExpectedError("Error 1011: RFC-Open for PRD failed !")) << c.name;
     EXPECT_EQ(r.exit_code, 2) << c.name;
     EXPECT_NE(l.tree.Read("Dev_Rfc.Trc").find(c.trace_reason), std::string::npos) << c.name;
-    EXPECT_EQ(l.tree.Read("Dev_Rfc.Trc").find("Wrong1"), std::string::npos)
-        << "no password in the trace";
+    EXPECT_EQ(l.tree.Read("Dev_Rfc.Trc").find(c.password), std::string::npos)
+        << c.name << ": no password in the trace";
+    EXPECT_EQ(r.stdout_text.find(c.password), std::string::npos) << c.name;
   }
 }
 

@@ -57,6 +57,8 @@ TEST(SapsimCommandLineTest, Arguments) {
       {{"--listen", "127.0.0.1:1", "--max-sessions", "0", "s"}, "--max-sessions needs a number"},
       {{"--listen", "127.0.0.1:1", "--max-sessions=10001", "s"}, "from 1 to 10000"},
       {{"--listen", "127.0.0.1:1", "s", "--max-sessions"}, "--max-sessions needs a number"},
+      {{"--listen", "127.0.0.1:1", "--idle-limit", "1", "s"}, ""},
+      {{"--listen", "127.0.0.1:1", "--idle-limit=86401", "s"}, "--idle-limit needs a number"},
   };
   for (const Case &c : cases) {
     sapsim::CommandLine command_line;
@@ -188,6 +190,27 @@ TEST(SapsimBinaryTest, ConnectionsBeyondTheSessionCapAreRefused) {
             std::string::npos)
       << system.Log();
   EXPECT_EQ(system.Log().find("connection 3: connected"), std::string::npos) << system.Log();
+}
+
+TEST(SapsimBinaryTest, ALoggedOnClientThatStaysSilentIsClosed) {
+  SimulatedSystem system(kSystem, 3355, {"--idle-limit", "1"});
+  rfcwire::Socket socket = ConnectTo(system);
+  std::string detail;
+  ASSERT_EQ(rfcwire::SendFrame(socket,
+                               rfcwire::Encode(rfcwire::LogonRequest{"", "1", "U", "p", "E"}),
+                               rfcwire::Clock::now() + std::chrono::seconds(5), detail),
+            rfcwire::IoResult::Done);
+  const rfcwire::Received accepted =
+      rfcwire::ReceiveFrame(socket, rfcwire::Clock::now() + std::chrono::seconds(5));
+  ASSERT_EQ(accepted.status, rfcwire::ReceiveStatus::Ok);
+  EXPECT_EQ(accepted.frame.type, rfcwire::MessageType::LogonAccepted);
+  // Generous bound: the contract is that the session ends, not how fast.
+  const rfcwire::Received after =
+      rfcwire::ReceiveFrame(socket, rfcwire::Clock::now() + std::chrono::seconds(20));
+  EXPECT_EQ(after.status, rfcwire::ReceiveStatus::Closed);
+  EXPECT_NE(system.Log().find("connection 1: idle for 1 s (--idle-limit), closed\n"),
+            std::string::npos)
+      << system.Log();
 }
 
 TEST(SapsimBinaryTest, StopsPromptlyWhileAClientIsInTheMiddleOfAFrame) {
