@@ -65,11 +65,16 @@ bool ParseFault(std::string_view text, bool for_logon, Fault &fault, std::string
     fault.kind = Fault::Kind::Drop;
   } else if (word == "garbage") {
     fault.kind = Fault::Kind::Garbage;
+  } else if (word == "stall" && !for_logon && fault.phase == Fault::Phase::Reply) {
+    fault.kind = Fault::Kind::Stall;
+  } else if (word == "trickle" && !for_logon && fault.phase == Fault::Phase::Reply) {
+    fault.kind = Fault::Kind::Trickle;
   } else {
     problem = "unknown fault " + std::string(word) +
               (for_logon ? " (failure, hang, drop or garbage)"
                          : " (exception NAME, system_exception, failure, hang, drop, garbage, "
-                           "or call_failure, call_hang, call_drop, call_garbage)");
+                           "stall, trickle, or call_failure, call_hang, call_drop, "
+                           "call_garbage)");
     return false;
   }
   if (takes_text) {

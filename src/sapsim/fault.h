@@ -7,7 +7,17 @@
 namespace sapsim {
 
 struct Fault {
-  enum class Kind { None, Exception, SystemException, Failure, Hang, Drop, Garbage };
+  enum class Kind {
+    None,
+    Exception,
+    SystemException,
+    Failure,
+    Hang,
+    Drop,
+    Garbage,
+    Stall,
+    Trickle
+  };
   /// Call: instead of accepting the call (so RfcCall fails); Reply: instead of the reply.
   enum class Phase { Call, Reply };
 
@@ -18,8 +28,9 @@ struct Fault {
 };
 
 /// Reads a fault word with its arguments: "exception NAME [TEXT]", "system_exception [TEXT]",
-/// "failure [TEXT]", "hang", "drop", "garbage", and "call_failure [TEXT]", "call_hang",
-/// "call_drop", "call_garbage". With for_logon only failure, hang, drop and garbage are allowed.
+/// "failure [TEXT]", "hang", "drop", "garbage", "stall", "trickle", and "call_failure [TEXT]",
+/// "call_hang", "call_drop", "call_garbage". With for_logon only failure, hang, drop and garbage
+/// are allowed.
 bool ParseFault(std::string_view text, bool for_logon, Fault &fault, std::string &problem);
 
 } // namespace sapsim

@@ -131,6 +131,8 @@ Session::Next Session::Inflict(const Fault &fault, const std::string &subject) {
   std::string detail;
   switch (fault.kind) {
   case Fault::Kind::None:
+  case Fault::Kind::Stall:   // sent with the reply itself
+  case Fault::Kind::Trickle: // sent with the reply itself
     break;
   case Fault::Kind::Exception:
     Note(subject + ": raising exception " + fault.name);
@@ -168,6 +170,26 @@ Session::Next Session::Inflict(const Fault &fault, const std::string &subject) {
     break;
   }
   return Next::End;
+}
+
+void Session::SendSlowly(const std::vector<std::uint8_t> &bytes, Fault::Kind kind,
+                         const std::string &subject) {
+  std::string detail;
+  if (kind == Fault::Kind::Stall) {
+    Note(subject + ": sending half the reply, then nothing");
+    rfcwire::SendAll(socket_, std::span(bytes).first(bytes.size() / 2),
+                     rfcwire::Clock::now() + kFrameTime, detail);
+    HangUntilClosed();
+    return;
+  }
+  Note(subject + ": sending the reply a byte at a time");
+  for (std::size_t at = 0; at < bytes.size() && !stopping_; ++at) {
+    if (rfcwire::SendAll(socket_, std::span(bytes).subspan(at, 1),
+                         rfcwire::Clock::now() + kFrameTime, detail) != rfcwire::IoResult::Done) {
+      return;
+    }
+    Sleep(kTrickleGap);
+  }
 }
 
 bool Session::Logon() {
@@ -239,10 +261,17 @@ Session::Next Session::Serve(const rfcwire::Frame &frame) {
   if (stopping_) {
     return Next::End;
   }
-  if (behaviour.fault.kind != Fault::Kind::None) {
+  const bool slow_reply =
+      behaviour.fault.kind == Fault::Kind::Stall || behaviour.fault.kind == Fault::Kind::Trickle;
+  if (behaviour.fault.kind != Fault::Kind::None && !slow_reply) {
     return Inflict(behaviour.fault, function);
   }
   const CallResult result = RunFunction(system_, request, LocalNow());
+  if (slow_reply && result.kind != CallResult::Kind::SystemException) {
+    SendSlowly(rfcwire::SerializeFrame(rfcwire::Encode(result.reply)), behaviour.fault.kind,
+               function);
+    return Next::End;
+  }
   if (result.kind == CallResult::Kind::SystemException) {
     Note(function + ": " + result.raised.text);
     Send(rfcwire::Encode(rfcwire::MessageType::SystemException, result.raised));

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "sapsim/fault.h"
 #include "wire/transport.h"
 #include "wire/wire_frame.h"
 #include "sapsim/event_log.h"
@@ -22,6 +23,9 @@ inline constexpr std::chrono::seconds kFrameTime{30};
 inline constexpr std::chrono::seconds kDefaultIdleLimit{120};
 /// How often waiting sessions look at the stop flag.
 inline constexpr std::chrono::milliseconds kStopPoll{100};
+/// The pause after each byte of a "trickle" reply: even a short reply takes longer than any
+/// client's limit for one call.
+inline constexpr std::chrono::milliseconds kTrickleGap{200};
 
 class Session {
 public:
@@ -42,6 +46,10 @@ private:
   bool Send(const rfcwire::Frame &frame);
   /// Carries out a fault; Continue only for an exception, after which calls go on.
   Next Inflict(const Fault &fault, const std::string &subject);
+  /// The reply's bytes as a slow partner sends them: half and then silence (stall), or one byte
+  /// at a time with a pause after each (trickle).
+  void SendSlowly(const std::vector<std::uint8_t> &bytes, Fault::Kind kind,
+                  const std::string &subject);
   bool Logon();
   Next Serve(const rfcwire::Frame &frame);
   void Note(const std::string &event);

@@ -43,8 +43,9 @@ TEST(DeadlineEndToEnd, SingleRunNamesTheStepThatDidNotAnswer) {
       {"hanging_logon", "fail.logon = hang\n", "the logon"},
       {"call_not_accepted", "fail.rfc_system_info = call_hang\n", "RFC_SYSTEM_INFO"},
       {"system_info_unanswered", "fail.rfc_system_info = hang\n", "RFC_SYSTEM_INFO"},
-      {"slow_missing_indices", "delay.db_ora_missing_indices = 600000\n",
-       "DB_ORA_MISSING_INDICES"},
+      {"slow_missing_indices", "delay.db_ora_missing_indices = 600000\n", "DB_ORA_MISSING_INDICES"},
+      {"reply_stalled_half_way", "fail.db_ora_missing_indices = stall\n", "DB_ORA_MISSING_INDICES"},
+      {"reply_trickling", "fail.rfc_system_info = trickle\n", "RFC_SYSTEM_INFO"},
   };
   for (const auto &c : cases) {
     Landscape l;
@@ -54,9 +55,8 @@ TEST(DeadlineEndToEnd, SingleRunNamesTheStepThatDidNotAnswer) {
     auto &sys = l.Start(spec, 40);
     l.tree.Write(kHostDir + "PRD.P00", ProfileFor("PRD", sys.Address(), 40));
     const Timed t = TimedSensor(l, {"PRD", ",TIMEOUT=3"});
-    EXPECT_EQ(t.result.stdout_text,
-              ExpectedError(std::string("Error 1031: PRD did not answer ") + c.step +
-                            " within the time limit of 3 s..."))
+    EXPECT_EQ(t.result.stdout_text, ExpectedError(std::string("Error 1031: PRD did not answer ") +
+                                                  c.step + " within the time limit of 3 s..."))
         << c.name;
     EXPECT_EQ(t.result.exit_code, 2) << c.name;
     EXPECT_EQ(t.result.stderr_text, "") << c.name;
@@ -72,9 +72,10 @@ TEST(DeadlineEndToEnd, ConsoleLinesComeBeforeTheEnding) {
   auto &sys = l.Start(spec, 41);
   l.tree.Write(kHostDir + "PRD.P00", ProfileFor("PRD", sys.Address(), 41));
   const Timed t = TimedSensor(l, {"PRD", ",TIMEOUT=2 #"});
-  const std::string ending =
-      ExpectedError("Error 1031: PRD did not answer RFC_SYSTEM_INFO within the time limit of 2 s...");
-  EXPECT_TRUE(t.result.stdout_text.ends_with(" State=Executing\n" + ending)) << t.result.stdout_text;
+  const std::string ending = ExpectedError(
+      "Error 1031: PRD did not answer RFC_SYSTEM_INFO within the time limit of 2 s...");
+  EXPECT_TRUE(t.result.stdout_text.ends_with(" State=Executing\n" + ending))
+      << t.result.stdout_text;
   EXPECT_EQ(t.result.exit_code, 2);
 }
 
