@@ -10,13 +10,11 @@
 #include "rfc/nwrfc_binding.h"
 #include "rfc/nwrfc_config.h"
 #include "rfc/nwrfc_text.h"
-#include "support/scoped_temp_dir.h"
+#include "fuzz/memory_platform.h"
 
 namespace {
 
 using kestrovan::NwRfcFunctions;
-using kestrovan_test::ScopedTempDir;
-using kestrovan_test::ScopedWorkingDirectory;
 
 // ---------------------------------------------------------------------------------------------
 // The fake library: one connection, one function; containers are told apart by the names they
@@ -151,9 +149,9 @@ nwrfc::Rc NWRFC_CALL FakeMoveTo(nwrfc::ContainerHandle t, unsigned row, nwrfc::E
   return nwrfc::kOk;
 }
 
-/// A fresh fake bound to the binding, in a scratch working directory.
+/// A fresh fake bound to the binding, its files held in memory.
 struct Bound {
-  Bound() : cwd(dir.Path()) {
+  Bound() {
     g_fake = &fake;
     NwRfcFunctions functions;
     functions.OpenConnection = FakeOpen;
@@ -170,7 +168,7 @@ struct Bound {
     functions.GetRowCount = FakeRowCount;
     functions.MoveTo = FakeMoveTo;
     functions.Cancel = FakeCancel;
-    library = kestrovan::BindNwRfcLibrary(functions);
+    library = kestrovan::BindNwRfcLibrary(functions, os);
   }
   ~Bound() { g_fake = nullptr; }
 
@@ -195,15 +193,14 @@ struct Bound {
   }
 
   /// The ERROR line of the last trace block, as the sensor's error document shows it.
-  std::string LastTraceError() const {
-    const std::string trace = dir.Read("Dev_Rfc.Trc");
+  std::string LastTraceError() {
+    const std::string trace = os.files["Dev_Rfc.Trc"];
     const std::size_t at = trace.rfind("\nERROR       ");
     if (at == std::string::npos) return "<none>";
     return trace.substr(at + 13, trace.find('\n', at + 1) - at - 13);
   }
 
-  ScopedTempDir dir;
-  ScopedWorkingDirectory cwd;
+  MemoryPlatform os;
   Fake fake;
   const kestrovan::RfcLibrary *library = nullptr;
   std::string destination = "PRD", host = "prdhost", service = "sapgw04", client = "100",
@@ -334,8 +331,9 @@ TEST(NwRfcBinding, LogonParametersFromTheOptionsOrTheDestinationEntry) {
                                  {u"PASSWD", u"Secret1"},
                                  {u"LANG", u"E"}}));
 
-  b.dir.Write("SapRfc.ini", "/* demo\r\n DEST=QAS */\r\nDEST=PRD\r\nTYPE=A\r\nASHOST=h\xE4st\r\n"
-                            "SYSNR=07\r\nGWHOST=gw\r\nLANG=E\r\nDEST=PRD\r\nASHOST=second\r\n");
+  b.os.files["SapRfc.ini"] =
+      std::string("/* demo\r\n DEST=QAS */\r\nDEST=PRD\r\nTYPE=A\r\nASHOST=h\xE4st\r\n"
+                  "SYSNR=07\r\nGWHOST=gw\r\nLANG=E\r\nDEST=PRD\r\nASHOST=second\r\n");
   RFC_ERROR_INFO_EX info{};
   EXPECT_NE(b.library->OpenEx("CLIENT=100 USER=monitor PASSWD=\"a b\" LANG=D DEST=PRD", &info), 0u);
   EXPECT_EQ(b.fake.logon, (Logon{{u"ASHOST", u"häst"},
@@ -403,7 +401,7 @@ TEST(NwRfcBinding, ReceivedValuesFillTheClassicBuffersByName) {
 
 TEST(NwRfcBinding, TheWatchdogCancelsAHangingCall) {
   Bound b;
-  b.dir.Write("NwRfcLimits.ini", "# short, for the test\nCALL_TIMEOUT=50ms\n");
+  b.os.files["NwRfcLimits.ini"] = "# short, for the test\nCALL_TIMEOUT=50ms\n";
   b.fake.hang = true;
   const RFC_HANDLE handle = b.Open();
   RFC_PARAMETER none[] = {RFC_PARAMETER{}};
@@ -413,7 +411,14 @@ TEST(NwRfcBinding, TheWatchdogCancelsAHangingCall) {
   EXPECT_EQ(b.library->Receive(handle, none, no_tables, &exception), RFC_FAILURE);
   EXPECT_TRUE(b.fake.cancelled);
   EXPECT_EQ(b.LastTraceError(), "timeout during receive");
-  EXPECT_NE(b.dir.Read("Dev_Rfc.Trc").find("RFC_CANCELED"), std::string::npos);
+  const std::string trace = b.os.files["Dev_Rfc.Trc"];
+  EXPECT_NE(trace.find("RFC_CANCELED"), std::string::npos);
+  // Stamped by the platform's clock, in the classic trace's two forms.
+  EXPECT_EQ(trace.rfind("**** ERROR file opened at 20240305 140327, SAP-REL 0,0,0 RFC-VER 3 NWRFC\n"
+                        "LOCATION    RfcReceive handle ",
+                        0),
+            0u);
+  EXPECT_NE(trace.find("\nTIME        Tue Mar 05 14:03:27 2024\n"), std::string::npos);
 }
 
 TEST(NwRfcConfig, LimitsFile) {
