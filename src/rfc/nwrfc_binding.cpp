@@ -15,11 +15,14 @@
 #include <vector>
 
 #include "platform/text_pieces.h"
-#include "rfc/nwrfc_config.h"
 #include "rfc/nwrfc_handles.h"
 #include "rfc/nwrfc_text.h"
 #include "rfc/nwrfc_values.h"
 #include "rfc/nwrfc_watch.h"
+#include "rfcfiles/bounded_file.h"
+#include "rfcfiles/connect_data.h"
+#include "rfcfiles/file_names.h"
+#include "rfcfiles/guarded_entry.h"
 
 namespace kestrovan {
 
@@ -28,8 +31,6 @@ namespace {
 using std::chrono::milliseconds;
 
 constexpr std::size_t kMaxConnections = 64;
-/// The binding's settings files are a few lines; a larger one is not read.
-constexpr std::size_t kLargestSettingsFile = 1u << 20;
 
 /// The reason a call the watchdog ended shows on the trace's ERROR line, as the classic
 /// library's own receive timeout reads.
@@ -42,21 +43,23 @@ std::string TrimTrailingBlanks(std::string_view text) {
   return std::string(text);
 }
 
-/// The text of a small settings file; nullopt when it is missing, no regular file or too large.
-std::optional<std::string> ReadSettingsFile(Platform &files, std::string_view path) {
+/// The text of a settings or destination file, read as the sensor reads its own files; Missing
+/// when there is no regular file of that name.
+rfcfiles::FileRead ReadSettingsFile(Platform &files, std::string_view path, std::string &text) {
+  text.clear();
   const auto source = files.OpenText(std::string(path));
   if (!source) {
-    return std::nullopt;
+    return rfcfiles::FileRead::Missing;
   }
-  std::string text;
   std::string piece;
   while (source->Next(kFileReadChunk, &piece)) {
-    if (text.size() + piece.size() > kLargestSettingsFile) {
-      return std::nullopt;
+    if (text.size() + piece.size() > rfcfiles::kLargestSettingsFile) {
+      text.clear();
+      return rfcfiles::FileRead::TooLarge;
     }
     text += piece;
   }
-  return text;
+  return rfcfiles::FileRead::Ok;
 }
 
 struct Connection {
@@ -115,14 +118,7 @@ public:
     handler_ = environment ? environment->errorhandler : nullptr;
   }
 
-  void CallHandler(const char *operation) const {
-    if (handler_ == nullptr) {
-      return;
-    }
-    std::array<char, 64> name{};
-    CopyText(name.data(), name.size(), operation);
-    handler_(name.data());
-  }
+  RFC_ERROR_HANDLER Handler() const { return handler_; }
 
   RFC_HANDLE Open(const RFC_OPTIONS *options, bool &violation);
   RFC_HANDLE OpenEx(const char *connect_text, RFC_ERROR_INFO_EX *error_info, bool &violation);
@@ -239,8 +235,11 @@ RFC_HANDLE Binding::OpenWith(const char *operation, const Parameters &parameters
     reported = true;
     return 0;
   }
-  const NwRfcLimits limits =
-      ParseNwRfcLimits(ReadSettingsFile(*files_, kNwRfcLimitsFile).value_or(std::string()));
+  std::string text;
+  const rfcfiles::TimeLimits limits =
+      ReadSettingsFile(*files_, kNwRfcLimitsFile, text) == rfcfiles::FileRead::Ok
+          ? rfcfiles::ParseTimeLimits(text, kNwRfcDefaultLimits)
+          : kNwRfcDefaultLimits;
   const NwClock::time_point start = NwClock::now();
   std::vector<std::pair<std::u16string, std::u16string>> wide;
   for (const auto &[name, value] : parameters) {
@@ -327,24 +326,30 @@ RFC_HANDLE Binding::Open(const RFC_OPTIONS *options, bool &violation) {
 
 RFC_HANDLE Binding::OpenEx(const char *connect_text, RFC_ERROR_INFO_EX *error_info,
                            bool &violation) {
-  ConnectValues given;
-  ConnectValues values;
+  rfcfiles::ConnectValues given;
+  rfcfiles::ConnectValues values;
   std::string problem;
-  bool usable = connect_text != nullptr && ParseConnectText(connect_text, given, problem);
+  bool usable = connect_text != nullptr && rfcfiles::ParseConnectText(connect_text, given, problem);
   if (connect_text == nullptr) {
     problem = "no connect text";
   }
   const std::string destination = given.count("DEST") ? given["DEST"] : "";
   if (usable && !destination.empty()) {
-    std::optional<std::string> content = ReadSettingsFile(*files_, kDestinationFile);
-    if (!content) {
-      content = ReadSettingsFile(*files_, kDestinationFileLower);
+    const std::string file(rfcfiles::kDestinationFile);
+    std::string content;
+    rfcfiles::FileRead read = ReadSettingsFile(*files_, file, content);
+    if (read == rfcfiles::FileRead::Missing) {
+      read = ReadSettingsFile(*files_, rfcfiles::kDestinationFileLower, content);
     }
-    if (!content) {
-      problem = std::string(kDestinationFile) + " is missing in the working directory";
+    if (read == rfcfiles::FileRead::Missing) {
+      problem = file + " is missing in the working directory";
       usable = false;
-    } else if (!FindDestinationEntry(*content, destination, values)) {
-      problem = "no DEST=" + destination + " entry in " + std::string(kDestinationFile);
+    } else if (read == rfcfiles::FileRead::TooLarge) {
+      problem =
+          file + " is larger than " + std::to_string(rfcfiles::kLargestSettingsFile) + " bytes";
+      usable = false;
+    } else if (!rfcfiles::FindDestinationEntry(content, destination, values)) {
+      problem = "no DEST=" + destination + " entry in " + file;
       usable = false;
     }
   }
@@ -727,21 +732,10 @@ void Binding::Close(RFC_HANDLE handle) {
 
 template <typename Result, typename Work>
 Result Guarded(const char *operation, Result failed, Work work) {
-  Result result = failed;
-  bool violation = false;
-  try {
-    result = work(violation);
-  } catch (const std::bad_alloc &) {
-    Binding::Instance().RecordInternal(operation, "out of memory");
-    result = failed;
-  } catch (const std::exception &error) {
-    Binding::Instance().RecordInternal(operation, error.what());
-    result = failed;
-  }
-  if (violation) {
-    Binding::Instance().CallHandler(operation);
-  }
-  return result;
+  return rfcfiles::Guarded(
+      operation, failed, work,
+      [](const char *name, const char *what) { Binding::Instance().RecordInternal(name, what); },
+      [] { return Binding::Instance().Handler(); });
 }
 
 void RFC_CALL Environment(RFC_ENV *environment) { Binding::Instance().SetEnvironment(environment); }

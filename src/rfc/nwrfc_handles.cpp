@@ -1,117 +1,49 @@
 // Structure descriptions checked against what the binding can move, and the table registry.
 #include "rfc/nwrfc_handles.h"
 
-#include <algorithm>
-
 #include "rfc/nwrfc_text.h"
 
 namespace kestrovan {
 
-namespace {
-
-constexpr std::size_t kMaxElements = 4096;
-
-bool SameElements(const NwStructure &known, const NwStructure &structure) {
-  return known.name == structure.name && known.elements.size() == structure.elements.size() &&
-         std::equal(known.elements.begin(), known.elements.end(), structure.elements.begin(),
-                    [](const NwElement &a, const NwElement &b) {
-                      return a.name == b.name && a.type == b.type && a.length == b.length &&
-                             a.offset == b.offset;
-                    });
-}
-
-} // namespace
-
-bool IsCharacterType(unsigned type) {
-  return type == TYPC || type == TYPDATE || type == TYPTIME || type == kTypeNum;
-}
+bool IsCharacterType(unsigned type) { return rfcfiles::IsCharacterLike(type); }
 
 bool IsIntegerType(unsigned type) {
   return type == TYPINT || type == kTypeInt2 || type == kTypeInt1;
 }
 
-unsigned FixedLength(unsigned type) {
-  switch (type) {
-  case TYPDATE:
-    return 8;
-  case TYPTIME:
-    return 6;
-  case TYPINT:
-    return 4;
-  case kTypeInt2:
-    return 2;
-  case kTypeInt1:
-    return 1;
-  default:
-    return 0;
-  }
-}
+namespace {
+
+bool Movable(unsigned type) { return IsCharacterType(type) || IsIntegerType(type); }
+
+} // namespace
 
 bool NwStructures::Install(const char *name, const RFC_TYPE_ELEMENT *elements, unsigned entries,
                            RFC_TYPEHANDLE &handle, std::string &problem) {
-  NwStructure structure;
-  structure.name = name ? name : "";
-  if (structure.name.empty()) {
-    problem = "no structure name";
-  } else if (elements == nullptr || entries == 0 || entries > kMaxElements) {
-    problem = structure.name + ": " + std::to_string(entries) + " elements, 1.." +
-              std::to_string(kMaxElements) + " allowed";
-  }
-  bool all_offsets_zero = true;
-  for (unsigned i = 0; problem.empty() && i < entries; ++i) {
-    const RFC_TYPE_ELEMENT &given = elements[i];
-    NwElement element;
-    element.name = given.name ? given.name : "";
-    element.wide_name = WidenAnsi(element.name);
-    element.type = given.type;
-    element.length = given.length;
-    element.offset = given.offset;
-    all_offsets_zero = all_offsets_zero && given.offset == 0;
-    if (element.name.empty()) {
-      problem = structure.name + ": an element without a name";
-    } else if (!IsCharacterType(given.type) && !IsIntegerType(given.type)) {
-      problem = structure.name + "-" + element.name + ": type " + std::to_string(given.type) +
-                " is not supported by the NetWeaver binding";
-    } else if (given.length == 0 || given.length > kMaxLineLength ||
-               (FixedLength(given.type) != 0 && given.length != FixedLength(given.type))) {
-      problem = structure.name + "-" + element.name + ": length " + std::to_string(given.length) +
-                " does not fit type " + std::to_string(given.type);
-    }
-    structure.elements.push_back(std::move(element));
-  }
-  if (problem.empty()) {
-    // Elements whose offsets are all 0 lie one after another without gaps.
-    unsigned offset = 0;
-    for (NwElement &element : structure.elements) {
-      if (all_offsets_zero) {
-        element.offset = offset;
-      }
-      offset = std::max(offset, element.offset + element.length);
-    }
-    structure.record_length = offset;
-    if (structure.record_length > kMaxLineLength) {
-      problem = structure.name + ": a record of " + std::to_string(offset) + " bytes";
-    }
-  }
-  if (!problem.empty()) {
+  if (!registry_.Install(name, elements, entries, handle, problem, Movable,
+                         "the NetWeaver binding")) {
     return false;
   }
-  for (std::size_t i = 0; i < structures_.size(); ++i) {
-    if (SameElements(structures_[i], structure)) {
-      handle = kFirstStructureHandle + static_cast<RFC_TYPEHANDLE>(i);
-      return true;
-    }
+  if (handle - rfcfiles::kFirstTypeHandle < structures_.size()) {
+    return true; // installed before
+  }
+  const rfcfiles::StructureLayout &layout = *registry_.Find(handle);
+  NwStructure structure;
+  structure.name = layout.name;
+  structure.record_length = layout.length;
+  for (const rfcfiles::StructureElement &given : layout.elements) {
+    structure.elements.push_back(
+        NwElement{given.name, WidenAnsi(given.name), given.type, given.length, given.offset});
   }
   structures_.push_back(std::move(structure));
-  handle = kFirstStructureHandle + static_cast<RFC_TYPEHANDLE>(structures_.size() - 1);
   return true;
 }
 
 const NwStructure *NwStructures::Find(unsigned type) const {
-  if (type < kFirstStructureHandle || type - kFirstStructureHandle >= structures_.size()) {
+  if (type < rfcfiles::kFirstTypeHandle ||
+      type - rfcfiles::kFirstTypeHandle >= structures_.size()) {
     return nullptr;
   }
-  return &structures_[type - kFirstStructureHandle];
+  return &structures_[type - rfcfiles::kFirstTypeHandle];
 }
 
 ITAB_H NwTables::Create(std::string name, unsigned line_length) {
@@ -146,7 +78,7 @@ bool CheckParameterList(const RFC_PARAMETER *list, const NwStructures &structure
       problem = "parameter " + name + " has no buffer";
       return false;
     }
-    if (entry->type >= kFirstStructureHandle) {
+    if (entry->type >= rfcfiles::kFirstTypeHandle) {
       const NwStructure *structure = structures.Find(entry->type);
       if (structure == nullptr) {
         problem = "parameter " + name + " has an unknown structure handle";
@@ -161,7 +93,8 @@ bool CheckParameterList(const RFC_PARAMETER *list, const NwStructures &structure
       problem = "parameter " + name + ": type " + std::to_string(entry->type) +
                 " is not supported by the NetWeaver binding";
       return false;
-    } else if (FixedLength(entry->type) != 0 && entry->leng != FixedLength(entry->type)) {
+    } else if (rfcfiles::FixedLength(entry->type) != 0 &&
+               entry->leng != rfcfiles::FixedLength(entry->type)) {
       problem = "parameter " + name + ": length " + std::to_string(entry->leng) +
                 " does not fit type " + std::to_string(entry->type);
       return false;

@@ -9,23 +9,17 @@
 #include <vector>
 
 #include "rfcapi/rfc_api.h"
+#include "rfcfiles/structure_registry.h"
 
 namespace kestrovan {
 
-// Classic type codes the binding moves besides those the program's header names.
-inline constexpr unsigned kTypeNum = 6;
-inline constexpr unsigned kTypeInt2 = 9;
-inline constexpr unsigned kTypeInt1 = 10;
-
-/// Type codes are small; installed structures get handles from here on, so a parameter's type
-/// field tells one from the other.
-inline constexpr RFC_TYPEHANDLE kFirstStructureHandle = 256;
+using rfcfiles::kTypeInt1;
+using rfcfiles::kTypeInt2;
+using rfcfiles::kTypeNum;
 inline constexpr unsigned kMaxLineLength = 65535;
 
 bool IsCharacterType(unsigned type);
 bool IsIntegerType(unsigned type);
-/// The length a type code fixes, or 0 when any length will do.
-unsigned FixedLength(unsigned type);
 
 struct NwElement {
   std::string name;
@@ -41,18 +35,24 @@ struct NwStructure {
   unsigned record_length = 0;
 };
 
+/// The installed layouts, each with its element names in the library's UTF-16 at hand.
 class NwStructures {
 public:
-  /// Checks the description and hands out its handle (the same one for an identical description
-  /// installed again); false with the reason otherwise.
+  /// Checks the description (the binding moves text and integers only) and hands out its handle
+  /// (the same one for an identical description installed again); false with the reason
+  /// otherwise.
   bool Install(const char *name, const RFC_TYPE_ELEMENT *elements, unsigned entries,
                RFC_TYPEHANDLE &handle, std::string &problem);
   /// Null for a basic type code or an unknown handle.
   const NwStructure *Find(unsigned type) const;
-  void Clear() { structures_.clear(); }
+  void Clear() {
+    registry_.Clear();
+    structures_.clear();
+  }
 
 private:
-  std::vector<NwStructure> structures_;
+  rfcfiles::StructureRegistry registry_;
+  std::vector<NwStructure> structures_; // in the registry's order
 };
 
 struct NwTable {

@@ -3,16 +3,14 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 
 #include "rfc/nwrfc_text.h"
+#include "rfcfiles/file_names.h"
+#include "rfcfiles/trace_block.h"
 
 namespace kestrovan {
 
 namespace {
-
-constexpr std::string_view kTraceFile = "Dev_Rfc.Trc";
-constexpr std::size_t kTraceKeyWidth = 12;
 
 constexpr std::array<std::string_view, 34> kRcNames = {
     "RFC_OK",
@@ -85,50 +83,6 @@ std::string Masked(std::string text, std::string_view password) {
 
 std::string Location(std::string_view operation, std::string_view where) {
   return where.empty() ? std::string(operation) : std::string(operation) + " " + std::string(where);
-}
-
-std::string Clean(std::string_view text) {
-  std::string out(text);
-  for (char &c : out) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
-      c = ' ';
-    }
-  }
-  return out;
-}
-
-void TraceLine(std::string &block, std::string_view key, std::string_view value) {
-  std::string line(key);
-  line.resize(kTraceKeyWidth, ' ');
-  block += line;
-  block += Clean(value);
-  block += '\n';
-}
-
-std::string Digits(int value, int width) {
-  std::array<char, 16> buffer{};
-  std::snprintf(buffer.data(), buffer.size(), "%0*d", width, value);
-  return buffer.data();
-}
-
-/// "20240305 140327", as the classic trace's header stamps a block.
-std::string CompactStamp(const LocalTime &time) {
-  return Digits(time.year, 4) + Digits(time.month, 2) + Digits(time.day, 2) + " " +
-         Digits(time.hour, 2) + Digits(time.minute, 2) + Digits(time.second, 2);
-}
-
-/// "Tue Mar 05 14:03:27 2024", as the C library's asctime-like stamp reads.
-std::string LongStamp(const LocalTime &time) {
-  constexpr std::array<std::string_view, 7> kDays = {"Sun", "Mon", "Tue", "Wed",
-                                                     "Thu", "Fri", "Sat"};
-  constexpr std::array<std::string_view, 12> kMonths = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  const std::string_view day = kDays[static_cast<std::size_t>(std::clamp(time.weekday, 0, 6))];
-  const std::string_view month =
-      kMonths[static_cast<std::size_t>(std::clamp(time.month, 1, 12) - 1)];
-  return std::string(day) + " " + std::string(month) + " " + Digits(time.day, 2) + " " +
-         Digits(time.hour, 2) + ":" + Digits(time.minute, 2) + ":" + Digits(time.second, 2) + " " +
-         Digits(time.year, 4);
 }
 
 } // namespace
@@ -224,24 +178,14 @@ void NwErrorLog::Keep(const Report &report) {
     return;
   }
   // One block in the classic library's trace format, so the program reads its ERROR line as it
-  // reads the classic library's.
+  // reads the classic library's. The platform's clock names no time zone.
   const LocalTime now = files_->Now();
-  std::string block = "**** ERROR file opened at " + CompactStamp(now) + ", SAP-REL " + release_ +
-                      " RFC-VER 3 NWRFC\n";
-  TraceLine(block, "LOCATION", report.location);
-  TraceLine(block, "ERROR", report.error);
-  TraceLine(block, "TIME", LongStamp(now));
-  TraceLine(block, "RELEASE", release_.substr(0, release_.find(',')));
-  TraceLine(block, "COMPONENT", "NW RFC binding");
-  TraceLine(block, "VERSION", "3");
-  TraceLine(block, "RC", std::to_string(report.rc));
-  if (!report.detail.empty()) {
-    TraceLine(block, "DETAIL", report.detail);
-  }
-  TraceLine(block, "COUNTER", std::to_string(counter_));
-  block += '\n';
-  if (const auto file = files_->OpenAppend(std::string(kTraceFile))) {
-    file->Write(block);
+  const rfcfiles::TraceStamp stamp{now.year, now.month,  now.day,    now.weekday,
+                                   now.hour, now.minute, now.second, std::string()};
+  const rfcfiles::TraceWriter writer{release_, "NWRFC", "NW RFC binding"};
+  const rfcfiles::TraceEntry entry{report.location, report.error, report.rc, report.detail};
+  if (const auto file = files_->OpenAppend(std::string(rfcfiles::kTraceFile))) {
+    file->Write(rfcfiles::FormatTraceBlock(entry, stamp, writer, counter_));
   }
 }
 

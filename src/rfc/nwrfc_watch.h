@@ -11,10 +11,21 @@
 #include <vector>
 
 #include "rfcapi/nwrfc_api.h"
+#include "rfcfiles/limits_file.h"
 
 namespace kestrovan {
 
 using NwClock = std::chrono::steady_clock;
+
+/// The binding's settings file, read from the working directory at every open.
+inline constexpr std::string_view kNwRfcLimitsFile = "NwRfcLimits.ini";
+
+/// The NetWeaver library has no call timeout of its own: these bound every remote operation
+/// unless the settings file says otherwise. With them a run of one system ends within about
+/// 46 s, inside a monitor's usual 60 s.
+inline constexpr rfcfiles::TimeLimits kNwRfcDefaultLimits{std::chrono::milliseconds(10000),
+                                                          std::chrono::milliseconds(20000),
+                                                          std::chrono::milliseconds(45000)};
 
 /// While it lives, ends the running call on `connection` with RfcCancel once `deadline` passes.
 /// Stop() waits for a cancel under way, so the connection is never cancelled after the caller

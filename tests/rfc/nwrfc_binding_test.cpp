@@ -8,7 +8,6 @@
 #include <mutex>
 
 #include "rfc/nwrfc_binding.h"
-#include "rfc/nwrfc_config.h"
 #include "rfc/nwrfc_text.h"
 #include "fuzz/memory_platform.h"
 
@@ -419,49 +418,6 @@ TEST(NwRfcBinding, TheWatchdogCancelsAHangingCall) {
                         0),
             0u);
   EXPECT_NE(trace.find("\nTIME        Tue Mar 05 14:03:27 2024\n"), std::string::npos);
-}
-
-TEST(NwRfcConfig, LimitsFile) {
-  using std::chrono::milliseconds;
-  const struct {
-    const char *text;
-    milliseconds connect, call, connection;
-  } cases[] = {
-      {"", milliseconds(10000), milliseconds(20000), milliseconds(45000)},
-      {"CALL_TIMEOUT=500ms\r\nconnect_timeout = 2.5s\nCONNECTION_TIMEOUT=30", milliseconds(2500),
-       milliseconds(500), milliseconds(30000)},
-      {"# CALL_TIMEOUT=1\n;CALL_TIMEOUT=1\nCALL_TIMEOUT=0\nCALL_TIMEOUT=3601\nCALL_TIMEOUT=-1\n"
-       "CALL_TIMEOUT=1e400\nCALL_TIMEOUT=5 s x\nOTHER=1",
-       milliseconds(10000), milliseconds(20000), milliseconds(45000)},
-  };
-  for (const auto &c : cases) {
-    const kestrovan::NwRfcLimits limits = kestrovan::ParseNwRfcLimits(c.text);
-    EXPECT_EQ(limits.connect, c.connect) << c.text;
-    EXPECT_EQ(limits.call, c.call) << c.text;
-    EXPECT_EQ(limits.connection, c.connection) << c.text;
-  }
-}
-
-TEST(NwRfcConfig, DestinationEntries) {
-  const std::string ini =
-      "* comment\n# DEST=PRD\n/* a banner\nDEST=PRD\n*/\nDEST=prd\nASHOST=lower\n"
-      "DEST=PRD\r\nTYPE=A\r\n ASHOST = h1 \r\nSYSNR=00\r\n\r\nDEST=QAS\nASHOST=h2 "
-      "/* inline */\nDEST=PRD\nASHOST=again\n";
-  const struct {
-    const char *destination;
-    bool found;
-    std::string ashost;
-  } cases[] = {
-      {"PRD", true, "h1"}, {"prd", true, "lower"}, {"QAS", true, "h2"}, {"DEV", false, ""}};
-  for (const auto &c : cases) {
-    kestrovan::ConnectValues entry;
-    EXPECT_EQ(kestrovan::FindDestinationEntry(ini, c.destination, entry), c.found) << c.destination;
-    EXPECT_EQ(entry["ASHOST"], c.ashost) << c.destination;
-  }
-  kestrovan::ConnectValues values;
-  std::string problem;
-  EXPECT_FALSE(kestrovan::ParseConnectText("USER=x PASSWD=\"open", values, problem));
-  EXPECT_EQ(problem.find("open"), std::string::npos) << "no value is quoted in a problem";
 }
 
 } // namespace
