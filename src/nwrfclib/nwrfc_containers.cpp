@@ -22,9 +22,6 @@ void Unregister(State &state, Node &node) {
       Unregister(state, *field.child);
     }
   }
-  for (auto &row : node.rows) {
-    Unregister(state, *row);
-  }
 }
 
 namespace {
@@ -59,26 +56,65 @@ Field MakeField(State &state, Kind kind, unsigned length, const StructDesc *type
   return field;
 }
 
+namespace {
+
+void TakeField(Field &field, const std::uint8_t *bytes, std::size_t size);
+
+/// The field `key` of row `index` of a table, as a node of that row would hold it after taking
+/// the row from the wire.
+bool RowField(const Node &table, std::size_t index, const std::string &key, Field &field) {
+  std::size_t offset = 0;
+  for (const FieldDesc &desc : table.line->fields) {
+    if (desc.name != key) {
+      offset += desc.length;
+      continue;
+    }
+    field = Field{};
+    field.kind = desc.kind;
+    field.length = desc.length;
+    if (desc.kind != Kind::Int) {
+      field.chars.assign(desc.length, desc.kind == Kind::Char ? u' ' : u'0');
+    }
+    if (offset < table.wire_length) {
+      const std::size_t begin = index == 0 ? 0 : table.ends[index - 1];
+      const std::string_view stored(table.bytes.data() + begin, table.ends[index] - begin);
+      std::string bytes(std::min<std::size_t>(desc.length, table.wire_length - offset), ' ');
+      if (offset < stored.size()) {
+        const std::string_view part = stored.substr(offset, bytes.size());
+        std::copy(part.begin(), part.end(), bytes.begin());
+      }
+      TakeField(field, reinterpret_cast<const std::uint8_t *>(bytes.data()), bytes.size());
+    }
+    return true;
+  }
+  return false;
+}
+
+} // namespace
+
 Node *FindNode(State &state, nwrfc::Opaque *handle) {
   const auto found = state.nodes.find(Id(handle));
   return found == state.nodes.end() ? nullptr : found->second;
 }
 
-/// A field of a container: on a table, of its current row.
 Rc FindField(State &state, nwrfc::Opaque *container, const Unit *name, Field *&field,
-             ErrorInfo *error) {
+             Field &row_field, ErrorInfo *error) {
   Node *node = FindNode(state, container);
   if (node == nullptr) {
     return BadHandle(error, "data container");
   }
+  const std::string key = Upper(Latin1(Terminated(name)));
   if (node->type == Node::Type::Table) {
-    if (node->current >= node->rows.size()) {
+    if (node->current >= node->ends.size()) {
       return Fill(error, nwrfc::kIllegalState, nwrfc::kGroupExternalRuntimeFailure,
                   u"RFC_ILLEGAL_STATE", "The table has no current row");
     }
-    node = node->rows[node->current].get();
+    if (!RowField(*node, node->current, key, row_field)) {
+      return BadParameter(error, "field '" + key + "' not found");
+    }
+    field = &row_field;
+    return nwrfc::kOk;
   }
-  const std::string key = Upper(Latin1(Terminated(name)));
   const auto found = node->fields.find(key);
   if (found == node->fields.end()) {
     return BadParameter(error, "field '" + key + "' not found");
@@ -171,6 +207,17 @@ void TakeRecord(Node &record, const std::uint8_t *bytes, std::size_t size) {
   }
 }
 
+/// Row `row` of a received table without its trailing blanks, which RowField gives back.
+std::string_view TrimmedRow(const rfcwire::TableView &table, std::uint32_t row) {
+  std::string_view line(reinterpret_cast<const char *>(table.data.data()) +
+                            std::size_t{row} * table.line_length,
+                        table.line_length);
+  while (!line.empty() && line.back() == ' ') {
+    line.remove_suffix(1);
+  }
+  return line;
+}
+
 } // namespace
 
 rfcwire::CallRequest Request(const Node &function) {
@@ -193,9 +240,13 @@ rfcwire::CallRequest Request(const Node &function) {
       rfcwire::Table table;
       table.name = std::string(param.name);
       table.line_length = param.type->Length();
-      table.rows = static_cast<std::uint32_t>(field.child->rows.size());
-      for (const auto &row : field.child->rows) {
-        AppendRecord(table.data, *row);
+      const Node &rows = *field.child;
+      table.rows = static_cast<std::uint32_t>(rows.ends.size());
+      for (std::size_t row = 0; row < rows.ends.size(); ++row) {
+        const std::size_t begin = row == 0 ? 0 : rows.ends[row - 1];
+        std::string line = rows.bytes.substr(begin, rows.ends[row] - begin);
+        line.resize(table.line_length, ' ');
+        table.data.insert(table.data.end(), line.begin(), line.end());
       }
       request.tables.push_back(std::move(table));
     }
@@ -203,7 +254,7 @@ rfcwire::CallRequest Request(const Node &function) {
   return request;
 }
 
-void TakeReply(State &state, Node &function, const rfcwire::ReplyView &reply) {
+void TakeReply(Node &function, const rfcwire::ReplyView &reply) {
   for (const rfcwire::Value &value : reply.importing) {
     const auto found = function.fields.find(Upper(value.name));
     if (found == function.fields.end()) {
@@ -222,15 +273,21 @@ void TakeReply(State &state, Node &function, const rfcwire::ReplyView &reply) {
       continue;
     }
     Node &node = *found->second.child;
-    for (auto &row : node.rows) {
-      Unregister(state, *row);
-    }
-    node.rows.clear();
+    node.bytes.clear();
+    node.ends.clear();
     node.current = 0;
+    node.wire_length = table.line_length;
+    // Sized before it is filled: the rows' bytes (at most the frame's) and one end per row.
+    std::size_t kept = 0;
     for (std::uint32_t row = 0; row < table.rows; ++row) {
-      node.rows.push_back(MakeStructure(state, *node.line));
-      TakeRecord(*node.rows.back(), table.data.data() + std::size_t{row} * table.line_length,
-                 table.line_length);
+      kept += TrimmedRow(table, row).size();
+    }
+    node.bytes.reserve(kept);
+    node.ends.reserve(table.rows);
+    for (std::uint32_t row = 0; row < table.rows; ++row) {
+      const std::string_view line = TrimmedRow(table, row);
+      node.bytes.append(line);
+      node.ends.push_back(static_cast<std::uint32_t>(node.bytes.size()));
     }
   }
 }

@@ -35,7 +35,12 @@ struct Node {
   const FunctionDesc *function = nullptr;
   const StructDesc *line = nullptr; // a structure's or a table row's description
   std::map<std::string, Field> fields;
-  std::vector<std::unique_ptr<Node>> rows;
+  /// A table's rows as they arrived, trailing blanks cut: row i is bytes[ends[i - 1], ends[i]),
+  /// read back padded with blanks to wire_length. No node, map or UTF-16 text per row, so a
+  /// million rows cost little more than their bytes.
+  std::string bytes;
+  std::vector<std::uint32_t> ends;
+  std::uint32_t wire_length = 0;
   std::size_t current = 0;
 };
 
@@ -70,9 +75,10 @@ Field MakeField(State &state, Kind kind, unsigned length, const StructDesc *type
 /// The node of a handle; null for a handle not (or no longer) handed out.
 Node *FindNode(State &state, nwrfc::Opaque *handle);
 
-/// A field of a container by name (any case): on a table, of its current row.
+/// A field of a container by name (any case). On a table it is the field of the current row,
+/// read into `row_field`, which `field` then points to: such a copy is read-only.
 Rc FindField(State &state, nwrfc::Opaque *container, const Unit *name, Field *&field,
-             ErrorInfo *error);
+             Field &row_field, ErrorInfo *error);
 
 bool IsText(Kind kind);
 
@@ -84,6 +90,6 @@ rfcwire::CallRequest Request(const Node &function);
 
 /// Takes the reply's values and tables into the function; the dictionary's version wins over
 /// anything the reply holds that the function does not know.
-void TakeReply(State &state, Node &function, const rfcwire::ReplyView &reply);
+void TakeReply(Node &function, const rfcwire::ReplyView &reply);
 
 } // namespace nwrfclib

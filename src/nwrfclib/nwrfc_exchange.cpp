@@ -150,7 +150,7 @@ Rc Exchange(State &state, Connection &connection, Node &function, ErrorInfo *err
   switch (outcome.kind) {
   case Step::Ok: {
     std::lock_guard lock(state.mutex);
-    TakeReply(state, function, reply);
+    TakeReply(function, reply);
     return Ok(error);
   }
   case Step::Exception:

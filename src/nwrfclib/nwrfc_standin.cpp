@@ -26,7 +26,9 @@ Rc Child(nwrfc::ContainerHandle container, const Unit *name, Kind kind,
     State &state = Shared();
     std::lock_guard lock(state.mutex);
     Field *field = nullptr;
-    if (const Rc rc = FindField(state, container, name, field, error); rc != nwrfc::kOk) {
+    Field row_field;
+    if (const Rc rc = FindField(state, container, name, field, row_field, error);
+        rc != nwrfc::kOk) {
       return rc;
     }
     if (field->kind != kind || !field->child) {
@@ -208,8 +210,14 @@ Rc NWRFC_CALL RfcSetChars(nwrfc::ContainerHandle container, const Unit *name, co
     State &state = Shared();
     std::lock_guard lock(state.mutex);
     Field *field = nullptr;
-    if (const Rc rc = FindField(state, container, name, field, error); rc != nwrfc::kOk) {
+    Field row_field;
+    if (const Rc rc = FindField(state, container, name, field, row_field, error);
+        rc != nwrfc::kOk) {
       return rc;
+    }
+    if (field == &row_field) {
+      return Fill(error, nwrfc::kNotSupported, nwrfc::kGroupExternalRuntimeFailure,
+                  u"RFC_NOT_SUPPORTED", "the stand-in's table rows hold what the system sent");
     }
     const std::u16string_view text(value ? value : u"", value ? length : 0);
     if (IsText(field->kind)) {
@@ -234,7 +242,9 @@ Rc NWRFC_CALL RfcGetChars(nwrfc::ContainerHandle container, const Unit *name, Un
     State &state = Shared();
     std::lock_guard lock(state.mutex);
     Field *field = nullptr;
-    if (const Rc rc = FindField(state, container, name, field, error); rc != nwrfc::kOk) {
+    Field row_field;
+    if (const Rc rc = FindField(state, container, name, field, row_field, error);
+        rc != nwrfc::kOk) {
       return rc;
     }
     std::u16string text;
@@ -263,7 +273,9 @@ Rc NWRFC_CALL RfcGetInt(nwrfc::ContainerHandle container, const Unit *name, int 
     State &state = Shared();
     std::lock_guard lock(state.mutex);
     Field *field = nullptr;
-    if (const Rc rc = FindField(state, container, name, field, error); rc != nwrfc::kOk) {
+    Field row_field;
+    if (const Rc rc = FindField(state, container, name, field, row_field, error);
+        rc != nwrfc::kOk) {
       return rc;
     }
     std::int32_t number = field->integer;
@@ -297,7 +309,7 @@ Rc NWRFC_CALL RfcGetRowCount(nwrfc::ContainerHandle table, unsigned *count, Erro
       return BadHandle(error, "table");
     }
     if (count) {
-      *count = static_cast<unsigned>(node->rows.size());
+      *count = static_cast<unsigned>(node->ends.size());
     }
     return Ok(error);
   });
@@ -311,7 +323,7 @@ Rc NWRFC_CALL RfcMoveTo(nwrfc::ContainerHandle table, unsigned index, ErrorInfo 
     if (node == nullptr || node->type != Node::Type::Table) {
       return BadHandle(error, "table");
     }
-    if (index >= node->rows.size()) {
+    if (index >= node->ends.size()) {
       return Fill(error, nwrfc::kTableMoveEof, nwrfc::kGroupExternalRuntimeFailure,
                   u"RFC_TABLE_MOVE_EOF", "row " + std::to_string(index) + " does not exist");
     }

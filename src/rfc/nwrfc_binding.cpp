@@ -85,7 +85,7 @@ struct PendingValue {
 
 struct PendingTable {
   NwTable *table = nullptr;
-  std::deque<std::vector<std::uint8_t>> rows;
+  NwRows rows;
 };
 
 class Binding {
@@ -464,7 +464,7 @@ RFC_RC Binding::Call(RFC_HANDLE handle, const char *function, const RFC_PARAMETE
     problem = "the call of " + connection->function + " still waits for RfcReceive";
   } else if (CheckParameters(exporting, problem) && CheckTables(tables, problem)) {
     for (const RFC_TABLE *entry = tables; entry && entry->name; ++entry) {
-      if (!tables_.Find(entry->ithandle)->rows.empty()) {
+      if (tables_.Find(entry->ithandle)->rows.count != 0) {
         problem = "table " + ParameterName(entry->name, entry->nlen) +
                   ": sending rows is not supported by the NetWeaver binding";
         break;
@@ -577,6 +577,8 @@ RFC_RC Binding::Receive(RFC_HANDLE handle, const RFC_PARAMETER *importing, const
     std::vector<PendingTable> rows;
     Got got = Got::Value;
     std::string failed_at;
+    std::string refused;
+    std::uint64_t budget = kMaxReplyTableBytes;
     for (const RFC_PARAMETER *entry = importing; got != Got::Failed && entry && entry->name;
          ++entry) {
       const std::string name = ParameterName(entry->name, entry->nlen);
@@ -604,22 +606,23 @@ RFC_RC Binding::Receive(RFC_HANDLE handle, const RFC_PARAMETER *importing, const
         failed_at = name;
       }
     }
-    for (const RFC_TABLE *entry = tables; got != Got::Failed && entry && entry->name; ++entry) {
+    for (const RFC_TABLE *entry = tables;
+         (got == Got::Value || got == Got::Absent) && entry && entry->name; ++entry) {
       const std::string name = ParameterName(entry->name, entry->nlen);
       const std::u16string wide = WidenAnsi(name);
       const NwStructure &structure = *structures_.Find(entry->type);
       PendingTable received;
       received.table = tables_.Find(entry->ithandle);
       error = nwrfc::ErrorInfo{};
-      std::string refused;
-      const Got read = ReadTable(fn_, connection->pending, wide, structure,
-                                 received.table->line_length, received.rows, error, refused);
+      const Got read =
+          ReadTable(fn_, connection->pending, wide, structure, received.table->line_length, budget,
+                    received.rows, error, refused);
       if (read == Got::Absent) {
         continue; // not sent: the table stays as it was
       }
-      if (read == Got::Failed) {
-        got = Got::Failed;
-        failed_at = refused.empty() ? name : name + " (" + refused + ")";
+      if (read != Got::Value) {
+        got = read;
+        failed_at = name;
         break;
       }
       rows.push_back(std::move(received));
@@ -627,6 +630,14 @@ RFC_RC Binding::Receive(RFC_HANDLE handle, const RFC_PARAMETER *importing, const
     nwrfc::ErrorInfo ignored{};
     fn_.DestroyFunction(connection->pending, &ignored);
     connection->pending = nullptr;
+    if (got == Got::Refused) {
+      // As the classic library refuses a reply too large for it: the partner broke the bounds.
+      Own("RfcReceive", where, kKeyProtocol, "malformed data from partner",
+          "table " + failed_at + ": " + refused);
+      Drop(handle);
+      violation = true;
+      return RFC_FAILURE;
+    }
     if (got == Got::Failed) {
       FromLibrary("RfcReceive", where + " reading " + failed_at, error, RFC_FAILURE);
       return RFC_FAILURE;
@@ -687,7 +698,7 @@ unsigned Binding::ItFill(ITAB_H handle) {
     Own("ItFill", "", kKeyHandle, "invalid table handle", "");
     return 0;
   }
-  return static_cast<unsigned>(table->rows.size());
+  return static_cast<unsigned>(table->rows.count);
 }
 
 void *Binding::ItGetLine(ITAB_H handle, unsigned line) {
@@ -696,13 +707,13 @@ void *Binding::ItGetLine(ITAB_H handle, unsigned line) {
     Own("ItGetLine", "", kKeyHandle, "invalid table handle", "");
     return nullptr;
   }
-  if (line == 0 || line > table->rows.size()) {
+  if (line == 0 || line > table->rows.count) {
     Own("ItGetLine", "", kKeyParameter, "row does not exist",
-        "table " + table->name + " has " + std::to_string(table->rows.size()) + " rows, row " +
+        "table " + table->name + " has " + std::to_string(table->rows.count) + " rows, row " +
             std::to_string(line) + " was asked for");
     return nullptr;
   }
-  return table->rows[line - 1].data();
+  return table->rows.bytes.data() + std::size_t{line - 1} * table->line_length;
 }
 
 int Binding::ItDelete(ITAB_H handle) {

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <map>
 #include <string>
 #include <vector>
@@ -55,11 +54,17 @@ private:
   std::vector<NwStructure> structures_; // in the registry's order
 };
 
+/// Rows of one line length, one after another in one block; the binding only ever replaces
+/// them all, so a row's address stays valid until the next receive into the table.
+struct NwRows {
+  std::vector<std::uint8_t> bytes;
+  std::size_t count = 0;
+};
+
 struct NwTable {
   std::string name;
   unsigned line_length = 0;
-  /// A deque keeps every row where it is while rows are added, as ItGetLine's addresses must.
-  std::deque<std::vector<std::uint8_t>> rows;
+  NwRows rows;
 };
 
 class NwTables {

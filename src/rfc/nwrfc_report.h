@@ -16,6 +16,7 @@ inline constexpr std::string_view kKeyParameter = "RFC_ERROR_INVALID_PARAMETER";
 inline constexpr std::string_view kKeyHandle = "RFC_ERROR_INVALID_HANDLE";
 inline constexpr std::string_view kKeyConfiguration = "RFC_ERROR_CONFIGURATION";
 inline constexpr std::string_view kKeyInternal = "RFC_ERROR_INTERNAL";
+inline constexpr std::string_view kKeyProtocol = "RFC_ERROR_PROTOCOL";
 
 /// The NetWeaver name of a return code ("RFC_COMMUNICATION_FAILURE"), for texts.
 std::string_view NwRcName(nwrfc::Rc code);

@@ -109,9 +109,8 @@ Got ReadStructure(const NwRfcFunctions &fn, nwrfc::ContainerHandle container,
 }
 
 Got ReadTable(const NwRfcFunctions &fn, nwrfc::ContainerHandle function, const std::u16string &name,
-              const NwStructure &structure, unsigned line_length,
-              std::deque<std::vector<std::uint8_t>> &rows, nwrfc::ErrorInfo &error,
-              std::string &problem) {
+              const NwStructure &structure, unsigned line_length, std::uint64_t &budget,
+              NwRows &rows, nwrfc::ErrorInfo &error, std::string &problem) {
   nwrfc::ContainerHandle table = nullptr;
   unsigned count = 0;
   nwrfc::Rc step = fn.GetTable(function, name.c_str(), &table, &error);
@@ -121,28 +120,41 @@ Got ReadTable(const NwRfcFunctions &fn, nwrfc::ContainerHandle function, const s
   if (step == nwrfc::kOk) {
     step = fn.GetRowCount(table, &count, &error);
   }
-  if (step == nwrfc::kOk && count > kMaxRows) {
-    problem = std::to_string(count) + " rows";
+  if (step != nwrfc::kOk) {
     return Got::Failed;
   }
-  for (unsigned row = 0; step == nwrfc::kOk && row < count; ++row) {
+  const std::uint64_t size = std::uint64_t{count} * line_length;
+  if (count > kMaxRows || size > budget) {
+    problem = std::to_string(count) + " rows of " + std::to_string(line_length) +
+              " bytes would take the reply's tables beyond " + std::to_string(kMaxReplyTableBytes) +
+              " bytes";
+    return Got::Refused;
+  }
+  budget -= size;
+  // Each line starts as the classic library initializes one: text blank, numbers zero.
+  std::vector<std::uint8_t> initial(line_length, 0);
+  for (const NwElement &element : structure.elements) {
+    if (IsCharacterType(element.type)) {
+      std::fill_n(initial.begin() + element.offset, element.length, ' ');
+    }
+  }
+  rows.bytes.resize(static_cast<std::size_t>(size));
+  rows.count = count;
+  for (unsigned row = 0; row < count; ++row) {
     step = fn.MoveTo(table, row, &error);
     if (step != nwrfc::kOk) {
-      break;
+      return Got::Failed;
     }
-    std::vector<std::uint8_t> line(line_length, 0);
-    for (const NwElement &element : structure.elements) {
-      if (IsCharacterType(element.type)) {
-        std::fill_n(line.begin() + element.offset, element.length, ' ');
+    std::uint8_t *line = rows.bytes.data() + std::size_t{row} * line_length;
+    std::copy(initial.begin(), initial.end(), line);
+    if (ReadStructure(fn, table, structure, line, error) == Got::Failed) {
+      if (error.code == nwrfc::kOk) {
+        error.code = nwrfc::kUnknownError;
       }
+      return Got::Failed;
     }
-    if (ReadStructure(fn, table, structure, line.data(), error) == Got::Failed) {
-      step = error.code == nwrfc::kOk ? nwrfc::kUnknownError : error.code;
-      break;
-    }
-    rows.push_back(std::move(line));
   }
-  return step == nwrfc::kOk ? Got::Value : Got::Failed;
+  return Got::Value;
 }
 
 } // namespace kestrovan

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <vector>
 #include <string>
 
@@ -14,7 +13,11 @@ namespace kestrovan {
 
 /// What reading one value found: it, no such field (the classic library then leaves the
 /// caller's buffer as it was), or a failure recorded in the error record.
-enum class Got { Value, Absent, Failed };
+enum class Got { Value, Absent, Failed, Refused };
+
+/// What the rows of one reply's tables may take at the callers' line lengths together, as the
+/// classic library bounds them.
+inline constexpr std::uint64_t kMaxReplyTableBytes = 64u * 1024u * 1024u;
 
 /// Sets a field from a classic buffer of this type and length.
 nwrfc::Rc WriteField(const NwRfcFunctions &fn, nwrfc::ContainerHandle container,
@@ -31,12 +34,12 @@ Got ReadField(const NwRfcFunctions &fn, nwrfc::ContainerHandle container,
 Got ReadStructure(const NwRfcFunctions &fn, nwrfc::ContainerHandle container,
                   const NwStructure &structure, std::uint8_t *record, nwrfc::ErrorInfo &error);
 
-/// Reads every row of the function's table `name` into classic lines of `line_length` bytes:
-/// Absent when the system did not send the table; Failed with the library's error, or with
-/// `problem` saying why the binding refused the table.
+/// Reads every row of the function's table `name` into classic lines of `line_length` bytes,
+/// one block for all of them, taking their size from `budget` before anything is allocated:
+/// Absent when the system did not send the table; Failed with the library's error; Refused with
+/// `problem` when the rows would take more than the budget left.
 Got ReadTable(const NwRfcFunctions &fn, nwrfc::ContainerHandle function, const std::u16string &name,
-              const NwStructure &structure, unsigned line_length,
-              std::deque<std::vector<std::uint8_t>> &rows, nwrfc::ErrorInfo &error,
-              std::string &problem);
+              const NwStructure &structure, unsigned line_length, std::uint64_t &budget,
+              NwRows &rows, nwrfc::ErrorInfo &error, std::string &problem);
 
 } // namespace kestrovan

@@ -398,6 +398,35 @@ TEST(NwRfcBinding, ReceivedValuesFillTheClassicBuffersByName) {
   EXPECT_EQ(b.fake.closes, 1);
 }
 
+TEST(NwRfcBinding, ATableBeyondTheClassicBoundIsRefusedBeforeItsRowsAreRead) {
+  static std::string g_handled;
+  Bound b;
+  g_handled.clear();
+  RFC_ENV environment{[](char *operation) { g_handled = operation; }, nullptr};
+  b.library->Environment(&environment);
+  // 11,184,811 rows of 6 bytes are 2 bytes more than 64 MiB.
+  b.fake.rows = {{u"MISSING_INDEX", 11184811}};
+  RFC_TYPE_ELEMENT ora[] = {{const_cast<char *>("NAME"), TYPC, 6, 0, 0}};
+  RFC_TYPEHANDLE ora_type = 0;
+  ASSERT_EQ(b.library->InstallStructure("ORA_MISS", ora, 1, &ora_type), RFC_OK);
+  const ITAB_H table = b.library->ItCreate(const_cast<char *>("MISSING_INDEX"), 6, 0, 0);
+  RFC_TABLE tables[] = {{const_cast<char *>("MISSING_INDEX"), 13, ora_type, 6, table, 0, 0},
+                        RFC_TABLE{}};
+  RFC_PARAMETER none[] = {RFC_PARAMETER{}};
+  const RFC_HANDLE handle = b.Open();
+  ASSERT_EQ(b.library->Call(handle, "DB_ORA_MISSING_INDICES", none, tables), RFC_OK);
+  char *exception = nullptr;
+  EXPECT_EQ(b.library->Receive(handle, none, tables, &exception), RFC_FAILURE);
+  EXPECT_EQ(b.LastTraceError(), "malformed data from partner");
+  EXPECT_EQ(Text(b.Last(), "message"),
+            "malformed data from partner: table MISSING_INDEX: 11184811 rows of 6 bytes would "
+            "take the reply's tables beyond 67108864 bytes");
+  EXPECT_EQ(g_handled, "RfcReceive") << "a partner beyond the bounds breaks the protocol";
+  EXPECT_EQ(b.fake.current_row.count(u"MISSING_INDEX"), 0u) << "no row was read";
+  EXPECT_EQ(b.library->ItFill(table), 0u);
+  EXPECT_EQ(b.fake.closes, 1) << "the connection is closed, as the classic library closes it";
+}
+
 TEST(NwRfcBinding, TheWatchdogCancelsAHangingCall) {
   Bound b;
   b.os.files["NwRfcLimits.ini"] = "# short, for the test\nCALL_TIMEOUT=50ms\n";
