@@ -125,6 +125,9 @@ Rc OpenConnection(const nwrfc::ConnectionParameter *parameters, unsigned count,
 Rc Exchange(State &state, Connection &connection, Node &function, ErrorInfo *error) {
   rfcwire::ClientOutcome outcome =
       connection.client.Send(Request(function), rfcwire::Clock::now() + kFrameLimit);
+  if (connection.cancelled) {
+    return Cancelled(error);
+  }
   if (outcome.kind != Step::Ok) {
     return Failed(outcome, "", error);
   }

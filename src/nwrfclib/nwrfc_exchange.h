@@ -11,7 +11,8 @@ Rc OpenConnection(const nwrfc::ConnectionParameter *parameters, unsigned count,
                   nwrfc::ConnectionHandle &handle, ErrorInfo *error);
 
 /// The exchange of one call, without a limit of its own: it waits until the system answers or
-/// RfcCancel ends it. The caller ends the connection on anything but kOk and an ABAP exception.
+/// RfcCancel ends it, at any point, also half way through a frame. The caller ends the connection
+/// on anything but kOk and an ABAP exception.
 Rc Exchange(State &state, Connection &connection, Node &function, ErrorInfo *error);
 
 } // namespace nwrfclib

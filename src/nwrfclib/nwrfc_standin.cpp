@@ -96,7 +96,10 @@ Rc NWRFC_CALL RfcCancel(nwrfc::ConnectionHandle connection, ErrorInfo *error) {
       return Fill(error, nwrfc::kIllegalState, nwrfc::kGroupExternalRuntimeFailure,
                   u"RFC_ILLEGAL_STATE", "No call is running on the connection");
     }
+    // Ends the wait wherever the call is, also half way through a frame: the socket is shut
+    // down under the call's feet, and the call sees the flag when its wait returns.
     found->second->cancelled = true;
+    found->second->client.Interrupt();
     return Ok(error);
   });
 }
