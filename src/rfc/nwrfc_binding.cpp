@@ -243,7 +243,7 @@ RFC_HANDLE Binding::OpenWith(const char *operation, const Parameters &parameters
   const NwClock::time_point start = NwClock::now();
   std::vector<std::pair<std::u16string, std::u16string>> wide;
   for (const auto &[name, value] : parameters) {
-    wide.emplace_back(WidenAnsi(name), WidenAnsi(value));
+    wide.emplace_back(WidenAnsi(name), WidenProfileText(value));
   }
   const milliseconds limit = std::min(limits.connect, limits.connection);
   const BoundedOpen opened = OpenWithin(fn_.OpenConnection, fn_.CloseConnection, wide, limit);

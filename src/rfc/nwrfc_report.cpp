@@ -69,8 +69,7 @@ std::string GroupName(nwrfc::Group group) {
                                     : "group " + std::to_string(static_cast<int>(group));
 }
 
-/// A text of the library with the password, should it ever appear there, masked.
-std::string Masked(std::string text, std::string_view password) {
+std::string MaskedAs(std::string text, std::string_view password) {
   if (password.empty()) {
     return text;
   }
@@ -79,6 +78,12 @@ std::string Masked(std::string text, std::string_view password) {
     text.replace(at, password.size(), password.size(), '*');
   }
   return text;
+}
+
+/// A text of the library with the password, should it ever appear there, masked: as the
+/// profile holds it, and as the library's text gives it back once narrowed.
+std::string Masked(std::string text, std::string_view password) {
+  return MaskedAs(MaskedAs(std::move(text), password), NarrowToAnsi(WidenProfileText(password)));
 }
 
 std::string Location(std::string_view operation, std::string_view where) {

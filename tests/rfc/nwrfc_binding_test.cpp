@@ -243,6 +243,30 @@ TEST(NwRfcText, NonAsciiInBothDirections) {
   }
 }
 
+TEST(NwRfcText, ProfileTextAsUtf8WithWindows1252ForWhatIsNotUtf8) {
+  const struct {
+    const char *name;
+    std::string bytes;
+    std::u16string wide;
+  } cases[] = {
+      {"ascii", "Secret1", u"Secret1"},
+      {"two-byte sequences", "Gr\xC3\xBC\xC3\x9F", u"Grüß"},
+      {"three-byte sequence",
+       "\xE2\x82\xAC"
+       "5",
+       u"€5"},
+      {"four-byte sequence", "\xF0\x9F\x98\x80", u"\U0001F600"},
+      {"a lone Windows-1252 byte", "Gr\xFC\xDF", u"Grüß"},
+      {"an upper control byte", "\x80", u"€"},
+      {"overlong form", "\xC0\xAF", u"\u00C0\u00AF"},
+      {"encoded surrogate", "\xED\xA0\x80", u"\u00ED\u00A0\u20AC"},
+      {"cut sequence", "\xE2\x82", u"\u00E2\u201A"},
+  };
+  for (const auto &c : cases) {
+    EXPECT_EQ(kestrovan::WidenUtf8OrAnsi(c.bytes), c.wide) << c.name;
+  }
+}
+
 TEST(NwRfcBinding, ErrorRecordInEightBitTextCutToItsFields) {
   nwrfc::ErrorInfo error{};
   error.code = nwrfc::kAbapMessage;
@@ -342,11 +366,22 @@ TEST(NwRfcBinding, LogonParametersFromTheOptionsOrTheDestinationEntry) {
                                  {u"PASSWD", u"a b"},
                                  {u"LANG", u"D"}}));
 
+  // Profile text reaches the library as the profile's platform stores it: UTF-8 on Linux.
+  EXPECT_NE(b.library->OpenEx("CLIENT=100 USER=monitor PASSWD=Gr\xC3\xBC\xC3\x9F\xE2\x82\xAC "
+                              "LANG=D DEST=PRD",
+                              &info),
+            0u);
+#ifdef _WIN32
+  EXPECT_EQ(b.fake.logon[4].second, u"GrÃ¼ÃŸâ‚¬");
+#else
+  EXPECT_EQ(b.fake.logon[4].second, u"Grüß€");
+#endif
+
   // An entry the binding cannot use is its own failure, with the group the classic record has.
   EXPECT_EQ(b.library->OpenEx("CLIENT=100 DEST=NONE", &info), 0u);
   EXPECT_EQ(info.group, 3);
   EXPECT_EQ(b.LastTraceError(), "invalid connect data");
-  EXPECT_EQ(b.fake.opens, 2);
+  EXPECT_EQ(b.fake.opens, 3);
 }
 
 TEST(NwRfcBinding, ReceivedValuesFillTheClassicBuffersByName) {
