@@ -7,282 +7,66 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <cctype>
-#include <condition_variable>
+#include <chrono>
 #include <cstring>
-#include <ctime>
-#include <deque>
-#include <fstream>
 #include <map>
-#include <memory>
-#include <mutex>
 #include <optional>
-#include <sstream>
-#include <thread>
 #include <vector>
 
 #include "platform/text_pieces.h"
-#include "rfc/nwrfc_config.h"
+#include "rfc/nwrfc_handles.h"
 #include "rfc/nwrfc_text.h"
+#include "rfc/nwrfc_values.h"
+#include "rfc/nwrfc_watch.h"
+#include "rfcfiles/bounded_file.h"
+#include "rfcfiles/connect_data.h"
+#include "rfcfiles/file_names.h"
+#include "rfcfiles/guarded_entry.h"
 
 namespace kestrovan {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-// Classic type codes the binding moves besides those the program's header names.
-constexpr unsigned kTypeNum = 6;
-constexpr unsigned kTypeInt2 = 9;
-constexpr unsigned kTypeInt1 = 10;
-
-/// Type codes are small; installed structures get handles from here on, so a parameter's type
-/// field tells one from the other.
-constexpr RFC_TYPEHANDLE kFirstStructureHandle = 256;
-constexpr std::size_t kMaxElements = 4096;
-constexpr unsigned kMaxLineLength = 65535;
-constexpr std::size_t kMaxRows = 16u * 1024u * 1024u;
 constexpr std::size_t kMaxConnections = 64;
-/// A value longer than the caller's field is read whole, then cut as the classic library cuts;
-/// nothing larger than this is ever asked for.
-constexpr unsigned kLargestCharsBuffer = 1u << 20;
-
-constexpr std::string_view kTraceFile = "Dev_Rfc.Trc";
-constexpr std::size_t kTraceKeyWidth = 12;
-
-// Keys of the failures the binding finds itself, in the classic library's style.
-constexpr std::string_view kKeyCommunication = "RFC_ERROR_COMMUNICATION";
-constexpr std::string_view kKeyParameter = "RFC_ERROR_INVALID_PARAMETER";
-constexpr std::string_view kKeyHandle = "RFC_ERROR_INVALID_HANDLE";
-constexpr std::string_view kKeyConfiguration = "RFC_ERROR_CONFIGURATION";
-constexpr std::string_view kKeyInternal = "RFC_ERROR_INTERNAL";
 
 /// The reason a call the watchdog ended shows on the trace's ERROR line, as the classic
 /// library's own receive timeout reads.
 constexpr std::string_view kReasonTimeout = "timeout during receive";
 
-constexpr std::array<std::string_view, 34> kRcNames = {
-    "RFC_OK",
-    "RFC_COMMUNICATION_FAILURE",
-    "RFC_LOGON_FAILURE",
-    "RFC_ABAP_RUNTIME_FAILURE",
-    "RFC_ABAP_MESSAGE",
-    "RFC_ABAP_EXCEPTION",
-    "RFC_CLOSED",
-    "RFC_CANCELED",
-    "RFC_TIMEOUT",
-    "RFC_MEMORY_INSUFFICIENT",
-    "RFC_VERSION_MISMATCH",
-    "RFC_INVALID_PROTOCOL",
-    "RFC_SERIALIZATION_FAILURE",
-    "RFC_INVALID_HANDLE",
-    "RFC_RETRY",
-    "RFC_EXTERNAL_FAILURE",
-    "RFC_EXECUTED",
-    "RFC_NOT_FOUND",
-    "RFC_NOT_SUPPORTED",
-    "RFC_ILLEGAL_STATE",
-    "RFC_INVALID_PARAMETER",
-    "RFC_CODEPAGE_CONVERSION_FAILURE",
-    "RFC_CONVERSION_FAILURE",
-    "RFC_BUFFER_TOO_SMALL",
-    "RFC_TABLE_MOVE_BOF",
-    "RFC_TABLE_MOVE_EOF",
-    "RFC_START_SAPGUI_FAILURE",
-    "RFC_ABAP_CLASS_EXCEPTION",
-    "RFC_UNKNOWN_ERROR",
-    "RFC_AUTHORIZATION_FAILURE",
-    "RFC_AUTHENTICATION_FAILURE",
-    "RFC_CRYPTOLIB_FAILURE",
-    "RFC_IO_FAILURE",
-    "RFC_LOCKING_FAILURE",
-};
-
-constexpr std::array<std::string_view, 11> kGroupNames = {
-    "OK",
-    "ABAP_APPLICATION_FAILURE",
-    "ABAP_RUNTIME_FAILURE",
-    "LOGON_FAILURE",
-    "COMMUNICATION_FAILURE",
-    "EXTERNAL_RUNTIME_FAILURE",
-    "EXTERNAL_APPLICATION_FAILURE",
-    "EXTERNAL_AUTHORIZATION_FAILURE",
-    "EXTERNAL_AUTHENTICATION_FAILURE",
-    "CRYPTOLIB_FAILURE",
-    "LOCKING_FAILURE",
-};
-
-std::string GroupName(nwrfc::Group group) {
-  const auto index = static_cast<std::size_t>(group);
-  return index < kGroupNames.size() ? std::string(kGroupNames[index])
-                                    : "group " + std::to_string(static_cast<int>(group));
-}
-
-void CopyText(char *target, std::size_t size, std::string_view text) {
-  const std::size_t length = std::min(text.size(), size - 1);
-  std::copy_n(text.begin(), length, target);
-  std::fill(target + length, target + size, '\0');
-}
-
-/// A text of the library with the password, should it ever appear there, masked.
-std::string Masked(std::string text, std::string_view password) {
-  if (password.empty()) return text;
-  for (std::size_t at = text.find(password); at != std::string::npos;
-       at = text.find(password, at + password.size()))
-    text.replace(at, password.size(), password.size(), '*');
-  return text;
-}
-
-std::string Narrow(const char16_t *text, std::size_t units) {
-  return NarrowToAnsi(TerminatedText(text, units));
-}
-
 std::string TrimTrailingBlanks(std::string_view text) {
-  while (!text.empty() && text.back() == ' ')
+  while (!text.empty() && text.back() == ' ') {
     text.remove_suffix(1);
+  }
   return std::string(text);
 }
 
-std::string ParameterName(const void *name, unsigned length) {
-  if (name == nullptr) return {};
-  const char *text = static_cast<const char *>(name);
-  return length > 0 ? std::string(text, length) : std::string(text);
-}
-
-bool IsCharacterType(unsigned type) {
-  return type == TYPC || type == TYPDATE || type == TYPTIME || type == kTypeNum;
-}
-
-bool IsIntegerType(unsigned type) {
-  return type == TYPINT || type == kTypeInt2 || type == kTypeInt1;
-}
-
-/// The length a type code fixes, or 0 when any length will do.
-unsigned FixedLength(unsigned type) {
-  switch (type) {
-  case TYPDATE:
-    return 8;
-  case TYPTIME:
-    return 6;
-  case TYPINT:
-    return 4;
-  case kTypeInt2:
-    return 2;
-  case kTypeInt1:
-    return 1;
-  default:
-    return 0;
+/// The text of a settings or destination file, read as the sensor reads its own files; Missing
+/// when there is no regular file of that name.
+rfcfiles::FileRead ReadSettingsFile(Platform &files, std::string_view path, std::string &text) {
+  text.clear();
+  const auto source = files.OpenText(std::string(path));
+  if (!source) {
+    return rfcfiles::FileRead::Missing;
   }
-}
-
-/// Local time as the classic trace writes it.
-std::string Stamp(const std::tm &time, const char *format) {
-  std::array<char, 64> buffer{};
-  const std::size_t size = std::strftime(buffer.data(), buffer.size(), format, &time);
-  return std::string(buffer.data(), size);
-}
-
-std::string Clean(std::string_view text) {
-  std::string out(text);
-  for (char &c : out) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
-  }
-  return out;
-}
-
-void TraceLine(std::string &block, std::string_view key, std::string_view value) {
-  std::string line(key);
-  line.resize(kTraceKeyWidth, ' ');
-  block += line;
-  block += Clean(value);
-  block += '\n';
-}
-
-// ---------------------------------------------------------------------------------------------
-// The watchdog: the NetWeaver library has no call timeout, so a second thread ends a call that
-// runs past its deadline with RfcCancel. Stop() waits for a cancel under way, so the connection
-// is never cancelled after the caller has moved on to close it.
-
-class CallWatch {
-public:
-  CallWatch(nwrfc::CancelFn cancel, nwrfc::ConnectionHandle connection, Clock::time_point deadline)
-      : thread_([this, cancel, connection, deadline] {
-          std::unique_lock lock(mutex_);
-          if (wake_.wait_until(lock, deadline, [this] { return stopped_; })) return;
-          fired_ = true;
-          nwrfc::ErrorInfo ignored{};
-          cancel(connection, &ignored);
-        }) {}
-  ~CallWatch() { Stop(); }
-  CallWatch(const CallWatch &) = delete;
-  CallWatch &operator=(const CallWatch &) = delete;
-
-  /// True when the deadline passed and the call was cancelled.
-  bool Stop() {
-    {
-      std::lock_guard lock(mutex_);
-      stopped_ = true;
+  std::string piece;
+  while (source->Next(kFileReadChunk, &piece)) {
+    if (text.size() + piece.size() > rfcfiles::kLargestSettingsFile) {
+      text.clear();
+      return rfcfiles::FileRead::TooLarge;
     }
-    wake_.notify_all();
-    if (thread_.joinable()) thread_.join();
-    return fired_;
+    text += piece;
   }
-
-private:
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  bool stopped_ = false;
-  bool fired_ = false;
-  std::thread thread_; // last: it starts once the members it uses exist
-};
-
-/// An open that runs on a thread of its own, since RfcCancel cannot reach a connection that does
-/// not exist yet: the caller waits up to its limit and then leaves it; an open that succeeds
-/// after that is closed by its own thread.
-struct OpenJob {
-  std::vector<std::u16string> names;
-  std::vector<std::u16string> values;
-  std::vector<nwrfc::ConnectionParameter> parameters;
-  nwrfc::OpenConnectionFn open = nullptr;
-  nwrfc::CloseConnectionFn close = nullptr;
-  std::mutex mutex;
-  std::condition_variable finished;
-  bool done = false;
-  bool abandoned = false;
-  nwrfc::ConnectionHandle handle = nullptr;
-  nwrfc::ErrorInfo error{};
-};
-
-// ---------------------------------------------------------------------------------------------
-
-struct Element {
-  std::string name;
-  std::u16string wide_name;
-  unsigned type = 0;
-  unsigned length = 0;
-  unsigned offset = 0;
-};
-
-struct Structure {
-  std::string name;
-  std::vector<Element> elements;
-  unsigned record_length = 0;
-};
-
-struct InternalTable {
-  std::string name;
-  unsigned line_length = 0;
-  /// A deque keeps every row where it is while rows are added, as ItGetLine's addresses must.
-  std::deque<std::vector<std::uint8_t>> rows;
-};
+  return rfcfiles::FileRead::Ok;
+}
 
 struct Connection {
   nwrfc::ConnectionHandle nw = nullptr;
   std::string partner;
   /// When the connection's time as a whole runs out.
-  Clock::time_point end;
+  NwClock::time_point end;
   milliseconds call_limit{};
   /// The function of a call that waits for RfcReceive, and its name.
   nwrfc::ContainerHandle pending = nullptr;
@@ -292,17 +76,6 @@ struct Connection {
   std::optional<nwrfc::ErrorInfo> lookup_failure;
 };
 
-/// How a failure is reported: the record RfcLastError hands out, and the trace block.
-struct Report {
-  RFC_ERROR_INFO record{};
-  std::string location;
-  std::string error;
-  std::string detail;
-  int rc = RFC_FAILURE;
-};
-
-enum class Got { Value, Absent, Failed };
-
 /// Where one received value goes once every value has arrived: nothing is written into the
 /// caller's memory before the whole answer was read.
 struct PendingValue {
@@ -311,8 +84,8 @@ struct PendingValue {
 };
 
 struct PendingTable {
-  InternalTable *table = nullptr;
-  std::deque<std::vector<std::uint8_t>> rows;
+  NwTable *table = nullptr;
+  NwRows rows;
 };
 
 class Binding {
@@ -322,36 +95,30 @@ public:
     return binding;
   }
 
-  void Reset(const NwRfcFunctions &functions) {
+  void Reset(const NwRfcFunctions &functions, Platform &files) {
     fn_ = functions;
+    files_ = &files;
     handler_ = nullptr;
     connections_.clear();
     next_handle_ = 1;
-    structures_.clear();
-    tables_.clear();
-    next_table_ = 1;
-    last_ = RFC_ERROR_INFO{};
-    counter_ = 0;
+    structures_.Clear();
+    tables_.Clear();
     password_.clear();
     exception_.clear();
-    release_ = "0,0,0";
+    std::string release = "0,0,0";
     if (fn_.GetVersion) {
       unsigned major = 0, minor = 0, patch = 0;
       fn_.GetVersion(&major, &minor, &patch);
-      release_ = std::to_string(major) + "," + std::to_string(minor) + "," + std::to_string(patch);
+      release = std::to_string(major) + "," + std::to_string(minor) + "," + std::to_string(patch);
     }
+    log_.Reset(&files, release);
   }
 
   void SetEnvironment(const RFC_ENV *environment) {
     handler_ = environment ? environment->errorhandler : nullptr;
   }
 
-  void CallHandler(const char *operation) const {
-    if (handler_ == nullptr) return;
-    std::array<char, 64> name{};
-    CopyText(name.data(), name.size(), operation);
-    handler_(name.data());
-  }
+  RFC_ERROR_HANDLER Handler() const { return handler_; }
 
   RFC_HANDLE Open(const RFC_OPTIONS *options, bool &violation);
   RFC_HANDLE OpenEx(const char *connect_text, RFC_ERROR_INFO_EX *error_info, bool &violation);
@@ -366,89 +133,30 @@ public:
   void *ItGetLine(ITAB_H table, unsigned line);
   int ItDelete(ITAB_H table);
   int LastError(RFC_ERROR_INFO *record) const {
-    if (record == nullptr) return 1;
-    *record = last_;
+    if (record == nullptr) {
+      return 1;
+    }
+    *record = log_.Last();
     return 0;
   }
   void Close(RFC_HANDLE handle);
 
   void RecordInternal(const char *operation, const char *what) {
-    Own(operation, "", kKeyInternal, what, "");
+    log_.Own(operation, "", kKeyInternal, what, "");
   }
 
 private:
   using Parameters = std::vector<std::pair<std::string, std::string>>;
 
-  /// Records a failure the binding found itself.
   void Own(std::string_view operation, std::string_view where, std::string_view key,
            std::string_view reason, std::string_view detail, int rc = RFC_FAILURE) {
-    Report report;
-    const std::string location =
-        where.empty() ? std::string(operation) : std::string(operation) + " " + std::string(where);
-    CopyText(report.record.key, sizeof report.record.key, key);
-    CopyText(report.record.status, sizeof report.record.status, reason);
-    CopyText(report.record.message, sizeof report.record.message,
-             detail.empty() ? std::string(reason)
-                            : std::string(reason) + ": " + std::string(detail));
-    CopyText(report.record.intstat, sizeof report.record.intstat, location);
-    report.location = location;
-    report.error = reason;
-    report.detail = detail;
-    report.rc = rc;
-    Keep(report);
+    log_.Own(operation, where, key, reason, detail, rc);
   }
 
-  /// Records a failure the NetWeaver library reported; `reason` replaces its message on the
-  /// trace's ERROR line when the binding knows better (its own timeout).
   void FromLibrary(std::string_view operation, std::string_view where,
                    const nwrfc::ErrorInfo &error, int rc, std::string_view reason = {},
                    std::string_view note = {}) {
-    Report report;
-    report.record = ClassicErrorRecord(error, operation, password_);
-    report.location =
-        where.empty() ? std::string(operation) : std::string(operation) + " " + std::string(where);
-    const std::string message = Masked(Narrow(error.message, std::size(error.message)), password_);
-    const std::string key = Masked(Narrow(error.key, std::size(error.key)), password_);
-    report.error = !reason.empty()    ? std::string(reason)
-                   : !message.empty() ? message
-                   : !key.empty()     ? key
-                                      : std::string(NwRcName(error.code));
-    report.detail = note.empty() ? std::string() : std::string(note) + "; ";
-    report.detail += std::string(NwRcName(error.code)) + ", group " + GroupName(error.group);
-    if (!key.empty()) report.detail += ", key " + key;
-    if (!reason.empty() && !message.empty()) report.detail += ": " + message;
-    report.rc = rc;
-    Keep(report);
-  }
-
-  void Keep(const Report &report) {
-    last_ = report.record;
-    AppendTrace(report);
-  }
-
-  /// One block in the classic library's trace format, so the program reads its ERROR line as it
-  /// reads the classic library's. A file that cannot be written is skipped: tracing must never
-  /// become a failure of its own.
-  void AppendTrace(const Report &report) {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    if (const std::tm *converted = std::localtime(&now)) local = *converted;
-    std::string block = "**** ERROR file opened at " + Stamp(local, "%Y%m%d %H%M%S") + " " +
-                        Clean(Stamp(local, "%Z").substr(0, 15)) + ", SAP-REL " + release_ +
-                        " RFC-VER 3 NWRFC\n";
-    TraceLine(block, "LOCATION", report.location);
-    TraceLine(block, "ERROR", report.error);
-    TraceLine(block, "TIME", Stamp(local, "%a %b %d %H:%M:%S %Y"));
-    TraceLine(block, "RELEASE", release_.substr(0, release_.find(',')));
-    TraceLine(block, "COMPONENT", "NW RFC binding");
-    TraceLine(block, "VERSION", "3");
-    TraceLine(block, "RC", std::to_string(report.rc));
-    if (!report.detail.empty()) TraceLine(block, "DETAIL", report.detail);
-    TraceLine(block, "COUNTER", std::to_string(++counter_));
-    block += '\n';
-    // Text mode on purpose: on Windows the file gets CR LF line ends, as the classic one has.
-    std::ofstream file{std::string(kTraceFile), std::ios::app};
-    if (file) file << block;
+    log_.FromLibrary(operation, where, error, rc, password_, reason, note);
   }
 
   Connection *Find(RFC_HANDLE handle) {
@@ -460,7 +168,9 @@ private:
   /// it is closed again only when the library still lists it.
   void Release(Connection &connection) {
     nwrfc::ErrorInfo ignored{};
-    if (connection.pending) fn_.DestroyFunction(connection.pending, &ignored);
+    if (connection.pending) {
+      fn_.DestroyFunction(connection.pending, &ignored);
+    }
     connection.pending = nullptr;
     bool listed = true;
     if (fn_.IsConnectionHandleValid) {
@@ -468,7 +178,9 @@ private:
       listed =
           fn_.IsConnectionHandleValid(connection.nw, &valid, &ignored) == nwrfc::kOk && valid != 0;
     }
-    if (listed) fn_.CloseConnection(connection.nw, &ignored);
+    if (listed) {
+      fn_.CloseConnection(connection.nw, &ignored);
+    }
   }
 
   void Drop(RFC_HANDLE handle) {
@@ -482,7 +194,9 @@ private:
     std::string where = "handle " + std::to_string(handle);
     if (connection) {
       where += " to " + connection->partner;
-      if (!connection->function.empty()) where += " (" + connection->function + ")";
+      if (!connection->function.empty()) {
+        where += " (" + connection->function + ")";
+      }
     }
     return where;
   }
@@ -490,40 +204,25 @@ private:
   RFC_HANDLE OpenWith(const char *operation, const Parameters &parameters,
                       const std::string &partner, nwrfc::ErrorInfo &error, bool &violation,
                       bool &reported);
-  Got ReadChars(nwrfc::ContainerHandle container, const std::u16string &name, unsigned length,
-                std::uint8_t *target, nwrfc::ErrorInfo &error) const;
-  Got ReadField(nwrfc::ContainerHandle container, const std::u16string &name, unsigned type,
-                unsigned length, std::uint8_t *target, nwrfc::ErrorInfo &error) const;
-  Got ReadStructure(nwrfc::ContainerHandle container, const Structure &structure,
-                    std::uint8_t *record, nwrfc::ErrorInfo &error) const;
-  nwrfc::Rc WriteField(nwrfc::ContainerHandle container, const std::u16string &name, unsigned type,
-                       unsigned length, const std::uint8_t *source, nwrfc::ErrorInfo &error) const;
-  const Structure *StructureOf(unsigned type) const {
-    if (type < kFirstStructureHandle || type - kFirstStructureHandle >= structures_.size())
-      return nullptr;
-    return &structures_[type - kFirstStructureHandle];
+  bool CheckParameters(const RFC_PARAMETER *list, std::string &problem) const {
+    return CheckParameterList(list, structures_, problem);
   }
-  InternalTable *TableOf(ITAB_H handle) {
-    const auto found = tables_.find(handle);
-    return found == tables_.end() ? nullptr : &found->second;
+  bool CheckTables(const RFC_TABLE *list, std::string &problem) {
+    return CheckTableList(list, tables_, structures_, problem);
   }
-  bool CheckParameters(const RFC_PARAMETER *list, std::string &problem) const;
-  bool CheckTables(const RFC_TABLE *list, std::string &problem);
 
   NwRfcFunctions fn_{};
+  Platform *files_ = nullptr;
   RFC_ERROR_HANDLER handler_ = nullptr;
   std::map<RFC_HANDLE, Connection> connections_;
   RFC_HANDLE next_handle_ = 1;
-  std::vector<Structure> structures_;
-  std::map<ITAB_H, InternalTable> tables_;
-  ITAB_H next_table_ = 1;
-  RFC_ERROR_INFO last_{};
-  unsigned counter_ = 0;
+  NwStructures structures_;
+  NwTables tables_;
+  NwErrorLog log_;
   /// The password of the latest open, so that no text of the library can carry it on.
   std::string password_;
   /// The exception name RfcReceive hands out; valid until the next receive.
   std::string exception_;
-  std::string release_ = "0,0,0";
 };
 
 RFC_HANDLE Binding::OpenWith(const char *operation, const Parameters &parameters,
@@ -536,62 +235,35 @@ RFC_HANDLE Binding::OpenWith(const char *operation, const Parameters &parameters
     reported = true;
     return 0;
   }
-  std::string content;
-  if (std::ifstream file{std::string(kNwRfcLimitsFile), std::ios::binary}) {
-    std::ostringstream buffer;
-    buffer << file.rdbuf();
-    content = buffer.str();
-  }
-  const NwRfcLimits limits = ParseNwRfcLimits(content);
-  const Clock::time_point start = Clock::now();
-
-  auto job = std::make_shared<OpenJob>();
-  job->open = fn_.OpenConnection;
-  job->close = fn_.CloseConnection;
+  std::string text;
+  const rfcfiles::TimeLimits limits =
+      ReadSettingsFile(*files_, kNwRfcLimitsFile, text) == rfcfiles::FileRead::Ok
+          ? rfcfiles::ParseTimeLimits(text, kNwRfcDefaultLimits)
+          : kNwRfcDefaultLimits;
+  const NwClock::time_point start = NwClock::now();
+  std::vector<std::pair<std::u16string, std::u16string>> wide;
   for (const auto &[name, value] : parameters) {
-    job->names.push_back(WidenAnsi(name));
-    job->values.push_back(WidenAnsi(value));
+    wide.emplace_back(WidenAnsi(name), WidenProfileText(value));
   }
-  for (std::size_t i = 0; i < parameters.size(); ++i)
-    job->parameters.push_back({job->names[i].c_str(), job->values[i].c_str()});
-  std::thread([job] {
-    nwrfc::ErrorInfo outcome{};
-    const nwrfc::ConnectionHandle handle =
-        job->open(job->parameters.data(), static_cast<unsigned>(job->parameters.size()), &outcome);
-    std::lock_guard lock(job->mutex);
-    if (job->abandoned) {
-      nwrfc::ErrorInfo ignored{};
-      if (handle) job->close(handle, &ignored);
-      return;
-    }
-    job->handle = handle;
-    job->error = outcome;
-    job->done = true;
-    job->finished.notify_all();
-  }).detach();
-
   const milliseconds limit = std::min(limits.connect, limits.connection);
-  {
-    std::unique_lock lock(job->mutex);
-    if (!job->finished.wait_for(lock, limit, [&] { return job->done; })) {
-      job->abandoned = true;
-      lock.unlock();
-      Own(operation, "to " + partner, kKeyCommunication, "timeout during open",
-          "no logon answer within " + std::to_string(limit.count()) + " ms");
-      reported = true;
-      return 0;
-    }
+  const BoundedOpen opened = OpenWithin(fn_.OpenConnection, fn_.CloseConnection, wide, limit);
+  if (opened.timed_out) {
+    Own(operation, "to " + partner, kKeyCommunication, "timeout during open",
+        "no logon answer within " + std::to_string(limit.count()) + " ms");
+    reported = true;
+    return 0;
   }
-  if (job->handle == nullptr) {
-    error = job->error;
+  if (opened.handle == nullptr) {
+    error = opened.error;
     violation = ClassicInvokeOutcome(error.code).protocol_violation;
     return 0;
   }
-  while (next_handle_ == 0 || connections_.count(next_handle_) != 0)
+  while (next_handle_ == 0 || connections_.count(next_handle_) != 0) {
     ++next_handle_;
+  }
   const RFC_HANDLE handle = next_handle_++;
   Connection &connection = connections_[handle];
-  connection.nw = job->handle;
+  connection.nw = opened.handle;
   connection.partner = partner;
   connection.end = start + limits.connection;
   connection.call_limit = limits.call;
@@ -600,10 +272,11 @@ RFC_HANDLE Binding::OpenWith(const char *operation, const Parameters &parameters
 
 RFC_HANDLE Binding::Open(const RFC_OPTIONS *options, bool &violation) {
   std::string problem;
-  if (options == nullptr)
+  if (options == nullptr) {
     problem = "no options record";
-  else if (options->connopt == nullptr)
+  } else if (options->connopt == nullptr) {
     problem = "no connection options";
+  }
   if (!problem.empty()) {
     Own("RfcOpen", "", kKeyParameter, "invalid connection options", problem);
     return 0;
@@ -619,10 +292,11 @@ RFC_HANDLE Binding::Open(const RFC_OPTIONS *options, bool &violation) {
   }
   const auto *server = static_cast<const RFC_CONNOPT_R3 *>(options->connopt);
   const std::string host = server->hostname ? server->hostname : "";
-  if (host.empty())
+  if (host.empty()) {
     problem = "no application server host given";
-  else if (server->sysnr < 0 || server->sysnr > 99)
+  } else if (server->sysnr < 0 || server->sysnr > 99) {
     problem = "system number " + std::to_string(server->sysnr) + " is not 00..99";
+  }
   if (!problem.empty()) {
     Own("RfcOpen", "", kKeyParameter, "invalid connection options", problem);
     return 0;
@@ -637,46 +311,52 @@ RFC_HANDLE Binding::Open(const RFC_OPTIONS *options, bool &violation) {
                            {"CLIENT", text(options->client)},
                            {"USER", TrimTrailingBlanks(text(options->user))},
                            {"PASSWD", password_}};
-  if (!text(options->language).empty()) parameters.emplace_back("LANG", text(options->language));
+  if (!text(options->language).empty()) {
+    parameters.emplace_back("LANG", text(options->language));
+  }
   const std::string partner = "ASHOST " + host + " SYSNR " + sysnr.data();
   nwrfc::ErrorInfo error{};
   bool reported = false;
   const RFC_HANDLE handle = OpenWith("RfcOpen", parameters, partner, error, violation, reported);
-  if (handle == 0 && !reported) FromLibrary("RfcOpen", "to " + partner, error, RFC_FAILURE);
+  if (handle == 0 && !reported) {
+    FromLibrary("RfcOpen", "to " + partner, error, RFC_FAILURE);
+  }
   return handle;
 }
 
 RFC_HANDLE Binding::OpenEx(const char *connect_text, RFC_ERROR_INFO_EX *error_info,
                            bool &violation) {
-  ConnectValues given;
-  ConnectValues values;
+  rfcfiles::ConnectValues given;
+  rfcfiles::ConnectValues values;
   std::string problem;
-  bool usable = connect_text != nullptr && ParseConnectText(connect_text, given, problem);
-  if (connect_text == nullptr) problem = "no connect text";
+  bool usable = connect_text != nullptr && rfcfiles::ParseConnectText(connect_text, given, problem);
+  if (connect_text == nullptr) {
+    problem = "no connect text";
+  }
   const std::string destination = given.count("DEST") ? given["DEST"] : "";
   if (usable && !destination.empty()) {
+    const std::string file(rfcfiles::kDestinationFile);
     std::string content;
-    bool read = false;
-    for (const std::string_view name : {kDestinationFile, kDestinationFileLower}) {
-      if (std::ifstream file{std::string(name), std::ios::binary}) {
-        std::ostringstream buffer;
-        buffer << file.rdbuf();
-        content = buffer.str();
-        read = true;
-        break;
-      }
+    rfcfiles::FileRead read = ReadSettingsFile(*files_, file, content);
+    if (read == rfcfiles::FileRead::Missing) {
+      read = ReadSettingsFile(*files_, rfcfiles::kDestinationFileLower, content);
     }
-    if (!read) {
-      problem = std::string(kDestinationFile) + " is missing in the working directory";
+    if (read == rfcfiles::FileRead::Missing) {
+      problem = file + " is missing in the working directory";
       usable = false;
-    } else if (!FindDestinationEntry(content, destination, values)) {
-      problem = "no DEST=" + destination + " entry in " + std::string(kDestinationFile);
+    } else if (read == rfcfiles::FileRead::TooLarge) {
+      problem =
+          file + " is larger than " + std::to_string(rfcfiles::kLargestSettingsFile) + " bytes";
+      usable = false;
+    } else if (!rfcfiles::FindDestinationEntry(content, destination, values)) {
+      problem = "no DEST=" + destination + " entry in " + file;
       usable = false;
     }
   }
   // Values of the connect text win over those of the destination entry.
-  for (const auto &[key, value] : given)
+  for (const auto &[key, value] : given) {
     values[key] = value;
+  }
   const auto value = [&](const char *key) {
     const auto found = values.find(key);
     return found == values.end() ? std::string() : found->second;
@@ -694,7 +374,9 @@ RFC_HANDLE Binding::OpenEx(const char *connect_text, RFC_ERROR_INFO_EX *error_in
         parameters = {{"MSHOST", value("MSHOST")},
                       {"R3NAME", value("R3NAME")},
                       {"GROUP", value("GROUP").empty() ? "PUBLIC" : value("GROUP")}};
-        if (!value("MSSERV").empty()) parameters.emplace_back("MSSERV", value("MSSERV"));
+        if (!value("MSSERV").empty()) {
+          parameters.emplace_back("MSSERV", value("MSSERV"));
+        }
         partner = "MSHOST " + value("MSHOST") + " R3NAME " + value("R3NAME");
       }
     } else if (!type.empty() && type != "A") {
@@ -728,7 +410,9 @@ RFC_HANDLE Binding::OpenEx(const char *connect_text, RFC_ERROR_INFO_EX *error_in
     parameters.emplace_back("CLIENT", value("CLIENT"));
     parameters.emplace_back("USER", TrimTrailingBlanks(value("USER")));
     parameters.emplace_back("PASSWD", password_);
-    if (!value("LANG").empty()) parameters.emplace_back("LANG", value("LANG"));
+    if (!value("LANG").empty()) {
+      parameters.emplace_back("LANG", value("LANG"));
+    }
     nwrfc::ErrorInfo error{};
     bool reported = false;
     handle = OpenWith("RfcOpenEx", parameters, partner, error, violation, reported);
@@ -744,8 +428,8 @@ RFC_HANDLE Binding::OpenEx(const char *connect_text, RFC_ERROR_INFO_EX *error_in
     error_info->group = group == nwrfc::kGroupLogonFailure           ? 2
                         : group == nwrfc::kGroupCommunicationFailure ? 1
                                                                      : 3;
-    CopyText(error_info->key, sizeof error_info->key, last_.key);
-    CopyText(error_info->message, sizeof error_info->message, last_.message);
+    CopyText(error_info->key, sizeof error_info->key, log_.Last().key);
+    CopyText(error_info->message, sizeof error_info->message, log_.Last().message);
   }
   return handle;
 }
@@ -753,198 +437,15 @@ RFC_HANDLE Binding::OpenEx(const char *connect_text, RFC_ERROR_INFO_EX *error_in
 RFC_RC Binding::InstallStructure(const char *name, const RFC_TYPE_ELEMENT *elements,
                                  unsigned entries, RFC_TYPEHANDLE *type_handle) {
   std::string problem;
-  Structure structure;
-  structure.name = name ? name : "";
-  if (type_handle == nullptr)
+  RFC_TYPEHANDLE handle = 0;
+  if (type_handle == nullptr) {
     problem = "no place for the type handle";
-  else if (structure.name.empty())
-    problem = "no structure name";
-  else if (elements == nullptr || entries == 0 || entries > kMaxElements)
-    problem = structure.name + ": " + std::to_string(entries) + " elements, 1.." +
-              std::to_string(kMaxElements) + " allowed";
-  bool all_offsets_zero = true;
-  for (unsigned i = 0; problem.empty() && i < entries; ++i) {
-    const RFC_TYPE_ELEMENT &given = elements[i];
-    Element element;
-    element.name = given.name ? given.name : "";
-    element.wide_name = WidenAnsi(element.name);
-    element.type = given.type;
-    element.length = given.length;
-    element.offset = given.offset;
-    all_offsets_zero = all_offsets_zero && given.offset == 0;
-    if (element.name.empty())
-      problem = structure.name + ": an element without a name";
-    else if (!IsCharacterType(given.type) && !IsIntegerType(given.type))
-      problem = structure.name + "-" + element.name + ": type " + std::to_string(given.type) +
-                " is not supported by the NetWeaver binding";
-    else if (given.length == 0 || given.length > kMaxLineLength ||
-             (FixedLength(given.type) != 0 && given.length != FixedLength(given.type)))
-      problem = structure.name + "-" + element.name + ": length " + std::to_string(given.length) +
-                " does not fit type " + std::to_string(given.type);
-    structure.elements.push_back(std::move(element));
+  } else if (structures_.Install(name, elements, entries, handle, problem)) {
+    *type_handle = handle;
+    return RFC_OK;
   }
-  if (problem.empty()) {
-    // Elements whose offsets are all 0 lie one after another without gaps.
-    unsigned offset = 0;
-    for (Element &element : structure.elements) {
-      if (all_offsets_zero) element.offset = offset;
-      offset = std::max(offset, element.offset + element.length);
-    }
-    structure.record_length = offset;
-    if (structure.record_length > kMaxLineLength)
-      problem = structure.name + ": a record of " + std::to_string(offset) + " bytes";
-  }
-  if (!problem.empty()) {
-    Own("RfcInstallStructure", "", kKeyParameter, "invalid structure description", problem);
-    return RFC_FAILURE;
-  }
-  for (std::size_t i = 0; i < structures_.size(); ++i) {
-    const Structure &known = structures_[i];
-    const bool same =
-        known.name == structure.name && known.elements.size() == structure.elements.size() &&
-        std::equal(known.elements.begin(), known.elements.end(), structure.elements.begin(),
-                   [](const Element &a, const Element &b) {
-                     return a.name == b.name && a.type == b.type && a.length == b.length &&
-                            a.offset == b.offset;
-                   });
-    if (same) {
-      *type_handle = kFirstStructureHandle + static_cast<RFC_TYPEHANDLE>(i);
-      return RFC_OK;
-    }
-  }
-  structures_.push_back(std::move(structure));
-  *type_handle = kFirstStructureHandle + static_cast<RFC_TYPEHANDLE>(structures_.size() - 1);
-  return RFC_OK;
-}
-
-nwrfc::Rc Binding::WriteField(nwrfc::ContainerHandle container, const std::u16string &name,
-                              unsigned type, unsigned length, const std::uint8_t *source,
-                              nwrfc::ErrorInfo &error) const {
-  std::u16string text;
-  if (IsCharacterType(type)) {
-    text = WidenAnsi(std::string_view(reinterpret_cast<const char *>(source), length));
-  } else {
-    // The library converts text into a numeric field; the classic value is a native integer.
-    long long number = 0;
-    if (type == TYPINT) {
-      std::int32_t value = 0;
-      std::memcpy(&value, source, sizeof value);
-      number = value;
-    } else if (type == kTypeInt2) {
-      std::int16_t value = 0;
-      std::memcpy(&value, source, sizeof value);
-      number = value;
-    } else {
-      number = *source;
-    }
-    text = WidenAnsi(std::to_string(number));
-  }
-  return fn_.SetChars(container, name.c_str(), text.data(), static_cast<unsigned>(text.size()),
-                      &error);
-}
-
-Got Binding::ReadChars(nwrfc::ContainerHandle container, const std::u16string &name,
-                       unsigned length, std::uint8_t *target, nwrfc::ErrorInfo &error) const {
-  unsigned size = length;
-  while (true) {
-    std::u16string buffer(size, u' ');
-    error = nwrfc::ErrorInfo{};
-    const nwrfc::Rc rc = fn_.GetChars(container, name.c_str(), buffer.data(), size, &error);
-    if (rc == nwrfc::kOk) {
-      std::string text = NarrowToAnsi(buffer);
-      text.resize(length, ' '); // cut as the classic library cuts, or padded with blanks
-      std::memcpy(target, text.data(), length);
-      return Got::Value;
-    }
-    // The classic library leaves a value the system does not send as it was.
-    if (rc == nwrfc::kInvalidParameter) return Got::Absent;
-    if (rc != nwrfc::kBufferTooSmall || size >= kLargestCharsBuffer) return Got::Failed;
-    size = std::min(kLargestCharsBuffer, size * 2);
-  }
-}
-
-Got Binding::ReadField(nwrfc::ContainerHandle container, const std::u16string &name, unsigned type,
-                       unsigned length, std::uint8_t *target, nwrfc::ErrorInfo &error) const {
-  if (IsCharacterType(type)) return ReadChars(container, name, length, target, error);
-  int value = 0;
-  error = nwrfc::ErrorInfo{};
-  const nwrfc::Rc rc = fn_.GetInt(container, name.c_str(), &value, &error);
-  if (rc == nwrfc::kInvalidParameter) return Got::Absent;
-  if (rc != nwrfc::kOk) return Got::Failed;
-  if (type == TYPINT) {
-    const std::int32_t native = value;
-    std::memcpy(target, &native, sizeof native);
-  } else if (type == kTypeInt2) {
-    const auto native = static_cast<std::int16_t>(value);
-    std::memcpy(target, &native, sizeof native);
-  } else {
-    *target = static_cast<std::uint8_t>(value);
-  }
-  return Got::Value;
-}
-
-Got Binding::ReadStructure(nwrfc::ContainerHandle container, const Structure &structure,
-                           std::uint8_t *record, nwrfc::ErrorInfo &error) const {
-  for (const Element &element : structure.elements) {
-    const Got got = ReadField(container, element.wide_name, element.type, element.length,
-                              record + element.offset, error);
-    if (got == Got::Failed) return got;
-  }
-  return Got::Value;
-}
-
-bool Binding::CheckParameters(const RFC_PARAMETER *list, std::string &problem) const {
-  for (const RFC_PARAMETER *entry = list; entry && entry->name; ++entry) {
-    const std::string name = ParameterName(entry->name, entry->nlen);
-    if (entry->addr == nullptr || entry->leng == 0) {
-      problem = "parameter " + name + " has no buffer";
-      return false;
-    }
-    if (entry->type >= kFirstStructureHandle) {
-      const Structure *structure = StructureOf(entry->type);
-      if (structure == nullptr) {
-        problem = "parameter " + name + " has an unknown structure handle";
-        return false;
-      }
-      if (structure->record_length > entry->leng) {
-        problem = "parameter " + name + ": " + std::to_string(entry->leng) + " bytes for a " +
-                  structure->name + " record of " + std::to_string(structure->record_length);
-        return false;
-      }
-    } else if (!IsCharacterType(entry->type) && !IsIntegerType(entry->type)) {
-      problem = "parameter " + name + ": type " + std::to_string(entry->type) +
-                " is not supported by the NetWeaver binding";
-      return false;
-    } else if (FixedLength(entry->type) != 0 && entry->leng != FixedLength(entry->type)) {
-      problem = "parameter " + name + ": length " + std::to_string(entry->leng) +
-                " does not fit type " + std::to_string(entry->type);
-      return false;
-    }
-  }
-  return true;
-}
-
-bool Binding::CheckTables(const RFC_TABLE *list, std::string &problem) {
-  for (const RFC_TABLE *entry = list; entry && entry->name; ++entry) {
-    const std::string name = ParameterName(entry->name, entry->nlen);
-    const InternalTable *table = TableOf(entry->ithandle);
-    const Structure *structure = StructureOf(entry->type);
-    if (table == nullptr) {
-      problem = "table " + name + " has an unknown table handle";
-      return false;
-    }
-    if (structure == nullptr) {
-      problem = "table " + name + " has no installed line structure";
-      return false;
-    }
-    if (structure->record_length > table->line_length) {
-      problem = "table " + name + ": lines of " + std::to_string(table->line_length) +
-                " bytes for " + structure->name + " records of " +
-                std::to_string(structure->record_length);
-      return false;
-    }
-  }
-  return true;
+  Own("RfcInstallStructure", "", kKeyParameter, "invalid structure description", problem);
+  return RFC_FAILURE;
 }
 
 RFC_RC Binding::Call(RFC_HANDLE handle, const char *function, const RFC_PARAMETER *exporting,
@@ -957,13 +458,13 @@ RFC_RC Binding::Call(RFC_HANDLE handle, const char *function, const RFC_PARAMETE
   }
   const std::string name = function ? function : "";
   std::string problem;
-  if (name.empty())
+  if (name.empty()) {
     problem = "no function module name";
-  else if (connection->call_pending)
+  } else if (connection->call_pending) {
     problem = "the call of " + connection->function + " still waits for RfcReceive";
-  else if (CheckParameters(exporting, problem) && CheckTables(tables, problem)) {
+  } else if (CheckParameters(exporting, problem) && CheckTables(tables, problem)) {
     for (const RFC_TABLE *entry = tables; entry && entry->name; ++entry) {
-      if (!TableOf(entry->ithandle)->rows.empty()) {
+      if (tables_.Find(entry->ithandle)->rows.count != 0) {
         problem = "table " + ParameterName(entry->name, entry->nlen) +
                   ": sending rows is not supported by the NetWeaver binding";
         break;
@@ -979,15 +480,11 @@ RFC_RC Binding::Call(RFC_HANDLE handle, const char *function, const RFC_PARAMETE
   nwrfc::ErrorInfo error{};
   nwrfc::FunctionDescHandle description = nullptr;
   bool timed_out = false;
-  const Clock::time_point deadline =
-      std::min(Clock::now() + connection->call_limit, connection->end);
-  if (fn_.Cancel) {
-    CallWatch watch(fn_.Cancel, connection->nw, deadline);
+  const NwClock::time_point deadline =
+      std::min(NwClock::now() + connection->call_limit, connection->end);
+  timed_out = Watched(fn_.Cancel, connection->nw, deadline, [&] {
     description = fn_.GetFunctionDesc(connection->nw, wide_name.c_str(), &error);
-    timed_out = watch.Stop();
-  } else {
-    description = fn_.GetFunctionDesc(connection->nw, wide_name.c_str(), &error);
-  }
+  });
   if (description == nullptr) {
     if (error.code == nwrfc::kNotFound && !timed_out) {
       // The classic library learns of an unknown function module with the reply.
@@ -997,7 +494,9 @@ RFC_RC Binding::Call(RFC_HANDLE handle, const char *function, const RFC_PARAMETE
     }
     FromLibrary("RfcCall", Where(handle, connection), error, RFC_FAILURE,
                 timed_out ? kReasonTimeout : std::string_view());
-    if (timed_out || ClassicInvokeOutcome(error.code).connection_closed) Drop(handle);
+    if (timed_out || ClassicInvokeOutcome(error.code).connection_closed) {
+      Drop(handle);
+    }
     return RFC_FAILURE;
   }
   nwrfc::ContainerHandle container = fn_.CreateFunction(description, &error);
@@ -1009,16 +508,16 @@ RFC_RC Binding::Call(RFC_HANDLE handle, const char *function, const RFC_PARAMETE
     const std::u16string wide = WidenAnsi(ParameterName(entry->name, entry->nlen));
     const auto *source = static_cast<const std::uint8_t *>(entry->addr);
     nwrfc::Rc rc = nwrfc::kOk;
-    if (const Structure *structure = StructureOf(entry->type)) {
+    if (const NwStructure *structure = structures_.Find(entry->type)) {
       nwrfc::ContainerHandle record = nullptr;
       rc = fn_.GetStructure(container, wide.c_str(), &record, &error);
       for (std::size_t i = 0; rc == nwrfc::kOk && i < structure->elements.size(); ++i) {
-        const Element &element = structure->elements[i];
-        rc = WriteField(record, element.wide_name, element.type, element.length,
+        const NwElement &element = structure->elements[i];
+        rc = WriteField(fn_, record, element.wide_name, element.type, element.length,
                         source + element.offset, error);
       }
     } else {
-      rc = WriteField(container, wide, entry->type, entry->leng, source, error);
+      rc = WriteField(fn_, container, wide, entry->type, entry->leng, source, error);
     }
     if (rc != nwrfc::kOk) {
       FromLibrary("RfcCall", Where(handle, connection), error, RFC_FAILURE);
@@ -1034,7 +533,9 @@ RFC_RC Binding::Call(RFC_HANDLE handle, const char *function, const RFC_PARAMETE
 
 RFC_RC Binding::Receive(RFC_HANDLE handle, const RFC_PARAMETER *importing, const RFC_TABLE *tables,
                         char **exception, bool &violation) {
-  if (exception != nullptr) *exception = nullptr;
+  if (exception != nullptr) {
+    *exception = nullptr;
+  }
   Connection *connection = Find(handle);
   if (connection == nullptr) {
     Own("RfcReceive", Where(handle, nullptr), kKeyHandle, "invalid connection handle",
@@ -1042,10 +543,11 @@ RFC_RC Binding::Receive(RFC_HANDLE handle, const RFC_PARAMETER *importing, const
     return RFC_FAILURE;
   }
   std::string problem;
-  if (!connection->call_pending)
+  if (!connection->call_pending) {
     problem = "no call is waiting for its reply";
-  else if (CheckParameters(importing, problem))
+  } else if (CheckParameters(importing, problem)) {
     CheckTables(tables, problem);
+  }
   if (!problem.empty()) {
     Own("RfcReceive", Where(handle, connection), kKeyParameter, "invalid receive", problem);
     return RFC_FAILURE;
@@ -1062,17 +564,12 @@ RFC_RC Binding::Receive(RFC_HANDLE handle, const RFC_PARAMETER *importing, const
     connection->lookup_failure.reset();
     rc = nwrfc::kAbapRuntimeFailure; // a call of an unknown module fails as a system exception
   } else {
-    const Clock::time_point now = Clock::now();
-    const Clock::time_point deadline = std::min(now + connection->call_limit, connection->end);
+    const NwClock::time_point now = NwClock::now();
+    const NwClock::time_point deadline = std::min(now + connection->call_limit, connection->end);
     // The connection's time may be used up already: then the watchdog cancels at once.
     limit = std::max(milliseconds(0), std::chrono::duration_cast<milliseconds>(deadline - now));
-    if (fn_.Cancel) {
-      CallWatch watch(fn_.Cancel, connection->nw, deadline);
-      rc = fn_.Invoke(connection->nw, connection->pending, &error);
-      timed_out = watch.Stop();
-    } else {
-      rc = fn_.Invoke(connection->nw, connection->pending, &error);
-    }
+    timed_out = Watched(fn_.Cancel, connection->nw, deadline,
+                        [&] { rc = fn_.Invoke(connection->nw, connection->pending, &error); });
   }
 
   if (rc == nwrfc::kOk) {
@@ -1080,6 +577,8 @@ RFC_RC Binding::Receive(RFC_HANDLE handle, const RFC_PARAMETER *importing, const
     std::vector<PendingTable> rows;
     Got got = Got::Value;
     std::string failed_at;
+    std::string refused;
+    std::uint64_t budget = kMaxReplyTableBytes;
     for (const RFC_PARAMETER *entry = importing; got != Got::Failed && entry && entry->name;
          ++entry) {
       const std::string name = ParameterName(entry->name, entry->nlen);
@@ -1087,54 +586,42 @@ RFC_RC Binding::Receive(RFC_HANDLE handle, const RFC_PARAMETER *importing, const
       PendingValue value;
       value.target = static_cast<std::uint8_t *>(entry->addr);
       value.bytes.assign(value.target, value.target + entry->leng);
-      if (const Structure *structure = StructureOf(entry->type)) {
+      if (const NwStructure *structure = structures_.Find(entry->type)) {
         nwrfc::ContainerHandle record = nullptr;
         error = nwrfc::ErrorInfo{};
         const nwrfc::Rc found =
             fn_.GetStructure(connection->pending, wide.c_str(), &record, &error);
-        got = found == nwrfc::kOk ? ReadStructure(record, *structure, value.bytes.data(), error)
+        got = found == nwrfc::kOk
+                  ? ReadStructure(fn_, record, *structure, value.bytes.data(), error)
               : found == nwrfc::kInvalidParameter ? Got::Absent
                                                   : Got::Failed;
       } else {
-        got = ReadField(connection->pending, wide, entry->type, entry->leng, value.bytes.data(),
-                        error);
+        got = ReadField(fn_, connection->pending, wide, entry->type, entry->leng,
+                        value.bytes.data(), error);
       }
-      if (got == Got::Value) values.push_back(std::move(value));
-      if (got == Got::Failed) failed_at = name;
+      if (got == Got::Value) {
+        values.push_back(std::move(value));
+      }
+      if (got == Got::Failed) {
+        failed_at = name;
+      }
     }
-    for (const RFC_TABLE *entry = tables; got != Got::Failed && entry && entry->name; ++entry) {
+    for (const RFC_TABLE *entry = tables;
+         (got == Got::Value || got == Got::Absent) && entry && entry->name; ++entry) {
       const std::string name = ParameterName(entry->name, entry->nlen);
       const std::u16string wide = WidenAnsi(name);
-      const Structure &structure = *StructureOf(entry->type);
+      const NwStructure &structure = *structures_.Find(entry->type);
       PendingTable received;
-      received.table = TableOf(entry->ithandle);
-      nwrfc::ContainerHandle table = nullptr;
-      unsigned count = 0;
+      received.table = tables_.Find(entry->ithandle);
       error = nwrfc::ErrorInfo{};
-      nwrfc::Rc step = fn_.GetTable(connection->pending, wide.c_str(), &table, &error);
-      if (step == nwrfc::kInvalidParameter) continue; // not sent: the table stays as it was
-      if (step == nwrfc::kOk) step = fn_.GetRowCount(table, &count, &error);
-      if (step == nwrfc::kOk && count > kMaxRows) {
-        got = Got::Failed;
-        failed_at = name + " (" + std::to_string(count) + " rows)";
-        break;
+      const Got read =
+          ReadTable(fn_, connection->pending, wide, structure, received.table->line_length, budget,
+                    received.rows, error, refused);
+      if (read == Got::Absent) {
+        continue; // not sent: the table stays as it was
       }
-      for (unsigned row = 0; step == nwrfc::kOk && row < count; ++row) {
-        step = fn_.MoveTo(table, row, &error);
-        if (step != nwrfc::kOk) break;
-        std::vector<std::uint8_t> line(received.table->line_length, 0);
-        for (const Element &element : structure.elements) {
-          if (IsCharacterType(element.type))
-            std::fill_n(line.begin() + element.offset, element.length, ' ');
-        }
-        if (ReadStructure(table, structure, line.data(), error) == Got::Failed) {
-          step = error.code == nwrfc::kOk ? nwrfc::kUnknownError : error.code;
-          break;
-        }
-        received.rows.push_back(std::move(line));
-      }
-      if (step != nwrfc::kOk) {
-        got = Got::Failed;
+      if (read != Got::Value) {
+        got = read;
         failed_at = name;
         break;
       }
@@ -1143,14 +630,24 @@ RFC_RC Binding::Receive(RFC_HANDLE handle, const RFC_PARAMETER *importing, const
     nwrfc::ErrorInfo ignored{};
     fn_.DestroyFunction(connection->pending, &ignored);
     connection->pending = nullptr;
+    if (got == Got::Refused) {
+      // As the classic library refuses a reply too large for it: the partner broke the bounds.
+      Own("RfcReceive", where, kKeyProtocol, "malformed data from partner",
+          "table " + failed_at + ": " + refused);
+      Drop(handle);
+      violation = true;
+      return RFC_FAILURE;
+    }
     if (got == Got::Failed) {
       FromLibrary("RfcReceive", where + " reading " + failed_at, error, RFC_FAILURE);
       return RFC_FAILURE;
     }
-    for (PendingValue &value : values)
+    for (PendingValue &value : values) {
       std::copy(value.bytes.begin(), value.bytes.end(), value.target);
-    for (PendingTable &table : rows)
+    }
+    for (PendingTable &table : rows) {
       table.table->rows = std::move(table.rows);
+    }
     return RFC_OK;
   }
 
@@ -1168,12 +665,18 @@ RFC_RC Binding::Receive(RFC_HANDLE handle, const RFC_PARAMETER *importing, const
   }
   FromLibrary("RfcReceive", where, error, outcome.code);
   if (outcome.code == RFC_EXCEPTION || outcome.code == RFC_SYS_EXCEPTION) {
-    exception_ = Narrow(error.key, std::size(error.key));
-    if (exception_.empty()) exception_ = std::string(NwRcName(rc));
-    if (exception != nullptr) *exception = exception_.data();
+    exception_ = NarrowField(error.key, std::size(error.key));
+    if (exception_.empty()) {
+      exception_ = std::string(NwRcName(rc));
+    }
+    if (exception != nullptr) {
+      *exception = exception_.data();
+    }
   }
   // The classic library closes the connection after a system exception and a failure.
-  if (outcome.code != RFC_EXCEPTION) Drop(handle);
+  if (outcome.code != RFC_EXCEPTION) {
+    Drop(handle);
+  }
   violation = outcome.protocol_violation;
   return outcome.code;
 }
@@ -1186,41 +689,35 @@ ITAB_H Binding::ItCreate(const char *name, unsigned length) {
             std::to_string(kMaxLineLength) + " allowed");
     return 0;
   }
-  while (next_table_ == 0 || tables_.count(next_table_) != 0)
-    ++next_table_;
-  const ITAB_H handle = next_table_++;
-  InternalTable &table = tables_[handle];
-  table.name = table_name;
-  table.line_length = length;
-  return handle;
+  return tables_.Create(table_name, length);
 }
 
 unsigned Binding::ItFill(ITAB_H handle) {
-  const InternalTable *table = TableOf(handle);
+  const NwTable *table = tables_.Find(handle);
   if (table == nullptr) {
     Own("ItFill", "", kKeyHandle, "invalid table handle", "");
     return 0;
   }
-  return static_cast<unsigned>(table->rows.size());
+  return static_cast<unsigned>(table->rows.count);
 }
 
 void *Binding::ItGetLine(ITAB_H handle, unsigned line) {
-  InternalTable *table = TableOf(handle);
+  NwTable *table = tables_.Find(handle);
   if (table == nullptr) {
     Own("ItGetLine", "", kKeyHandle, "invalid table handle", "");
     return nullptr;
   }
-  if (line == 0 || line > table->rows.size()) {
+  if (line == 0 || line > table->rows.count) {
     Own("ItGetLine", "", kKeyParameter, "row does not exist",
-        "table " + table->name + " has " + std::to_string(table->rows.size()) + " rows, row " +
+        "table " + table->name + " has " + std::to_string(table->rows.count) + " rows, row " +
             std::to_string(line) + " was asked for");
     return nullptr;
   }
-  return table->rows[line - 1].data();
+  return table->rows.bytes.data() + std::size_t{line - 1} * table->line_length;
 }
 
 int Binding::ItDelete(ITAB_H handle) {
-  if (tables_.erase(handle) == 0) {
+  if (!tables_.Delete(handle)) {
     Own("ItDelete", "", kKeyHandle, "invalid table handle", "");
     return 1;
   }
@@ -1234,8 +731,9 @@ void Binding::Close(RFC_HANDLE handle) {
     Drop(handle);
     return;
   }
-  for (auto &[number, connection] : connections_)
+  for (auto &[number, connection] : connections_) {
     Release(connection);
+  }
   connections_.clear();
 }
 
@@ -1245,19 +743,10 @@ void Binding::Close(RFC_HANDLE handle) {
 
 template <typename Result, typename Work>
 Result Guarded(const char *operation, Result failed, Work work) {
-  Result result = failed;
-  bool violation = false;
-  try {
-    result = work(violation);
-  } catch (const std::bad_alloc &) {
-    Binding::Instance().RecordInternal(operation, "out of memory");
-    result = failed;
-  } catch (const std::exception &error) {
-    Binding::Instance().RecordInternal(operation, error.what());
-    result = failed;
-  }
-  if (violation) Binding::Instance().CallHandler(operation);
-  return result;
+  return rfcfiles::Guarded(
+      operation, failed, work,
+      [](const char *name, const char *what) { Binding::Instance().RecordInternal(name, what); },
+      [] { return Binding::Instance().Handler(); });
 }
 
 void RFC_CALL Environment(RFC_ENV *environment) { Binding::Instance().SetEnvironment(environment); }
@@ -1323,11 +812,6 @@ void RFC_CALL Close(RFC_HANDLE handle) {
 
 } // namespace
 
-std::string_view NwRcName(nwrfc::Rc code) {
-  const auto index = static_cast<std::size_t>(code);
-  return index < kRcNames.size() ? kRcNames[index] : std::string_view("RFC_UNKNOWN_ERROR");
-}
-
 ClassicOutcome ClassicInvokeOutcome(nwrfc::Rc code) {
   ClassicOutcome outcome;
   switch (code) {
@@ -1365,32 +849,18 @@ ClassicOutcome ClassicInvokeOutcome(nwrfc::Rc code) {
   return outcome;
 }
 
-RFC_ERROR_INFO ClassicErrorRecord(const nwrfc::ErrorInfo &error, std::string_view operation,
-                                  std::string_view password) {
-  RFC_ERROR_INFO record{};
-  std::string key = Masked(Narrow(error.key, std::size(error.key)), password);
-  if (key.empty()) key = std::string(NwRcName(error.code));
-  std::string internal = std::string(operation) + " group " + GroupName(error.group);
-  const std::string message_id = Narrow(error.abapMsgClass, std::size(error.abapMsgClass));
-  if (!message_id.empty()) {
-    internal += " message " + Narrow(error.abapMsgType, std::size(error.abapMsgType)) + " " +
-                message_id + " " + Narrow(error.abapMsgNumber, std::size(error.abapMsgNumber));
-  }
-  CopyText(record.key, sizeof record.key, key);
-  CopyText(record.status, sizeof record.status, NwRcName(error.code));
-  CopyText(record.message, sizeof record.message,
-           Masked(Narrow(error.message, std::size(error.message)), password));
-  CopyText(record.intstat, sizeof record.intstat, internal);
-  return record;
-}
-
-const RfcLibrary *BindNwRfcLibrary(const NwRfcFunctions &functions) {
+const RfcLibrary *BindNwRfcLibrary(const NwRfcFunctions &functions, Platform &files) {
   static const RfcLibrary library = {
       Environment, Open,      OpenEx,       InstallStructure, Call,      Receive,
       TableCreate, TableFill, TableGetLine, TableDelete,      LastError, Close,
   };
-  Binding::Instance().Reset(functions);
+  Binding::Instance().Reset(functions, files);
   return &library;
+}
+
+const RfcLibrary *BindNwRfcLibrary(const NwRfcFunctions &functions) {
+  static const std::unique_ptr<Platform> system = MakeSystemPlatform(SystemDriveRoot());
+  return BindNwRfcLibrary(functions, *system);
 }
 
 } // namespace kestrovan

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/platform.h"
+#include "rfc/nwrfc_report.h"
 #include "rfc/rfc_library.h"
 #include "rfcapi/nwrfc_api.h"
 
@@ -55,7 +57,12 @@ template <typename Visit> void ForEachNwRfcExport(NwRfcFunctions &table, Visit v
 
 /// The classic operations over these NetWeaver functions. The binding keeps process-wide state,
 /// as the classic library does: binding again replaces the functions and forgets every
-/// connection, table and structure of the binding before.
+/// connection, table and structure of the binding before. The binding's own files (its limits,
+/// the destination file, the trace) and the trace's clock are reached through `files`, which
+/// must outlive the binding.
+const RfcLibrary *BindNwRfcLibrary(const NwRfcFunctions &functions, Platform &files);
+
+/// The same over the files of the machine the program runs on.
 const RfcLibrary *BindNwRfcLibrary(const NwRfcFunctions &functions);
 
 /// What a NetWeaver result means for the classic caller: the classic code, whether the partner
@@ -70,16 +77,6 @@ struct ClassicOutcome {
 /// The classic reading of RfcInvoke's result: an ABAP exception is an exception, an ABAP runtime
 /// failure or message a system exception, anything else a failure.
 ClassicOutcome ClassicInvokeOutcome(nwrfc::Rc code);
-
-/// The NetWeaver name of a return code ("RFC_COMMUNICATION_FAILURE"), for texts.
-std::string_view NwRcName(nwrfc::Rc code);
-
-/// The classic error record from a NetWeaver one: key, code name as status, message, and the
-/// operation with the error group (and an ABAP message's id) as internal status; each text in
-/// 8-bit characters, cut to its field and zero-terminated. The password, if given and found in
-/// a text of the library, is masked.
-RFC_ERROR_INFO ClassicErrorRecord(const nwrfc::ErrorInfo &error, std::string_view operation,
-                                  std::string_view password = {});
 
 /// The error text a mode R/2 (gateway) open is refused with: the NetWeaver library documents no
 /// equivalent of a classic gateway connection.

@@ -23,6 +23,47 @@ char NarrowOne(char16_t unit) {
   return '#';
 }
 
+char16_t WidenOne(unsigned char byte) {
+  return byte >= 0x80 && byte <= 0x9F ? kHighControls[byte - 0x80] : static_cast<char16_t>(byte);
+}
+
+/// The length of the well-formed UTF-8 sequence at the start of text (no overlong form, no
+/// surrogate, nothing beyond U+10FFFF), with its code point; 0 when there is none.
+std::size_t Utf8Sequence(std::string_view text, char32_t &point) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(0);
+  std::size_t length = 0;
+  char32_t least = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+    point = lead & 0x1F;
+    least = 0x80;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    point = lead & 0x0F;
+    least = 0x800;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    point = lead & 0x07;
+    least = 0x10000;
+  } else {
+    return 0;
+  }
+  if (text.size() < length) {
+    return 0;
+  }
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((byte(i) & 0xC0) != 0x80) {
+      return 0;
+    }
+    point = (point << 6) | (byte(i) & 0x3F);
+  }
+  if (point < least || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) {
+    return 0;
+  }
+  return length;
+}
+
 bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
@@ -32,11 +73,40 @@ std::u16string WidenAnsi(std::string_view text) {
   std::u16string wide;
   wide.reserve(text.size());
   for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    wide.push_back(byte >= 0x80 && byte <= 0x9F ? kHighControls[byte - 0x80]
-                                                : static_cast<char16_t>(byte));
+    wide.push_back(WidenOne(static_cast<unsigned char>(c)));
   }
   return wide;
+}
+
+std::u16string WidenUtf8OrAnsi(std::string_view text) {
+  std::u16string wide;
+  wide.reserve(text.size());
+  while (!text.empty()) {
+    char32_t point = 0;
+    const std::size_t length = Utf8Sequence(text, point);
+    if (length == 0) {
+      wide.push_back(WidenOne(static_cast<unsigned char>(text.front())));
+      text.remove_prefix(1);
+      continue;
+    }
+    if (point >= 0x10000) {
+      point -= 0x10000;
+      wide.push_back(static_cast<char16_t>(0xD800 + (point >> 10)));
+      wide.push_back(static_cast<char16_t>(0xDC00 + (point & 0x3FF)));
+    } else {
+      wide.push_back(static_cast<char16_t>(point));
+    }
+    text.remove_prefix(length);
+  }
+  return wide;
+}
+
+std::u16string WidenProfileText(std::string_view text) {
+#ifdef _WIN32
+  return WidenAnsi(text);
+#else
+  return WidenUtf8OrAnsi(text);
+#endif
 }
 
 std::string NarrowToAnsi(std::u16string_view text) {

@@ -1,10 +1,9 @@
-// Logon, call and reply exchanges with their time limits, and the mapping of what can go wrong.
+// Logon, call and reply exchanges with their time limits, and the mapping of what can go wrong
+// into the classic library's failures.
 #include "rfclib/connection.h"
 
 #include <algorithm>
 #include <new>
-
-#include "wire/wire_channel.h"
 
 namespace rfclib {
 namespace {
@@ -16,12 +15,19 @@ WaitLimit Limit(std::chrono::milliseconds limit, rfcwire::Deadline until, rfcwir
   return WaitLimit{limit, end < until, connection};
 }
 
+Failure Violation(std::string detail) {
+  Failure failure = MakeFailure(kKeyProtocol, kReasonMalformed, std::move(detail));
+  failure.protocol_violation = true;
+  failure.connection_lost = true;
+  return failure;
+}
+
 // Failures of waiting for a frame; every one of them leaves the stream unusable.
-Failure FromReceived(const rfcwire::Received &received, const WaitLimit &wait) {
+Failure FromLost(const rfcwire::ClientOutcome &outcome, const WaitLimit &wait) {
   Failure failure;
   failure.connection_lost = true;
   failure.key = kKeyCommunication;
-  switch (received.status) {
+  switch (outcome.status) {
   case rfcwire::ReceiveStatus::Timeout:
     failure.reason = kReasonTimeout;
     failure.detail = wait.connection_limit
@@ -33,24 +39,12 @@ Failure FromReceived(const rfcwire::Received &received, const WaitLimit &wait) {
     failure.reason = kReasonClosed;
     break;
   case rfcwire::ReceiveStatus::Malformed:
-    failure.key = kKeyProtocol;
-    failure.reason = kReasonMalformed;
-    failure.detail = received.detail;
-    failure.protocol_violation = true;
-    break;
   case rfcwire::ReceiveStatus::Failed:
   case rfcwire::ReceiveStatus::Ok:
     failure.reason = kReasonBroken;
-    failure.detail = received.detail;
+    failure.detail = outcome.text;
     break;
   }
-  return failure;
-}
-
-Failure Violation(std::string detail) {
-  Failure failure = MakeFailure(kKeyProtocol, kReasonMalformed, std::move(detail));
-  failure.protocol_violation = true;
-  failure.connection_lost = true;
   return failure;
 }
 
@@ -64,23 +58,29 @@ Failure SendFailure(rfcwire::IoResult result, std::string detail) {
   return failure;
 }
 
-std::string Unexpected(rfcwire::MessageType type, const char *waiting_for) {
-  return "unexpected message type " + std::to_string(static_cast<int>(type)) +
-         " while waiting for " + waiting_for;
-}
-
 // A system's failure notice: its own text is the reason the user must see.
-Failure SystemFailure(const rfcwire::Frame &frame, const std::string &context) {
-  rfcwire::Notice notice;
-  std::string problem;
-  if (!rfcwire::Decode(frame, notice, problem)) {
-    return Violation(problem);
-  }
-  Failure failure = MakeFailure(
-      kKeySystemFailure,
-      notice.text.empty() ? std::string("failure in the partner system") : notice.text, context);
+Failure SystemFailure(const std::string &text, const std::string &context) {
+  Failure failure =
+      MakeFailure(kKeySystemFailure,
+                  text.empty() ? std::string("failure in the partner system") : text, context);
   failure.connection_lost = true;
   return failure;
+}
+
+/// The failure of an exchange step that did not come to Ok; `context` names the system's
+/// failure notice.
+Failure FromOutcome(const rfcwire::ClientOutcome &outcome, const WaitLimit &wait,
+                    const std::string &context) {
+  switch (outcome.kind) {
+  case rfcwire::ClientOutcome::Kind::SendFailed:
+    return SendFailure(outcome.sent, outcome.text);
+  case rfcwire::ClientOutcome::Kind::Lost:
+    return FromLost(outcome, wait);
+  case rfcwire::ClientOutcome::Kind::SystemFailure:
+    return SystemFailure(outcome.text, context);
+  default:
+    return Violation(outcome.text);
+  }
 }
 
 } // namespace
@@ -94,54 +94,29 @@ std::unique_ptr<Connection> Connection::Open(const Endpoint &endpoint,
   const WaitLimit wait =
       Limit(timeouts.connect, start + timeouts.connect, end, timeouts.connection);
   std::string detail;
-  rfcwire::Socket socket = rfcwire::Connect(endpoint.host, endpoint.port, deadline, detail);
-  if (!socket.IsOpen()) {
+  rfcwire::WireClient client =
+      rfcwire::WireClient::Connect(endpoint.host, endpoint.port, deadline, detail);
+  if (!client.IsOpen()) {
     failure = MakeFailure(kKeyCommunication, kReasonNotReached, detail);
     return nullptr;
   }
-  const rfcwire::IoResult sent =
-      rfcwire::SendFrame(socket, rfcwire::Encode(logon), deadline, detail);
-  if (sent != rfcwire::IoResult::Done) {
-    failure = SendFailure(sent, detail);
-    return nullptr;
-  }
-  const rfcwire::Received received = rfcwire::ReceiveFrame(socket, deadline);
-  if (received.status != rfcwire::ReceiveStatus::Ok) {
-    failure = FromReceived(received, wait);
-    return nullptr;
-  }
-  std::string problem;
-  switch (received.frame.type) {
-  case rfcwire::MessageType::LogonAccepted: {
-    rfcwire::LogonAccepted accepted;
-    if (!rfcwire::Decode(received.frame, accepted, problem)) {
-      failure = Violation(problem);
-      return nullptr;
-    }
-    return std::make_unique<Connection>(std::move(socket), endpoint.Describe(), timeouts, end);
-  }
-  case rfcwire::MessageType::LogonRejected: {
-    rfcwire::Notice notice;
-    if (!rfcwire::Decode(received.frame, notice, problem)) {
-      failure = Violation(problem);
-      return nullptr;
-    }
-    failure = MakeFailure(kKeyLogon, notice.text.empty() ? kReasonLogonRejected : notice.text,
+  const rfcwire::ClientOutcome outcome = client.Logon(logon, deadline);
+  switch (outcome.kind) {
+  case rfcwire::ClientOutcome::Kind::Ok:
+    return std::make_unique<Connection>(std::move(client), endpoint.Describe(), timeouts, end);
+  case rfcwire::ClientOutcome::Kind::Rejected:
+    failure = MakeFailure(kKeyLogon, outcome.text.empty() ? kReasonLogonRejected : outcome.text,
                           "logon of client " + logon.client + " user " + logon.user + " rejected");
     return nullptr;
-  }
-  case rfcwire::MessageType::Failure:
-    failure = SystemFailure(received.frame, "during logon");
-    return nullptr;
   default:
-    failure = Violation(Unexpected(received.frame.type, "the logon answer"));
+    failure = FromOutcome(outcome, wait, "during logon");
     return nullptr;
   }
 }
 
-Connection::Connection(rfcwire::Socket socket, std::string partner, Timeouts timeouts,
+Connection::Connection(rfcwire::WireClient client, std::string partner, Timeouts timeouts,
                        rfcwire::Deadline end)
-    : socket_(std::move(socket)), partner_(std::move(partner)), timeouts_(timeouts), end_(end) {}
+    : client_(std::move(client)), partner_(std::move(partner)), timeouts_(timeouts), end_(end) {}
 
 rfcwire::Deadline Connection::WaitUntil(std::chrono::milliseconds limit) const {
   return std::min(rfcwire::Clock::now() + limit, end_);
@@ -150,107 +125,64 @@ rfcwire::Deadline Connection::WaitUntil(std::chrono::milliseconds limit) const {
 Connection::~Connection() {
   // A polite goodbye lets the system end the session at once; without it, it sees the close.
   // It runs inside RfcClose, possibly from the error handler, so nothing may escape it.
-  if (socket_.IsOpen() && !pending_) {
+  if (client_.IsOpen() && !pending_) {
     try {
-      std::string ignored;
-      rfcwire::SendFrame(socket_, rfcwire::EncodeEmpty(rfcwire::MessageType::Close),
-                         WaitUntil(kGoodbyeWait), ignored);
+      client_.SayGoodbye(WaitUntil(kGoodbyeWait));
     } catch (const std::exception &) {
       // the socket closes below all the same
     }
   }
 }
 
-rfcwire::Received Connection::Await(WaitLimit &wait) {
-  const rfcwire::Deadline until = rfcwire::Clock::now() + timeouts_.call;
-  wait = Limit(timeouts_.call, until, end_, timeouts_.connection);
-  try {
-    return rfcwire::ReceiveFrame(socket_, std::min(until, end_));
-  } catch (const std::bad_alloc &) {
-    rfcwire::Received received;
-    received.status = rfcwire::ReceiveStatus::Failed;
-    received.detail = "out of memory for the partner's answer";
-    return received;
-  }
+WaitLimit Connection::NextWait(rfcwire::Deadline &until) const {
+  const rfcwire::Deadline own = rfcwire::Clock::now() + timeouts_.call;
+  until = std::min(own, end_);
+  return Limit(timeouts_.call, own, end_, timeouts_.connection);
 }
 
 bool Connection::Call(const rfcwire::CallRequest &request, Failure &failure) {
-  std::string detail;
-  const rfcwire::IoResult sent =
-      rfcwire::SendFrame(socket_, rfcwire::Encode(request), WaitUntil(timeouts_.call), detail);
-  if (sent != rfcwire::IoResult::Done) {
-    failure = SendFailure(sent, detail);
-    return false;
-  }
+  rfcwire::ClientOutcome outcome = client_.Send(request, WaitUntil(timeouts_.call));
   WaitLimit wait{};
-  const rfcwire::Received received = Await(wait);
-  if (received.status != rfcwire::ReceiveStatus::Ok) {
-    failure = FromReceived(received, wait);
+  if (outcome.kind == rfcwire::ClientOutcome::Kind::Ok) {
+    rfcwire::Deadline until{};
+    wait = NextWait(until);
+    outcome = client_.AwaitAcceptance(until);
+  }
+  if (outcome.kind != rfcwire::ClientOutcome::Kind::Ok) {
+    failure = FromOutcome(outcome, wait, "call not accepted by the system");
     return false;
   }
-  std::string problem;
-  switch (received.frame.type) {
-  case rfcwire::MessageType::CallAccepted:
-    if (!rfcwire::DecodeEmpty(received.frame, problem)) {
-      failure = Violation(problem);
-      return false;
-    }
-    pending_ = true;
-    function_ = request.function;
-    return true;
-  case rfcwire::MessageType::Failure:
-    failure = SystemFailure(received.frame, "call not accepted by the system");
-    return false;
-  default:
-    failure = Violation(Unexpected(received.frame.type, "the call to be accepted"));
-    return false;
-  }
+  pending_ = true;
+  function_ = request.function;
+  return true;
 }
 
 Connection::Outcome Connection::Receive(rfcwire::Frame &frame, rfcwire::ReplyView &reply,
                                         rfcwire::RaisedException &raised, Failure &failure) {
-  WaitLimit wait{};
-  rfcwire::Received received = Await(wait);
+  rfcwire::Deadline until{};
+  const WaitLimit wait = NextWait(until);
   pending_ = false;
-  if (received.status != rfcwire::ReceiveStatus::Ok) {
-    failure = FromReceived(received, wait);
+  rfcwire::ClientOutcome outcome;
+  try {
+    outcome = client_.AwaitReply(until, frame, reply);
+  } catch (const std::bad_alloc &) {
+    failure = MakeFailure(kKeyInternal, "out of memory", "for the reply of " + function_);
+    failure.connection_lost = true;
     return Outcome::Failed;
   }
-  frame = std::move(received.frame);
-  std::string problem;
-  bool decoded = false;
-  Outcome outcome = Outcome::Failed;
-  switch (frame.type) {
-  case rfcwire::MessageType::Reply:
-    try {
-      decoded = rfcwire::Decode(frame, reply, problem);
-    } catch (const std::bad_alloc &) {
-      failure = MakeFailure(kKeyInternal, "out of memory", "for the reply of " + function_);
-      failure.connection_lost = true;
-      return Outcome::Failed;
-    }
-    outcome = Outcome::Done;
-    break;
-  case rfcwire::MessageType::Exception:
-    decoded = rfcwire::Decode(frame, raised, problem);
-    outcome = Outcome::Exception;
-    break;
-  case rfcwire::MessageType::SystemException:
-    decoded = rfcwire::Decode(frame, raised, problem);
-    outcome = Outcome::SystemException;
-    break;
-  case rfcwire::MessageType::Failure:
-    failure = SystemFailure(frame, "failure reported by the system");
-    return Outcome::Failed;
+  switch (outcome.kind) {
+  case rfcwire::ClientOutcome::Kind::Ok:
+    return Outcome::Done;
+  case rfcwire::ClientOutcome::Kind::Exception:
+    raised = std::move(outcome.raised);
+    return Outcome::Exception;
+  case rfcwire::ClientOutcome::Kind::SystemException:
+    raised = std::move(outcome.raised);
+    return Outcome::SystemException;
   default:
-    failure = Violation(Unexpected(frame.type, "the reply"));
+    failure = FromOutcome(outcome, wait, "failure reported by the system");
     return Outcome::Failed;
   }
-  if (!decoded) {
-    failure = Violation(problem);
-    return Outcome::Failed;
-  }
-  return outcome;
 }
 
 } // namespace rfclib

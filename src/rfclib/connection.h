@@ -8,7 +8,7 @@
 #include "rfclib/failure.h"
 #include "rfclib/settings.h"
 #include "wire/transport.h"
-#include "wire/wire_channel.h"
+#include "wire/wire_client.h"
 #include "wire/wire_messages.h"
 
 namespace rfclib {
@@ -30,7 +30,8 @@ public:
                                           const Timeouts &timeouts, Failure &failure);
 
   /// `end` is when the connection's time as a whole runs out.
-  Connection(rfcwire::Socket socket, std::string partner, Timeouts timeouts, rfcwire::Deadline end);
+  Connection(rfcwire::WireClient client, std::string partner, Timeouts timeouts,
+             rfcwire::Deadline end);
   ~Connection();
   Connection(const Connection &) = delete;
   Connection &operator=(const Connection &) = delete;
@@ -39,7 +40,7 @@ public:
   bool CallPending() const { return pending_; }
   const std::string &PendingFunction() const { return function_; }
   /// Drops the socket without a goodbye: used when the stream is no longer in a known state.
-  void Abandon() { socket_.Close(); }
+  void Abandon() { client_.Abandon(); }
 
   /// Sends the call and waits until the system has accepted it.
   bool Call(const rfcwire::CallRequest &request, Failure &failure);
@@ -51,9 +52,11 @@ public:
 private:
   /// A wait of `limit` from now, cut to the connection's remaining time.
   rfcwire::Deadline WaitUntil(std::chrono::milliseconds limit) const;
-  rfcwire::Received Await(WaitLimit &wait);
+  /// The deadline of the next wait for the system (its own limit, cut to the connection's
+  /// remaining time), and what bounded it.
+  WaitLimit NextWait(rfcwire::Deadline &until) const;
 
-  rfcwire::Socket socket_;
+  rfcwire::WireClient client_;
   std::string partner_;
   Timeouts timeouts_;
   rfcwire::Deadline end_;

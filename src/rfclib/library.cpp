@@ -2,14 +2,14 @@
 #include "rfclib/library.h"
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 
-#include "rfclib/connect_text.h"
+#include "rfcfiles/bounded_file.h"
+#include "rfcfiles/connect_data.h"
+#include "rfcfiles/file_names.h"
 #include "rfclib/parameters.h"
 #include "rfclib/settings.h"
-#include "wire/text_util.h"
 #include "rfclib/trace_file.h"
+#include "wire/text_util.h"
 
 namespace rfclib {
 namespace {
@@ -22,20 +22,22 @@ void CopyText(char *target, std::size_t size, const std::string &text) {
   std::fill(target + length, target + size, '\0');
 }
 
+using Settings = rfcfiles::ConnectValues;
+
 std::string Lookup(const Settings &settings, const char *key) {
   const auto found = settings.find(key);
   return found == settings.end() ? std::string() : found->second;
 }
 
-bool ReadFile(const char *path, std::string &content) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    return false;
+/// The destination file's text by either name; what it found otherwise.
+rfcfiles::FileRead ReadDestinationFile(std::string &content) {
+  rfcfiles::FileRead read = rfcfiles::ReadRegularFile(std::string(rfcfiles::kDestinationFile),
+                                                      rfcfiles::kLargestSettingsFile, content);
+  if (read == rfcfiles::FileRead::Missing) {
+    read = rfcfiles::ReadRegularFile(std::string(rfcfiles::kDestinationFileLower),
+                                     rfcfiles::kLargestSettingsFile, content);
   }
-  std::ostringstream buffer;
-  buffer << file.rdbuf();
-  content = buffer.str();
-  return true;
+  return read;
 }
 
 // Logon values come padded to SAP's field widths; the padding is not sent.
@@ -104,7 +106,7 @@ void Library::Record(const std::string &operation, const Failure &failure, int r
   entry.error = failure.reason;
   entry.rc = rc;
   entry.detail = failure.detail;
-  AppendTraceBlock(kTraceFileName, entry, ++trace_counter_);
+  AppendTraceBlock(entry, ++trace_counter_);
 }
 
 void Library::RecordInternal(const char *operation, const char *what) {
@@ -146,7 +148,7 @@ RFC_HANDLE Library::OpenAt(const char *operation, const Endpoint &endpoint,
     Record(operation, failure, RFC_FAILURE, "to " + endpoint.Describe());
     return 0;
   }
-  const Timeouts timeouts = ReadTimeouts(kSettingsFileName);
+  const Timeouts timeouts = ReadTimeouts(std::string(kSettingsFileName));
   std::unique_ptr<Connection> connection = Connection::Open(endpoint, logon, timeouts, failure);
   if (!connection) {
     MaskPassword(failure.reason, logon.password);
@@ -205,20 +207,27 @@ RFC_HANDLE Library::OpenEx(const char *connect_text, RFC_ERROR_INFO_EX *error_in
   Settings merged;
   std::string problem;
   Failure failure = MakeFailure(kKeyConfiguration, "invalid connect data");
-  bool usable = connect_text != nullptr && ParseConnectText(connect_text, given, problem);
+  bool usable = connect_text != nullptr && rfcfiles::ParseConnectText(connect_text, given, problem);
   if (connect_text == nullptr) {
     problem = "no connect text";
   }
   const std::string destination = Lookup(given, "DEST");
   if (usable && !destination.empty()) {
+    const std::string file(rfcfiles::kDestinationFile);
     std::string content;
-    if (!ReadFile(kDestinationFileName, content) && !ReadFile(kDestinationFileLowerName, content)) {
+    const rfcfiles::FileRead read = ReadDestinationFile(content);
+    if (read == rfcfiles::FileRead::Missing) {
       failure.reason = "destination file not found";
-      problem = std::string(kDestinationFileName) + " is missing in the working directory";
+      problem = file + " is missing in the working directory";
       usable = false;
-    } else if (!FindDestination(content, destination, merged)) {
+    } else if (read == rfcfiles::FileRead::TooLarge) {
+      failure.reason = "destination file too large";
+      problem =
+          file + " is larger than " + std::to_string(rfcfiles::kLargestSettingsFile) + " bytes";
+      usable = false;
+    } else if (!rfcfiles::FindDestinationEntry(content, destination, merged)) {
       failure.reason = "destination " + destination + " not found";
-      problem = std::string("no DEST=") + destination + " entry in " + kDestinationFileName;
+      problem = "no DEST=" + destination + " entry in " + file;
       usable = false;
     }
   }

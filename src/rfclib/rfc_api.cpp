@@ -1,48 +1,19 @@
 // The C entry points: each runs its work guarded, then calls the error handler if the partner broke
 // the protocol.
-#include <array>
-#include <exception>
-#include <new>
-
 #include "rfcapi/rfc_api.h"
+#include "rfcfiles/guarded_entry.h"
 #include "rfclib/library.h"
 
 namespace {
 
 using rfclib::Library;
 
-// The handler receives a writable copy of the operation name; it may throw, which unwinds
-// from here to the program with nothing of the library's left in between.
-void CallErrorHandler(const char *operation) {
-  const RFC_ERROR_HANDLER handler = Library::Instance().Handler();
-  if (handler == nullptr) {
-    return;
-  }
-  std::array<char, 64> name{};
-  for (std::size_t i = 0; i + 1 < name.size() && operation[i] != '\0'; ++i) {
-    name[i] = operation[i];
-  }
-  handler(name.data());
-}
-
-// Runs work(violation); C++ exceptions of the library's own (memory exhausted) become a failure.
 template <typename Result, typename Work>
 Result Guarded(const char *operation, Result failed, Work work) {
-  Result result = failed;
-  bool violation = false;
-  try {
-    result = work(violation);
-  } catch (const std::bad_alloc &) {
-    Library::Instance().RecordInternal(operation, "out of memory");
-    result = failed;
-  } catch (const std::exception &error) {
-    Library::Instance().RecordInternal(operation, error.what());
-    result = failed;
-  }
-  if (violation) {
-    CallErrorHandler(operation);
-  }
-  return result;
+  return rfcfiles::Guarded(
+      operation, failed, work,
+      [](const char *name, const char *what) { Library::Instance().RecordInternal(name, what); },
+      [] { return Library::Instance().Handler(); });
 }
 
 } // namespace

@@ -130,7 +130,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   rfcwire::Socket ours = PartnerSaid(data, size, partner);
   rfclib::Timeouts timeouts;
   timeouts.call = std::chrono::milliseconds(1000);
-  rfclib::Connection connection(std::move(ours), "fuzz partner", timeouts,
+  rfclib::Connection connection(rfcwire::WireClient(std::move(ours)), "fuzz partner", timeouts,
                                 rfcwire::Clock::now() + timeouts.connection);
   rfcwire::CallRequest request;
   request.function = "DB_ORA_MISSING_INDICES";

@@ -8,15 +8,12 @@
 #include <mutex>
 
 #include "rfc/nwrfc_binding.h"
-#include "rfc/nwrfc_config.h"
 #include "rfc/nwrfc_text.h"
-#include "support/scoped_temp_dir.h"
+#include "fuzz/memory_platform.h"
 
 namespace {
 
 using kestrovan::NwRfcFunctions;
-using kestrovan_test::ScopedTempDir;
-using kestrovan_test::ScopedWorkingDirectory;
 
 // ---------------------------------------------------------------------------------------------
 // The fake library: one connection, one function; containers are told apart by the names they
@@ -151,9 +148,9 @@ nwrfc::Rc NWRFC_CALL FakeMoveTo(nwrfc::ContainerHandle t, unsigned row, nwrfc::E
   return nwrfc::kOk;
 }
 
-/// A fresh fake bound to the binding, in a scratch working directory.
+/// A fresh fake bound to the binding, its files held in memory.
 struct Bound {
-  Bound() : cwd(dir.Path()) {
+  Bound() {
     g_fake = &fake;
     NwRfcFunctions functions;
     functions.OpenConnection = FakeOpen;
@@ -170,7 +167,7 @@ struct Bound {
     functions.GetRowCount = FakeRowCount;
     functions.MoveTo = FakeMoveTo;
     functions.Cancel = FakeCancel;
-    library = kestrovan::BindNwRfcLibrary(functions);
+    library = kestrovan::BindNwRfcLibrary(functions, os);
   }
   ~Bound() { g_fake = nullptr; }
 
@@ -195,15 +192,14 @@ struct Bound {
   }
 
   /// The ERROR line of the last trace block, as the sensor's error document shows it.
-  std::string LastTraceError() const {
-    const std::string trace = dir.Read("Dev_Rfc.Trc");
+  std::string LastTraceError() {
+    const std::string trace = os.files["Dev_Rfc.Trc"];
     const std::size_t at = trace.rfind("\nERROR       ");
     if (at == std::string::npos) return "<none>";
     return trace.substr(at + 13, trace.find('\n', at + 1) - at - 13);
   }
 
-  ScopedTempDir dir;
-  ScopedWorkingDirectory cwd;
+  MemoryPlatform os;
   Fake fake;
   const kestrovan::RfcLibrary *library = nullptr;
   std::string destination = "PRD", host = "prdhost", service = "sapgw04", client = "100",
@@ -244,6 +240,30 @@ TEST(NwRfcText, NonAsciiInBothDirections) {
       EXPECT_EQ(kestrovan::WidenAnsi(c.ansi), c.wide) << c.name;
     }
     EXPECT_EQ(kestrovan::NarrowToAnsi(c.wide), c.back) << c.name;
+  }
+}
+
+TEST(NwRfcText, ProfileTextAsUtf8WithWindows1252ForWhatIsNotUtf8) {
+  const struct {
+    const char *name;
+    std::string bytes;
+    std::u16string wide;
+  } cases[] = {
+      {"ascii", "Secret1", u"Secret1"},
+      {"two-byte sequences", "Gr\xC3\xBC\xC3\x9F", u"Grüß"},
+      {"three-byte sequence",
+       "\xE2\x82\xAC"
+       "5",
+       u"€5"},
+      {"four-byte sequence", "\xF0\x9F\x98\x80", u"\U0001F600"},
+      {"a lone Windows-1252 byte", "Gr\xFC\xDF", u"Grüß"},
+      {"an upper control byte", "\x80", u"€"},
+      {"overlong form", "\xC0\xAF", u"\u00C0\u00AF"},
+      {"encoded surrogate", "\xED\xA0\x80", u"\u00ED\u00A0\u20AC"},
+      {"cut sequence", "\xE2\x82", u"\u00E2\u201A"},
+  };
+  for (const auto &c : cases) {
+    EXPECT_EQ(kestrovan::WidenUtf8OrAnsi(c.bytes), c.wide) << c.name;
   }
 }
 
@@ -334,8 +354,9 @@ TEST(NwRfcBinding, LogonParametersFromTheOptionsOrTheDestinationEntry) {
                                  {u"PASSWD", u"Secret1"},
                                  {u"LANG", u"E"}}));
 
-  b.dir.Write("SapRfc.ini", "/* demo\r\n DEST=QAS */\r\nDEST=PRD\r\nTYPE=A\r\nASHOST=h\xE4st\r\n"
-                            "SYSNR=07\r\nGWHOST=gw\r\nLANG=E\r\nDEST=PRD\r\nASHOST=second\r\n");
+  b.os.files["SapRfc.ini"] =
+      std::string("/* demo\r\n DEST=QAS */\r\nDEST=PRD\r\nTYPE=A\r\nASHOST=h\xE4st\r\n"
+                  "SYSNR=07\r\nGWHOST=gw\r\nLANG=E\r\nDEST=PRD\r\nASHOST=second\r\n");
   RFC_ERROR_INFO_EX info{};
   EXPECT_NE(b.library->OpenEx("CLIENT=100 USER=monitor PASSWD=\"a b\" LANG=D DEST=PRD", &info), 0u);
   EXPECT_EQ(b.fake.logon, (Logon{{u"ASHOST", u"häst"},
@@ -345,11 +366,22 @@ TEST(NwRfcBinding, LogonParametersFromTheOptionsOrTheDestinationEntry) {
                                  {u"PASSWD", u"a b"},
                                  {u"LANG", u"D"}}));
 
+  // Profile text reaches the library as the profile's platform stores it: UTF-8 on Linux.
+  EXPECT_NE(b.library->OpenEx("CLIENT=100 USER=monitor PASSWD=Gr\xC3\xBC\xC3\x9F\xE2\x82\xAC "
+                              "LANG=D DEST=PRD",
+                              &info),
+            0u);
+#ifdef _WIN32
+  EXPECT_EQ(b.fake.logon[4].second, u"GrÃ¼ÃŸâ‚¬");
+#else
+  EXPECT_EQ(b.fake.logon[4].second, u"Grüß€");
+#endif
+
   // An entry the binding cannot use is its own failure, with the group the classic record has.
   EXPECT_EQ(b.library->OpenEx("CLIENT=100 DEST=NONE", &info), 0u);
   EXPECT_EQ(info.group, 3);
   EXPECT_EQ(b.LastTraceError(), "invalid connect data");
-  EXPECT_EQ(b.fake.opens, 2);
+  EXPECT_EQ(b.fake.opens, 3);
 }
 
 TEST(NwRfcBinding, ReceivedValuesFillTheClassicBuffersByName) {
@@ -401,9 +433,38 @@ TEST(NwRfcBinding, ReceivedValuesFillTheClassicBuffersByName) {
   EXPECT_EQ(b.fake.closes, 1);
 }
 
+TEST(NwRfcBinding, ATableBeyondTheClassicBoundIsRefusedBeforeItsRowsAreRead) {
+  static std::string g_handled;
+  Bound b;
+  g_handled.clear();
+  RFC_ENV environment{[](char *operation) { g_handled = operation; }, nullptr};
+  b.library->Environment(&environment);
+  // 11,184,811 rows of 6 bytes are 2 bytes more than 64 MiB.
+  b.fake.rows = {{u"MISSING_INDEX", 11184811}};
+  RFC_TYPE_ELEMENT ora[] = {{const_cast<char *>("NAME"), TYPC, 6, 0, 0}};
+  RFC_TYPEHANDLE ora_type = 0;
+  ASSERT_EQ(b.library->InstallStructure("ORA_MISS", ora, 1, &ora_type), RFC_OK);
+  const ITAB_H table = b.library->ItCreate(const_cast<char *>("MISSING_INDEX"), 6, 0, 0);
+  RFC_TABLE tables[] = {{const_cast<char *>("MISSING_INDEX"), 13, ora_type, 6, table, 0, 0},
+                        RFC_TABLE{}};
+  RFC_PARAMETER none[] = {RFC_PARAMETER{}};
+  const RFC_HANDLE handle = b.Open();
+  ASSERT_EQ(b.library->Call(handle, "DB_ORA_MISSING_INDICES", none, tables), RFC_OK);
+  char *exception = nullptr;
+  EXPECT_EQ(b.library->Receive(handle, none, tables, &exception), RFC_FAILURE);
+  EXPECT_EQ(b.LastTraceError(), "malformed data from partner");
+  EXPECT_EQ(Text(b.Last(), "message"),
+            "malformed data from partner: table MISSING_INDEX: 11184811 rows of 6 bytes would "
+            "take the reply's tables beyond 67108864 bytes");
+  EXPECT_EQ(g_handled, "RfcReceive") << "a partner beyond the bounds breaks the protocol";
+  EXPECT_EQ(b.fake.current_row.count(u"MISSING_INDEX"), 0u) << "no row was read";
+  EXPECT_EQ(b.library->ItFill(table), 0u);
+  EXPECT_EQ(b.fake.closes, 1) << "the connection is closed, as the classic library closes it";
+}
+
 TEST(NwRfcBinding, TheWatchdogCancelsAHangingCall) {
   Bound b;
-  b.dir.Write("NwRfcLimits.ini", "# short, for the test\nCALL_TIMEOUT=50ms\n");
+  b.os.files["NwRfcLimits.ini"] = "# short, for the test\nCALL_TIMEOUT=50ms\n";
   b.fake.hang = true;
   const RFC_HANDLE handle = b.Open();
   RFC_PARAMETER none[] = {RFC_PARAMETER{}};
@@ -413,50 +474,14 @@ TEST(NwRfcBinding, TheWatchdogCancelsAHangingCall) {
   EXPECT_EQ(b.library->Receive(handle, none, no_tables, &exception), RFC_FAILURE);
   EXPECT_TRUE(b.fake.cancelled);
   EXPECT_EQ(b.LastTraceError(), "timeout during receive");
-  EXPECT_NE(b.dir.Read("Dev_Rfc.Trc").find("RFC_CANCELED"), std::string::npos);
-}
-
-TEST(NwRfcConfig, LimitsFile) {
-  using std::chrono::milliseconds;
-  const struct {
-    const char *text;
-    milliseconds connect, call, connection;
-  } cases[] = {
-      {"", milliseconds(10000), milliseconds(20000), milliseconds(45000)},
-      {"CALL_TIMEOUT=500ms\r\nconnect_timeout = 2.5s\nCONNECTION_TIMEOUT=30", milliseconds(2500),
-       milliseconds(500), milliseconds(30000)},
-      {"# CALL_TIMEOUT=1\n;CALL_TIMEOUT=1\nCALL_TIMEOUT=0\nCALL_TIMEOUT=3601\nCALL_TIMEOUT=-1\n"
-       "CALL_TIMEOUT=1e400\nCALL_TIMEOUT=5 s x\nOTHER=1",
-       milliseconds(10000), milliseconds(20000), milliseconds(45000)},
-  };
-  for (const auto &c : cases) {
-    const kestrovan::NwRfcLimits limits = kestrovan::ParseNwRfcLimits(c.text);
-    EXPECT_EQ(limits.connect, c.connect) << c.text;
-    EXPECT_EQ(limits.call, c.call) << c.text;
-    EXPECT_EQ(limits.connection, c.connection) << c.text;
-  }
-}
-
-TEST(NwRfcConfig, DestinationEntries) {
-  const std::string ini =
-      "* comment\n# DEST=PRD\n/* a banner\nDEST=PRD\n*/\nDEST=prd\nASHOST=lower\n"
-      "DEST=PRD\r\nTYPE=A\r\n ASHOST = h1 \r\nSYSNR=00\r\n\r\nDEST=QAS\nASHOST=h2 "
-      "/* inline */\nDEST=PRD\nASHOST=again\n";
-  const struct {
-    const char *destination;
-    bool found;
-    std::string ashost;
-  } cases[] = {
-      {"PRD", true, "h1"}, {"prd", true, "lower"}, {"QAS", true, "h2"}, {"DEV", false, ""}};
-  for (const auto &c : cases) {
-    kestrovan::ConnectValues entry;
-    EXPECT_EQ(kestrovan::FindDestinationEntry(ini, c.destination, entry), c.found) << c.destination;
-    EXPECT_EQ(entry["ASHOST"], c.ashost) << c.destination;
-  }
-  kestrovan::ConnectValues values;
-  std::string problem;
-  EXPECT_FALSE(kestrovan::ParseConnectText("USER=x PASSWD=\"open", values, problem));
-  EXPECT_EQ(problem.find("open"), std::string::npos) << "no value is quoted in a problem";
+  const std::string trace = b.os.files["Dev_Rfc.Trc"];
+  EXPECT_NE(trace.find("RFC_CANCELED"), std::string::npos);
+  // Stamped by the platform's clock, in the classic trace's two forms.
+  EXPECT_EQ(trace.rfind("**** ERROR file opened at 20240305 140327, SAP-REL 0,0,0 RFC-VER 3 NWRFC\n"
+                        "LOCATION    RfcReceive handle ",
+                        0),
+            0u);
+  EXPECT_NE(trace.find("\nTIME        Tue Mar 05 14:03:27 2024\n"), std::string::npos);
 }
 
 } // namespace

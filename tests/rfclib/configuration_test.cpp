@@ -1,7 +1,6 @@
-// Connect texts, saprfc.ini entries, gateway ports and the stand-in's settings file.
+// Gateway ports, numbers, and the stand-in's settings file.
 #include <gtest/gtest.h>
 
-#include "rfclib/connect_text.h"
 #include "rfclib/endpoint.h"
 #include "rfclib/settings.h"
 #include "wire/text_util.h"
@@ -9,90 +8,6 @@
 
 namespace kestrovan_test {
 namespace {
-
-TEST(ConnectTextTest, KeysAreUpperCasedAndValuesKept) {
-  rfclib::Settings settings;
-  std::string problem;
-  ASSERT_TRUE(rfclib::ParseConnectText(
-      "  client=100 User=Monitor PASSWD=\"a b=c\"\tlang=D DEST=PRD  ", settings, problem))
-      << problem;
-  EXPECT_EQ(settings, (rfclib::Settings{{"CLIENT", "100"},
-                                        {"USER", "Monitor"},
-                                        {"PASSWD", "a b=c"},
-                                        {"LANG", "D"},
-                                        {"DEST", "PRD"}}));
-}
-
-TEST(ConnectTextTest, EmptyValueAndEmptyText) {
-  rfclib::Settings settings;
-  std::string problem;
-  ASSERT_TRUE(rfclib::ParseConnectText("PASSWD= DEST=PRD", settings, problem)) << problem;
-  EXPECT_EQ(settings["PASSWD"], "");
-  rfclib::Settings none;
-  EXPECT_TRUE(rfclib::ParseConnectText("", none, problem));
-  EXPECT_TRUE(none.empty());
-}
-
-TEST(ConnectTextTest, ProblemsNameThePlaceButNeverAValue) {
-  struct Case {
-    const char *text;
-    const char *problem;
-  };
-  const Case cases[] = {
-      {"CLIENT=100 s3cr3t", "position 12 has no '='"},
-      {"=s3cr3t", "invalid key at position 1"},
-      {"PA-SS=s3cr3t", "invalid key"},
-      {"PASSWD=\"s3cr3t", "PASSWD lacks its closing quote"},
-  };
-  for (const Case &c : cases) {
-    rfclib::Settings settings;
-    std::string problem;
-    EXPECT_FALSE(rfclib::ParseConnectText(c.text, settings, problem)) << c.text;
-    EXPECT_NE(problem.find(c.problem), std::string::npos) << c.text << ": " << problem;
-    EXPECT_EQ(problem.find("s3cr3t"), std::string::npos) << problem;
-  }
-}
-
-constexpr const char *kIni =
-    "/*====================================================================*/\n"
-    "/* Type A: specific application server                                 */\n"
-    "/*====================================================================*/\n"
-    "* comment line\n"
-    "# another comment\n"
-    "DEST=QAS\n"
-    "TYPE=A\n"
-    "ASHOST=qashost\n"
-    "SYSNR=01\n"
-    "/* a comment\n"
-    "   over two lines with DEST=PRD inside */\n"
-    "DEST=PRD\r\n"
-    "  type = A  \r\n"
-    "ASHOST=127.1.2.3\r\n"
-    "SYSNR=05\r\n"
-    "RFC_TRACE=0\r\n"
-    "=no key\r\n"
-    "DEST=DEV\n"
-    "ASHOST=devhost\n";
-
-TEST(SapRfcIniTest, FindsTheNamedEntryOnly) {
-  rfclib::Settings entry;
-  ASSERT_TRUE(rfclib::FindDestination(kIni, "PRD", entry));
-  EXPECT_EQ(entry, (rfclib::Settings{{"DEST", "PRD"},
-                                     {"TYPE", "A"},
-                                     {"ASHOST", "127.1.2.3"},
-                                     {"SYSNR", "05"},
-                                     {"RFC_TRACE", "0"}}));
-  rfclib::Settings last;
-  ASSERT_TRUE(rfclib::FindDestination(kIni, "DEV", last));
-  EXPECT_EQ(last["ASHOST"], "devhost");
-}
-
-TEST(SapRfcIniTest, DestinationNamesAreCaseSensitive) {
-  rfclib::Settings entry;
-  EXPECT_FALSE(rfclib::FindDestination(kIni, "prd", entry));
-  EXPECT_FALSE(rfclib::FindDestination(kIni, "XYZ", entry));
-  EXPECT_FALSE(rfclib::FindDestination("", "PRD", entry));
-}
 
 TEST(TextUtilTest, UnsignedNumbersAreRangeCheckedNotWrapped) {
   struct Case {
@@ -183,39 +98,6 @@ TEST(EndpointTest, GatewayModeNeedsHostAndService) {
   EXPECT_EQ(endpoint.Describe(), "gw:3303");
   EXPECT_FALSE(rfclib::GatewayEndpoint("", "3300", endpoint, problem));
   EXPECT_FALSE(rfclib::GatewayEndpoint("gw", "", endpoint, problem));
-}
-
-TEST(SettingsTest, Durations) {
-  struct Case {
-    const char *text;
-    long long milliseconds; // -1: rejected
-  };
-  const Case cases[] = {{"5", 5000},
-                        {"5s", 5000},
-                        {"2.5", 2500},
-                        {"0.25s", 250},
-                        {"500ms", 500},
-                        {" 1 ", 1000},
-                        {"3600", 3600000},
-                        {"0", -1},
-                        {"0ms", -1},
-                        {"3601", -1},
-                        {"1.5ms", -1},
-                        {"abc", -1},
-                        {"", -1},
-                        {"-5", -1},
-                        {"1.2345", -1},
-                        {"5 s", -1},
-                        {"4294967297ms", -1},
-                        {"18446744073709551617", -1}};
-  for (const Case &c : cases) {
-    std::chrono::milliseconds duration{-1};
-    const bool ok = rfclib::ParseDuration(c.text, duration);
-    EXPECT_EQ(ok, c.milliseconds >= 0) << c.text;
-    if (ok) {
-      EXPECT_EQ(duration.count(), c.milliseconds) << c.text;
-    }
-  }
 }
 
 TEST(SettingsTest, FileOverridesDefaultsAndIgnoresWhatItCannotUse) {

@@ -14,11 +14,12 @@ constexpr std::chrono::seconds kPatience{10};
 
 } // namespace
 
-ScriptedPartner::ScriptedPartner(std::vector<std::uint8_t> answer) : answer_(std::move(answer)) {
+ScriptedPartner::ScriptedPartner(std::vector<std::uint8_t> answer, const std::string &port)
+    : answer_(std::move(answer)) {
   std::string problem;
   for (int attempt = 0; attempt < 5 && !listener_.IsOpen(); ++attempt) {
     address_ = RandomLoopbackAddress();
-    listener_ = rfcwire::Listen(address_, "0", port_, problem);
+    listener_ = rfcwire::Listen(address_, port, port_, problem);
   }
   if (!listener_.IsOpen()) {
     throw std::runtime_error("scripted partner cannot listen: " + problem);

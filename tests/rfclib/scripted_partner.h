@@ -12,9 +12,9 @@ namespace kestrovan_test {
 
 class ScriptedPartner {
 public:
-  /// Listens on a random loopback address at a free port; `answer` is sent after the call was
-  /// accepted.
-  explicit ScriptedPartner(std::vector<std::uint8_t> answer);
+  /// Listens on a random loopback address at a free port (or at `port`); `answer` is sent after
+  /// the call was accepted.
+  explicit ScriptedPartner(std::vector<std::uint8_t> answer, const std::string &port = "0");
   ~ScriptedPartner();
   ScriptedPartner(const ScriptedPartner &) = delete;
   ScriptedPartner &operator=(const ScriptedPartner &) = delete;

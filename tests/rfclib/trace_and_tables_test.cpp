@@ -1,50 +1,14 @@
-// Trace block bytes, structure installation and internal tables, without any partner.
+// Structure installation and internal tables, without any partner.
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "library_fixture.h"
 #include "rfc/rfc_library.h"
-#include "rfclib/trace_file.h"
 #include "sensor_calls.h"
 
 namespace kestrovan_test {
 namespace {
-
-TEST(TraceFileTest, BlockBytes) {
-  std::tm time{};
-  time.tm_year = 2024 - 1900;
-  time.tm_mon = 2;
-  time.tm_mday = 7;
-  time.tm_hour = 9;
-  time.tm_min = 5;
-  time.tm_sec = 3;
-  time.tm_wday = 4;
-  rfclib::TraceEntry entry{"RfcOpen to 127.0.0.5:3300", "partner not reached", 1,
-                           "connect: Connection refused"};
-  EXPECT_EQ(rfclib::FormatTraceBlock(entry, time, "Central European Summer Time", 7),
-            "**** ERROR file opened at 20240307 090503 Central Europea, SAP-REL 700,0,0 RFC-VER 3 "
-            "STANDIN\n"
-            "LOCATION    RfcOpen to 127.0.0.5:3300\n"
-            "ERROR       partner not reached\n"
-            "TIME        Thu Mar 07 09:05:03 2024\n"
-            "RELEASE     700\n"
-            "COMPONENT   RFC stand-in\n"
-            "VERSION     3\n"
-            "RC          1\n"
-            "DETAIL      connect: Connection refused\n"
-            "COUNTER     7\n"
-            "\n");
-}
-
-TEST(TraceFileTest, PartnerTextsCannotForgeLines) {
-  std::tm time{};
-  rfclib::TraceEntry entry{"x", "bad\n**** ERROR forged\rERROR       forged", 1, ""};
-  const std::string block = rfclib::FormatTraceBlock(entry, time, "UTC", 1);
-  EXPECT_NE(block.find("ERROR       bad **** ERROR forged ERROR       forged\n"), std::string::npos)
-      << block;
-  EXPECT_EQ(block.find("DETAIL"), std::string::npos) << "no DETAIL line without a detail";
-}
 
 using StructureTest = LibraryTest;
 

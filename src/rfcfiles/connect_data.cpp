@@ -1,0 +1,123 @@
+// Tokenizer of connect texts and the line reader of SapRfc.ini entries.
+#include "rfcfiles/connect_data.h"
+
+#include "rfcfiles/text_lines.h"
+
+namespace rfcfiles {
+
+namespace {
+
+bool ValidKey(std::string_view key) {
+  if (key.empty()) {
+    return false;
+  }
+  for (const char c : key) {
+    const bool ok =
+        (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+    if (!ok) {
+      return false;
+    }
+  }
+  return true;
+}
+
+} // namespace
+
+bool ParseConnectText(std::string_view text, ConnectValues &values, std::string &problem) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (IsBlank(text[i])) {
+      ++i;
+      continue;
+    }
+    const std::size_t start = i;
+    while (i < text.size() && text[i] != '=' && !IsBlank(text[i])) {
+      ++i;
+    }
+    const std::string_view key = text.substr(start, i - start);
+    if (i >= text.size() || text[i] != '=') {
+      problem = "connect text: a part at position " + std::to_string(start + 1) + " has no '='";
+      return false;
+    }
+    if (!ValidKey(key)) {
+      problem = "connect text: invalid key at position " + std::to_string(start + 1);
+      return false;
+    }
+    ++i; // the '='
+    std::string value;
+    if (i < text.size() && text[i] == '"') {
+      const std::size_t close = text.find('"', i + 1);
+      if (close == std::string_view::npos) {
+        problem =
+            "connect text: the value of " + rfcwire::ToUpper(key) + " lacks its closing quote";
+        return false;
+      }
+      value.assign(text.substr(i + 1, close - i - 1));
+      i = close + 1;
+    } else {
+      const std::size_t value_start = i;
+      while (i < text.size() && !IsBlank(text[i])) {
+        ++i;
+      }
+      value.assign(text.substr(value_start, i - value_start));
+    }
+    values[rfcwire::ToUpper(key)] = std::move(value);
+  }
+  return true;
+}
+
+bool FindDestinationEntry(std::string_view content, std::string_view destination,
+                          ConnectValues &entry) {
+  bool in_comment = false;
+  bool in_entry = false;
+  bool found = false;
+  ConnectValues collected;
+  std::string line;
+  ForEachLine(content, [&](std::string_view raw) {
+    if (found && !in_entry) {
+      return; // the entry has ended: the rest of the file is not read
+    }
+    // Comments go first, across lines: what is left of a line is read as KEY=value.
+    line.clear();
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+      if (in_comment) {
+        if (raw.substr(i).starts_with("*/")) {
+          in_comment = false;
+          ++i;
+        }
+      } else if (raw.substr(i).starts_with("/*")) {
+        in_comment = true;
+        ++i;
+      } else {
+        line.push_back(raw[i]);
+      }
+    }
+    const std::string_view text = Trim(line);
+    if (text.empty() || text.front() == '*' || text.front() == '#') {
+      return;
+    }
+    const std::size_t equals = text.find('=');
+    if (equals == std::string_view::npos) {
+      return;
+    }
+    const std::string key = rfcwire::ToUpper(Trim(text.substr(0, equals)));
+    const std::string_view value = Trim(text.substr(equals + 1));
+    if (key.empty()) {
+      return; // "=value" names nothing
+    }
+    if (key == "DEST") {
+      in_entry = !found && value == destination;
+      found = found || in_entry;
+      return;
+    }
+    if (in_entry) {
+      collected[key] = std::string(value);
+    }
+  });
+  if (found) {
+    entry = std::move(collected);
+  }
+  return found;
+}
+
+} // namespace rfcfiles

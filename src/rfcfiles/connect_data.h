@@ -1,0 +1,26 @@
+// RfcOpenEx's connect data: the connect text, and the destination's entry in SapRfc.ini.
+#pragma once
+
+#include <map>
+#include <string>
+#include <string_view>
+
+namespace rfcfiles {
+
+/// Keys in upper case (they are case-insensitive); values exactly as given.
+using ConnectValues = std::map<std::string, std::string>;
+
+/// KEY=value pairs separated by blanks (space, tab, line ends); a key is letters, digits and
+/// '_'; a value with blanks is written in double quotes. A later key wins over an earlier one.
+/// A problem never quotes a value, since one of them is the password.
+bool ParseConnectText(std::string_view text, ConnectValues &values, std::string &problem);
+
+/// The entry whose DEST= value equals `destination` exactly (the first such entry), from
+/// SapRfc.ini text: KEY=value lines up to the next DEST= line, keys upper-cased, keys and values
+/// trimmed; lines starting with '*' or '#' and /* ... */ comments (also across lines) are
+/// skipped; within an entry a later key wins. False when there is no such entry. DEST itself is
+/// not a value of the entry.
+bool FindDestinationEntry(std::string_view content, std::string_view destination,
+                          ConnectValues &entry);
+
+} // namespace rfcfiles

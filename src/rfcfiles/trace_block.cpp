@@ -1,0 +1,78 @@
+// Stamps are written digit by digit, in English names, whatever the process's locale.
+#include "rfcfiles/trace_block.h"
+
+#include <algorithm>
+#include <array>
+
+namespace rfcfiles {
+
+namespace {
+
+constexpr std::size_t kZoneWidth = 15; // the classic file cuts the zone name to this
+
+std::string Clean(std::string_view text) {
+  std::string out(text);
+  for (char &c : out) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
+      c = ' ';
+    }
+  }
+  return out;
+}
+
+void KeyLine(std::string &block, std::string_view key, std::string_view value) {
+  std::string line(key);
+  line.resize(kTraceKeyWidth, ' ');
+  block += line;
+  block += Clean(value);
+  block += '\n';
+}
+
+std::string Digits(int value, std::size_t width) {
+  std::string digits = std::to_string(value < 0 ? 0 : value);
+  if (digits.size() < width) {
+    digits.insert(0, width - digits.size(), '0');
+  }
+  return digits;
+}
+
+} // namespace
+
+std::string FormatTraceBlock(const TraceEntry &entry, const TraceStamp &stamp,
+                             const TraceWriter &writer, unsigned counter) {
+  constexpr std::array<std::string_view, 7> kDays = {"Sun", "Mon", "Tue", "Wed",
+                                                     "Thu", "Fri", "Sat"};
+  constexpr std::array<std::string_view, 12> kMonths = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  const std::string_view day = kDays[static_cast<std::size_t>(std::clamp(stamp.weekday, 0, 6))];
+  const std::string_view month =
+      kMonths[static_cast<std::size_t>(std::clamp(stamp.month, 1, 12) - 1)];
+  const std::string clock =
+      Digits(stamp.hour, 2) + ":" + Digits(stamp.minute, 2) + ":" + Digits(stamp.second, 2);
+
+  std::string block(kTraceHeaderPrefix);
+  block += Digits(stamp.year, 4) + Digits(stamp.month, 2) + Digits(stamp.day, 2) + " " +
+           Digits(stamp.hour, 2) + Digits(stamp.minute, 2) + Digits(stamp.second, 2);
+  if (!stamp.zone.empty()) {
+    block += ' ';
+    block += Clean(std::string_view(stamp.zone).substr(0, kZoneWidth));
+  }
+  block += ", SAP-REL " + Clean(writer.release) + " RFC-VER 3 " + std::string(writer.kind) + "\n";
+  KeyLine(block, "LOCATION", entry.location);
+  KeyLine(block, "ERROR", entry.error);
+  KeyLine(block, "TIME",
+          std::string(day) + " " + std::string(month) + " " + Digits(stamp.day, 2) + " " + clock +
+              " " + Digits(stamp.year, 4));
+  KeyLine(block, "RELEASE", writer.release.substr(0, writer.release.find(',')));
+  KeyLine(block, "COMPONENT", writer.component);
+  KeyLine(block, "VERSION", "3");
+  KeyLine(block, "RC", std::to_string(entry.rc));
+  if (!entry.detail.empty()) {
+    KeyLine(block, "DETAIL", entry.detail);
+  }
+  KeyLine(block, "COUNTER", std::to_string(counter));
+  block += '\n';
+  return block;
+}
+
+} // namespace rfcfiles

@@ -1,0 +1,41 @@
+// The block a library appends to Dev_Rfc.Trc for a failure, in the classic library's shape:
+// a header line, keyed lines with the value from column 13, an empty line.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace rfcfiles {
+
+inline constexpr std::string_view kTraceHeaderPrefix = "**** ERROR file opened at ";
+/// Keys stand in the first 12 columns; readers take the value from column 13.
+inline constexpr std::size_t kTraceKeyWidth = 12;
+
+struct TraceEntry {
+  std::string location; // operation and partner
+  std::string error;    // the reason a reader shows the user
+  int rc = 1;
+  std::string detail; // more on the cause, when there is more
+};
+
+/// The local time a block is stamped with; an empty zone is left out of the header.
+struct TraceStamp {
+  int year = 1970, month = 1, day = 1; // month 1..12
+  int weekday = 4;                     // 0 = Sunday
+  int hour = 0, minute = 0, second = 0;
+  std::string zone;
+};
+
+/// Which library writes: its release as "major,minor,patch", the header's last word and the
+/// COMPONENT line.
+struct TraceWriter {
+  std::string release;
+  std::string_view kind;
+  std::string_view component;
+};
+
+/// One block. Control characters become blanks, so a text from the partner cannot forge lines.
+std::string FormatTraceBlock(const TraceEntry &entry, const TraceStamp &stamp,
+                             const TraceWriter &writer, unsigned counter);
+
+} // namespace rfcfiles
