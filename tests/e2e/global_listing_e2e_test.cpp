@@ -161,8 +161,9 @@ TEST(GlobalListingEndToEnd, FrontEndFlavoursOverSeveralSystems) {
       "D:\\Front\\SAP Tessaloy.Gbl",
       "# GSNG: PROD      : PRD.P00#QAS.P00#DEV.P00#\n# GSNX: PROD      : Item=Missing_Idices" +
           kAllocation + ",Alias\n");
-  for (const char *sid : {"PRD", "QAS", "DEV"})
+  for (const char *sid : {"PRD", "QAS", "DEV"}) {
     l.tree.Write(std::string("D:\\Front\\") + sid + ".P00", l.tree.Read(kHostDir + sid + ".P00"));
+  }
 
   l.tree.Write("Kestrovan.Halcrest", "");
   const ProcessResult halcrest = l.Sensor({"D:\\Front\\GLOBAL", "PROD"});

@@ -48,7 +48,9 @@ TEST(NwRfcEndToEnd, TheTraceNamesTheLibraryTheRunWentThrough) {
               {"KESTROVAN_TEST_SENSOR_BOTH_LIBRARIES_NWRFC", true}};
   for (const auto &c : both) {
     const std::string program = Variable(c.variable);
-    if (program.empty()) continue;
+    if (program.empty()) {
+      continue;
+    }
     std::filesystem::remove(l.tree.Local("Dev_Rfc.Trc"));
     const ProcessResult other = RunIn(l, program, {"PRD"});
     EXPECT_EQ(other.stdout_text, r.stdout_text) << c.variable;
@@ -57,7 +59,9 @@ TEST(NwRfcEndToEnd, TheTraceNamesTheLibraryTheRunWentThrough) {
 }
 
 TEST(NwRfcEndToEnd, GatewayModeIsRefusedWithItsReason) {
-  if (!TestingNwRfcBinding()) GTEST_SKIP() << "the classic library connects to gateways";
+  if (!TestingNwRfcBinding()) {
+    GTEST_SKIP() << "the classic library connects to gateways";
+  }
   Landscape l;
   auto &sys = l.Start({}, 31);
   std::string profile = ProfileFor("PRD", sys.Address(), 31);
@@ -87,7 +91,9 @@ TEST(NwRfcEndToEnd, MissingOrIncompleteLibraryIsAnErrorDocument) {
   bool ran = false;
   for (const auto &c : cases) {
     const std::string program = Variable(c.variable);
-    if (program.empty() || file.empty()) continue;
+    if (program.empty() || file.empty()) {
+      continue;
+    }
     ran = true;
     Landscape l;
     auto &sys = l.Start({}, 32);
@@ -100,7 +106,9 @@ TEST(NwRfcEndToEnd, MissingOrIncompleteLibraryIsAnErrorDocument) {
     EXPECT_EQ(r.exit_code, 2) << c.variable;
     EXPECT_FALSE(l.tree.Exists("Dev_Rfc.Trc")) << c.variable;
   }
-  if (!ran) GTEST_SKIP() << "only the NetWeaver suites install the program without its library";
+  if (!ran) {
+    GTEST_SKIP() << "only the NetWeaver suites install the program without its library";
+  }
 }
 
 } // namespace

@@ -55,9 +55,12 @@ TestPlatform::TestPlatform(const ScratchTree &tree)
 
 std::optional<std::string> ReadAllText(Platform &os, const std::string &path) {
   const auto source = os.OpenText(path);
-  if (!source) return std::nullopt;
+  if (!source) {
+    return std::nullopt;
+  }
   std::string text, piece;
-  while (source->Next(4096, &piece))
+  while (source->Next(4096, &piece)) {
     text += piece;
+  }
   return text;
 }
