@@ -7,6 +7,7 @@
 #include <map>
 #include <mutex>
 
+#include "rfc/error_report.h"
 #include "rfc/nwrfc_binding.h"
 #include "rfc/nwrfc_text.h"
 #include "fuzz/memory_platform.h"
@@ -331,6 +332,40 @@ TEST(NwRfcBinding, ReturnCodesAsTheClassicLibraryReportsThem) {
     }
     EXPECT_EQ(b.library->Call(handle, "RFC_PING", none, no_tables) == RFC_OK, c.stays_open)
         << c.name;
+  }
+}
+
+TEST(NwRfcBinding, SapsKeyedMessageBecomesLinesOfTheTraceBlock) {
+  Bound b;
+  b.fake.invoke_rc = nwrfc::kCommunicationFailure;
+  b.fake.invoke_group = nwrfc::kGroupCommunicationFailure;
+  const std::vector<std::string> lines = {"LOCATION    CPIC (TCP/IP) on local host with Unicode",
+                                          "ERROR       partner '127.41.0.2:3398' not reached",
+                                          "TIME        Tue Mar 05 14:03:27 2024",
+                                          "COMPONENT   NI (network interface)",
+                                          "DETAIL      logon of MONITOR with Secret1",
+                                          "COUNTER     1"};
+  std::u16string message = u"\n";
+  for (const std::string &line : lines) {
+    message += std::u16string(line.begin(), line.end()) + u"\n";
+  }
+  b.fake.invoke_message = message;
+  const RFC_HANDLE handle = b.Open();
+  RFC_PARAMETER none[] = {RFC_PARAMETER{}};
+  RFC_TABLE no_tables[] = {RFC_TABLE{}};
+  ASSERT_EQ(b.library->Call(handle, "RFC_PING", none, no_tables), RFC_OK);
+  char *exception = nullptr;
+  EXPECT_EQ(b.library->Receive(handle, none, no_tables, &exception), RFC_FAILURE);
+  // What the sensor's error document shows, read as the sensor reads the trace.
+  EXPECT_EQ(kestrovan::ReadTraceDetail(b.os), "partner '127.41.0.2:3398' not reached");
+  EXPECT_EQ(Text(b.Last(), "message"), "partner '127.41.0.2:3398' not reached");
+  const std::string trace = b.os.files["Dev_Rfc.Trc"];
+  EXPECT_EQ(trace.find("Secret1"), std::string::npos) << trace;
+  for (std::string line : lines) {
+    if (line.find("Secret1") != std::string::npos) {
+      line.replace(line.find("Secret1"), 7, "*******");
+    }
+    EXPECT_NE(trace.find("\n" + line + "\n"), std::string::npos) << line << "\n" << trace;
   }
 }
 
