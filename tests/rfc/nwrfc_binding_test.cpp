@@ -412,11 +412,30 @@ TEST(NwRfcBinding, LogonParametersFromTheOptionsOrTheDestinationEntry) {
   EXPECT_EQ(b.fake.logon[4].second, u"Grüß€");
 #endif
 
+  // Secure and routed logons: the keys go on under SAP's names, a route in front of the host
+  // goes to SAPROUTER; keys the library does not take stay behind.
+  b.os.files["SapRfc.ini"] = "DEST=SEC\r\nTYPE=A\r\nASHOST=/H/gate.example/S/3299/H/sapprd\r\n"
+                             "SYSNR=00\r\nSNC_MODE=1\r\nsnc_partnername=p:CN=PRD\r\nSNC_QOP=9\r\n"
+                             "SNC_MYNAME=p:CN=MON\r\nSNC_LIB=/opt/sap/libsapcrypto.so\r\n"
+                             "FAVOURITE=blue\r\n";
+  EXPECT_NE(b.library->OpenEx("CLIENT=100 USER=monitor PASSWD=x DEST=SEC", &info), 0u);
+  EXPECT_EQ(b.fake.logon, (Logon{{u"ASHOST", u"sapprd"},
+                                 {u"SYSNR", u"00"},
+                                 {u"CLIENT", u"100"},
+                                 {u"USER", u"monitor"},
+                                 {u"PASSWD", u"x"},
+                                 {u"SNC_MODE", u"1"},
+                                 {u"SNC_PARTNERNAME", u"p:CN=PRD"},
+                                 {u"SNC_QOP", u"9"},
+                                 {u"SNC_MYNAME", u"p:CN=MON"},
+                                 {u"SNC_LIB", u"/opt/sap/libsapcrypto.so"},
+                                 {u"SAPROUTER", u"/H/gate.example/S/3299"}}));
+
   // An entry the binding cannot use is its own failure, with the group the classic record has.
   EXPECT_EQ(b.library->OpenEx("CLIENT=100 DEST=NONE", &info), 0u);
   EXPECT_EQ(info.group, 3);
   EXPECT_EQ(b.LastTraceError(), "invalid connect data");
-  EXPECT_EQ(b.fake.opens, 3);
+  EXPECT_EQ(b.fake.opens, 4);
 }
 
 TEST(NwRfcBinding, ReceivedValuesFillTheClassicBuffersByName) {
