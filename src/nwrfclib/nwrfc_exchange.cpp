@@ -2,7 +2,6 @@
 #include "nwrfclib/nwrfc_exchange.h"
 
 #include <array>
-#include <atomic>
 #include <chrono>
 #include <ctime>
 
@@ -31,7 +30,6 @@ std::string Keyed(std::string_view key, std::string_view value) {
 /// A failure of the network, told as SAP's library tells it: a block of keyed lines, each ended
 /// by LF, after a line end; the ERROR line says what went wrong, DETAIL what the socket said.
 Rc Communication(ErrorInfo *error, std::string_view what, std::string_view detail = {}) {
-  static std::atomic<unsigned> counter{0};
   const std::time_t now = std::time(nullptr);
   std::tm local{};
 #ifdef _WIN32
@@ -41,13 +39,16 @@ Rc Communication(ErrorInfo *error, std::string_view what, std::string_view detai
 #endif
   std::array<char, 64> time{};
   std::strftime(time.data(), time.size(), "%a %b %d %H:%M:%S %Y", &local);
-  std::string message = "\n" + Keyed("LOCATION", "CPIC (TCP/IP) on local host with Unicode") +
-                        Keyed("ERROR", what) + Keyed("TIME", time.data()) +
-                        Keyed("RELEASE", "750") + Keyed("COMPONENT", "NI (network interface)");
+  // Appended piece by piece: GCC 12 takes "\n" + text for an overlapping copy (-Wrestrict).
+  std::string message = "\n";
+  message += Keyed("LOCATION", "CPIC (TCP/IP) on local host with Unicode");
+  message += Keyed("ERROR", what);
+  message += Keyed("TIME", time.data());
+  message += Keyed("RELEASE", "750");
+  message += Keyed("COMPONENT", "NI (network interface)");
   if (!detail.empty()) {
     message += Keyed("DETAIL", detail.substr(0, 120));
   }
-  message += Keyed("COUNTER", std::to_string(++counter));
   return Fill(error, nwrfc::kCommunicationFailure, nwrfc::kGroupCommunicationFailure,
               u"RFC_COMMUNICATION_FAILURE", message);
 }
