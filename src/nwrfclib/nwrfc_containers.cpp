@@ -123,6 +123,17 @@ Rc FindField(State &state, nwrfc::Opaque *container, const Unit *name, Field *&f
   return nwrfc::kOk;
 }
 
+std::u16string NumText(std::u16string_view text, unsigned length) {
+  const std::size_t begin = text.find_first_not_of(u' ');
+  text = begin == std::u16string_view::npos
+             ? std::u16string_view()
+             : text.substr(begin, text.find_last_not_of(u' ') - begin + 1);
+  if (text.size() > length) {
+    text.remove_prefix(text.size() - length);
+  }
+  return std::u16string(length - text.size(), u'0') + std::u16string(text);
+}
+
 bool IsText(Kind kind) {
   return kind == Kind::Char || kind == Kind::Num || kind == Kind::Date || kind == Kind::Time;
 }
@@ -192,6 +203,9 @@ void TakeField(Field &field, const std::uint8_t *bytes, std::size_t size) {
   }
   field.chars = Wide(std::string_view(reinterpret_cast<const char *>(bytes),
                                       std::min<std::size_t>(size, field.length)));
+  if (field.kind == Kind::Num) {
+    field.chars = NumText(field.chars, field.length);
+  }
   field.chars.resize(field.length, u' ');
 }
 
