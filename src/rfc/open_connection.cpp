@@ -4,11 +4,12 @@
 #include <algorithm>
 #include <climits>
 
+#include "rfcfiles/file_names.h"
+
 namespace kestrovan {
 
 namespace {
 
-constexpr std::string_view kDestinationFile = "SapRfc.ini";
 constexpr std::string_view kPerDestinationPrefix = "SapRfc.";
 
 char *TextOrAbsent(std::string &text) { return text.empty() ? nullptr : text.data(); }
@@ -71,7 +72,7 @@ RFC_HANDLE OpenConnection(RfcSession &rfc, const ConnectionParameters &profile,
   }
 
   os.WriteStdout("* SapRfc.Ini.......: " + profile.destination + "<\n");
-  if (!os.CopyFile(per_destination, std::string(kDestinationFile))) {
+  if (!os.CopyFile(per_destination, std::string(rfcfiles::kDestinationFile))) {
     return 0;
   }
 
