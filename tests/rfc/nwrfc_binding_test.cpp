@@ -47,7 +47,9 @@ std::vector<std::u16string> g_containers;
 
 nwrfc::Opaque *Container(const std::u16string &name) {
   const auto found = g_container_ids.find(name);
-  if (found != g_container_ids.end()) return reinterpret_cast<nwrfc::Opaque *>(found->second + 16);
+  if (found != g_container_ids.end()) {
+    return reinterpret_cast<nwrfc::Opaque *>(found->second + 16);
+  }
   g_containers.push_back(name);
   g_container_ids[name] = static_cast<int>(g_containers.size() - 1);
   return reinterpret_cast<nwrfc::Opaque *>(g_containers.size() - 1 + 16);
@@ -60,10 +62,13 @@ std::u16string NameOf(nwrfc::Opaque *container) {
 /// The key a field of a container is answered by.
 std::u16string FieldKey(nwrfc::Opaque *container, const char16_t *name) {
   const std::u16string owner = NameOf(container);
-  if (owner.empty()) return name;
+  if (owner.empty()) {
+    return name;
+  }
   const auto row = g_fake->current_row.find(owner);
-  if (row != g_fake->current_row.end())
+  if (row != g_fake->current_row.end()) {
     return owner + u"#" + static_cast<char16_t>(u'0' + row->second) + u"-" + name;
+  }
   return owner + u"-" + name;
 }
 
@@ -79,8 +84,9 @@ nwrfc::ConnectionHandle NWRFC_CALL FakeOpen(const nwrfc::ConnectionParameter *pa
                                             unsigned count, nwrfc::ErrorInfo *) {
   ++g_fake->opens;
   g_fake->logon.clear();
-  for (unsigned i = 0; i < count; ++i)
+  for (unsigned i = 0; i < count; ++i) {
     g_fake->logon.emplace_back(parameters[i].name, parameters[i].value);
+  }
   return reinterpret_cast<nwrfc::ConnectionHandle>(1);
 }
 nwrfc::Rc NWRFC_CALL FakeClose(nwrfc::ConnectionHandle, nwrfc::ErrorInfo *) {
@@ -129,8 +135,12 @@ nwrfc::Rc NWRFC_CALL FakeSetChars(nwrfc::ContainerHandle c, const char16_t *name
 nwrfc::Rc NWRFC_CALL FakeGetChars(nwrfc::ContainerHandle c, const char16_t *name, char16_t *buffer,
                                   unsigned length, nwrfc::ErrorInfo *error) {
   const auto found = g_fake->chars.find(FieldKey(c, name));
-  if (found == g_fake->chars.end()) return Fail(error, nwrfc::kInvalidParameter, u"no field");
-  if (found->second.size() > length) return Fail(error, nwrfc::kBufferTooSmall, u"too small");
+  if (found == g_fake->chars.end()) {
+    return Fail(error, nwrfc::kInvalidParameter, u"no field");
+  }
+  if (found->second.size() > length) {
+    return Fail(error, nwrfc::kBufferTooSmall, u"too small");
+  }
   std::fill_n(buffer, length, u' '); // blank-padded and not terminated, as the library does
   std::copy(found->second.begin(), found->second.end(), buffer);
   return nwrfc::kOk;
@@ -138,7 +148,9 @@ nwrfc::Rc NWRFC_CALL FakeGetChars(nwrfc::ContainerHandle c, const char16_t *name
 nwrfc::Rc NWRFC_CALL FakeGetInt(nwrfc::ContainerHandle c, const char16_t *name, int *value,
                                 nwrfc::ErrorInfo *error) {
   const auto found = g_fake->ints.find(FieldKey(c, name));
-  if (found == g_fake->ints.end()) return Fail(error, nwrfc::kInvalidParameter, u"no field");
+  if (found == g_fake->ints.end()) {
+    return Fail(error, nwrfc::kInvalidParameter, u"no field");
+  }
   *value = found->second;
   return nwrfc::kOk;
 }
@@ -203,7 +215,9 @@ struct Bound {
   std::string LastTraceError() {
     const std::string trace = os.files["Dev_Rfc.Trc"];
     const std::size_t at = trace.rfind("\nERROR       ");
-    if (at == std::string::npos) return "<none>";
+    if (at == std::string::npos) {
+      return "<none>";
+    }
     return trace.substr(at + 13, trace.find('\n', at + 1) - at - 13);
   }
 
