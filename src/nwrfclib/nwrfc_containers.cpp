@@ -103,7 +103,7 @@ Rc FindField(State &state, nwrfc::Opaque *container, const Unit *name, Field *&f
   if (node == nullptr) {
     return BadHandle(error, "data container");
   }
-  const std::string key = Upper(Latin1(Terminated(name)));
+  const std::string key = ToUpper(Latin1(Terminated(name)));
   if (node->type == Node::Type::Table) {
     if (node->current >= node->ends.size()) {
       return Fill(error, nwrfc::kIllegalState, nwrfc::kGroupExternalRuntimeFailure,
@@ -270,7 +270,7 @@ rfcwire::CallRequest Request(const Node &function) {
 
 void TakeReply(Node &function, const rfcwire::ReplyView &reply) {
   for (const rfcwire::Value &value : reply.importing) {
-    const auto found = function.fields.find(Upper(value.name));
+    const auto found = function.fields.find(ToUpper(value.name));
     if (found == function.fields.end()) {
       continue; // the dictionary's version wins
     }
@@ -282,7 +282,7 @@ void TakeReply(Node &function, const rfcwire::ReplyView &reply) {
     }
   }
   for (const rfcwire::TableView &table : reply.tables) {
-    const auto found = function.fields.find(Upper(table.name));
+    const auto found = function.fields.find(ToUpper(table.name));
     if (found == function.fields.end() || found->second.kind != Kind::Table) {
       continue;
     }

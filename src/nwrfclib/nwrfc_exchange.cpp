@@ -102,7 +102,7 @@ Rc OpenConnection(const nwrfc::ConnectionParameter *parameters, unsigned count,
                   nwrfc::ConnectionHandle &handle, ErrorInfo *error) {
   std::map<std::string, std::u16string> values;
   for (unsigned i = 0; parameters != nullptr && i < count; ++i) {
-    values[Upper(Latin1(Terminated(parameters[i].name)))] = Terminated(parameters[i].value);
+    values[ToUpper(Latin1(Terminated(parameters[i].name)))] = Terminated(parameters[i].value);
   }
   const auto value = [&](const char *name) {
     const auto found = values.find(name);

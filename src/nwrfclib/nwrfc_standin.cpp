@@ -113,7 +113,7 @@ nwrfc::FunctionDescHandle NWRFC_CALL RfcGetFunctionDesc(nwrfc::ConnectionHandle 
     if (state.connections.count(Id(connection)) == 0) {
       return BadHandle(error, "connection");
     }
-    const std::string wanted = Upper(Latin1(Terminated(name)));
+    const std::string wanted = ToUpper(Latin1(Terminated(name)));
     for (const FunctionDesc &function : Catalog()) {
       if (function.name == wanted) {
         description =

@@ -43,28 +43,6 @@ std::string TrimTrailingBlanks(std::string_view text) {
   return std::string(text);
 }
 
-/// The keys of a destination entry for secure (SNC) and routed logons, passed on under the
-/// names SAP's library knows them by.
-constexpr std::array<const char *, 6> kPassedKeys = {"SNC_MODE",   "SNC_PARTNERNAME", "SNC_QOP",
-                                                     "SNC_MYNAME", "SNC_LIB",         "SAPROUTER"};
-
-/// A host with a route in front of it, as the classic library took it ("/H/router/S/3299/H/
-/// host"): the route, up to the last hop, goes to SAPROUTER, the last hop's host to ASHOST.
-struct RoutedHost {
-  std::string router;
-  std::string host;
-};
-
-RoutedHost SplitRoute(const std::string &host) {
-  const std::size_t last = host.rfind("/H/");
-  if (!host.starts_with("/H/") || last == 0) {
-    return {"", host};
-  }
-  std::string target = host.substr(last + 3);
-  target = target.substr(0, target.find('/'));
-  return {host.substr(0, last), target};
-}
-
 /// The text of a settings or destination file, read as the sensor reads its own files; Missing
 /// when there is no regular file of that name.
 rfcfiles::FileRead ReadSettingsFile(Platform &files, std::string_view path, std::string &text) {
@@ -336,7 +314,7 @@ RFC_HANDLE Binding::Open(const RFC_OPTIONS *options, bool &violation) {
   if (!text(options->language).empty()) {
     parameters.emplace_back("LANG", text(options->language));
   }
-  const RoutedHost routed = SplitRoute(host);
+  const rfcfiles::RoutedHost routed = rfcfiles::SplitRoute(host);
   parameters.front().second = routed.host;
   if (!routed.router.empty()) {
     parameters.emplace_back("SAPROUTER", routed.router);
@@ -422,7 +400,7 @@ RFC_HANDLE Binding::OpenEx(const char *connect_text, RFC_ERROR_INFO_EX *error_in
         problem = sysnr.empty() ? "no SYSNR given" : "SYSNR " + sysnr + " is not 00..99";
         usable = false;
       } else {
-        const RoutedHost routed = SplitRoute(host);
+        const rfcfiles::RoutedHost routed = rfcfiles::SplitRoute(host);
         parameters = {{"ASHOST", routed.host}, {"SYSNR", sysnr}};
         if (!routed.router.empty()) {
           values["SAPROUTER"] = routed.router;
@@ -444,7 +422,7 @@ RFC_HANDLE Binding::OpenEx(const char *connect_text, RFC_ERROR_INFO_EX *error_in
     if (!value("LANG").empty()) {
       parameters.emplace_back("LANG", value("LANG"));
     }
-    for (const char *key : kPassedKeys) {
+    for (const char *key : rfcfiles::kSecureAndRoutedKeys) {
       if (!value(key).empty()) {
         parameters.emplace_back(key, value(key));
       }
