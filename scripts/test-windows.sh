@@ -74,7 +74,8 @@ suite() { # name, then VARIABLE=value settings for the run
   local name=$1
   shift
   echo "=== end-to-end suite against the Windows programs ($name) ==="
-  env "$@" ctest --test-dir "$linux_build" --output-on-failure -j 1 -R 'EndToEnd\.'
+  # The cases as such; the nwrfc.* entries run the Linux program through the NetWeaver stand-in.
+  env "$@" ctest --test-dir "$linux_build" --output-on-failure -j 1 -R '^[A-Za-z]+EndToEnd\.'
 }
 
 touch "$WINEPREFIX/Kestrovan.RfcStandin" "$WINEPREFIX/Kestrovan.NwRfc"

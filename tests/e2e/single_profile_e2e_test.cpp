@@ -90,8 +90,8 @@ TEST(SingleProfileEndToEnd, FailedOpens) {
   } cases[] = {
       // Through the NetWeaver library the partner is named, as SAP's network layer names it.
       {"unreachable", ProfileFor("PRD", nowhere, 3),
-       TestingNwRfcBinding() ? "ERROR       partner '" + nowhere + ":3303' not reached\n"
-                             : "ERROR       partner not reached\n",
+       TestingNwRfcBinding() ? "ERROR       partner '" + nowhere + ":3303' not reached"
+                             : "ERROR       partner not reached",
        "Secret1"},
       {"rejected_logon", ProfileFor("PRD", sys.Address(), 3, "Wrong1"),
        "Name or password is incorrect", "Wrong1"},
