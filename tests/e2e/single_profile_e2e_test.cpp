@@ -127,6 +127,12 @@ TEST(SingleProfileEndToEnd, RemoteFailures) {
        "Error 1014: RFC-Failure raised ! - Error in DB_ORA_MISSING_INDICES of the called system"},
       {"indices_call_failure", "fail.db_ora_missing_indices = call_failure Busy",
        "Error 1014: RFC-Failure raised ! - Busy"},
+      // A partner repeating the logon password long after the logon: masked all the same.
+      {"info_failure_repeats_password", "fail.rfc_system_info = failure Secret1 expired",
+       "Error 1014: RFC-Failure raised ! - ******* expired"},
+      {"indices_call_failure_repeats_password",
+       "fail.db_ora_missing_indices = call_failure Secret1 is locked",
+       "Error 1014: RFC-Failure raised ! - ******* is locked"},
   };
   for (const auto &c : cases) {
     Landscape l;
@@ -139,6 +145,7 @@ TEST(SingleProfileEndToEnd, RemoteFailures) {
     EXPECT_EQ(r.stdout_text, ExpectedError(c.text)) << c.name;
     EXPECT_EQ(r.exit_code, 2) << c.name;
     EXPECT_TRUE(l.tree.Exists("Dev_Rfc.Trc")) << c.name;
+    EXPECT_EQ(l.tree.Read("Dev_Rfc.Trc").find("Secret1"), std::string::npos) << c.name;
   }
 }
 
