@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <climits>
 
+#include "rfcfiles/standin_settings.h"
+
 namespace kestrovan {
 
 namespace {
@@ -78,6 +80,10 @@ RFC_HANDLE OpenConnection(RfcSession &rfc, const ConnectionParameters &profile,
   const RFC_HANDLE handle = rfc.OpenEx(connect_text.c_str(), &error_info);
   rfc.log().Write(handle, "RfcOpenEx called", "");
   return handle;
+}
+
+bool RefusedByTestLibrary(RfcSession &rfc) {
+  return rfc.LastErrorKey() == rfcfiles::kTestLibraryKey;
 }
 
 } // namespace kestrovan

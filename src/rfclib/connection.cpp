@@ -87,15 +87,22 @@ Failure FromOutcome(const rfcwire::ClientOutcome &outcome, const WaitLimit &wait
 
 std::unique_ptr<Connection> Connection::Open(const Endpoint &endpoint,
                                              const rfcwire::LogonRequest &logon,
-                                             const Timeouts &timeouts, Failure &failure) {
+                                             const Timeouts &timeouts, const rfcwire::Reach &reach,
+                                             Failure &failure) {
   const rfcwire::Deadline start = rfcwire::Clock::now();
   const rfcwire::Deadline end = start + timeouts.connection;
   const rfcwire::Deadline deadline = std::min(start + timeouts.connect, end);
   const WaitLimit wait =
       Limit(timeouts.connect, start + timeouts.connect, end, timeouts.connection);
   std::string detail;
-  rfcwire::WireClient client =
-      rfcwire::WireClient::Connect(endpoint.host, endpoint.port, deadline, detail);
+  bool out_of_reach = false;
+  rfcwire::WireClient client = rfcwire::WireClient::Connect(endpoint.host, endpoint.port, deadline,
+                                                            reach, detail, out_of_reach);
+  if (out_of_reach) {
+    failure = MakeFailure(kKeyTestLibrary, kReasonOutOfReach,
+                          detail + "; nothing was sent: install SAP's RFC library");
+    return nullptr;
+  }
   if (!client.IsOpen()) {
     failure = MakeFailure(kKeyCommunication, kReasonNotReached, detail);
     return nullptr;

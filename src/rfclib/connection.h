@@ -24,10 +24,12 @@ class Connection {
 public:
   enum class Outcome { Done, Exception, SystemException, Failed };
 
-  /// Connects and logs on within the connect timeout; null with the failure filled otherwise.
+  /// Connects and logs on within the connect timeout; null with the failure filled otherwise. A
+  /// partner outside the reach is not even tried: the logon goes nowhere else.
   static std::unique_ptr<Connection> Open(const Endpoint &endpoint,
                                           const rfcwire::LogonRequest &logon,
-                                          const Timeouts &timeouts, Failure &failure);
+                                          const Timeouts &timeouts, const rfcwire::Reach &reach,
+                                          Failure &failure);
 
   /// `end` is when the connection's time as a whole runs out; `password` is the logon's, kept
   /// only so that no failure text of this connection can carry it on.

@@ -138,8 +138,9 @@ RFC_HANDLE Library::OpenAt(const char *operation, const Endpoint &endpoint,
     Record(operation, failure, RFC_FAILURE, "to " + endpoint.Describe());
     return 0;
   }
-  const Timeouts timeouts = ReadTimeouts(std::string(kSettingsFileName));
-  std::unique_ptr<Connection> connection = Connection::Open(endpoint, logon, timeouts, failure);
+  const rfcfiles::StandinSettings settings = ReadSettings(std::string(kSettingsFileName));
+  std::unique_ptr<Connection> connection =
+      Connection::Open(endpoint, logon, settings.limits, settings.reach, failure);
   if (!connection) {
     MaskPassword(failure.reason, logon.password);
     MaskPassword(failure.detail, logon.password);
