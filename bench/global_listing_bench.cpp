@@ -33,8 +33,9 @@ int main(int argc, char **argv) {
   const std::string system_file =
       "rfchost = bench\nrfcdbsys = ORACLE\nclient = 100\nuser = MONITOR\npassword = Bench1\n"
       "missing_index = 25\nindex_not_defined = 5\n";
-  for (int i = 0; i < simulators; ++i)
+  for (int i = 0; i < simulators; ++i) {
     sims.push_back(std::make_unique<kestrovan_test::SimulatedSystem>(system_file, 3300));
+  }
 
   std::mt19937 random(1);
   const std::string password = *kestrovan::ScramblePassword("Bench1", random);
@@ -61,7 +62,9 @@ int main(int argc, char **argv) {
   const MeasuredRun r = RunSensorMeasured(work, root, {"GLOBAL", "BENCH"});
   std::string summary;
   for (const std::string &output : r.stdout_lines) {
-    if (output.find("(***)") != std::string::npos) summary = output;
+    if (output.find("(***)") != std::string::npos) {
+      summary = output;
+    }
   }
   std::printf("systems:            %d (served by %d simulators)\n", systems, simulators);
   std::printf("exit code:          %d\n", r.exit_code);
@@ -72,6 +75,8 @@ int main(int argc, char **argv) {
 
   sims.clear();
   std::error_code ec;
-  if (!std::getenv("KEEP")) fs::remove_all(base, ec);
+  if (!std::getenv("KEEP")) {
+    fs::remove_all(base, ec);
+  }
   return r.exit_code == 0 ? 0 : 1;
 }

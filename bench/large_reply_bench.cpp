@@ -41,7 +41,9 @@ int main(int argc, char **argv) {
   const MeasuredRun run = RunSensorMeasured(work, root, {"BIG"});
   std::string text;
   for (const std::string &line : run.stdout_lines) {
-    if (line.starts_with("<Text>")) text = line;
+    if (line.starts_with("<Text>")) {
+      text = line;
+    }
   }
   std::printf("rows:               %ld of 30 bytes\n", rows);
   std::printf("exit code:          %d\n", run.exit_code);
@@ -51,6 +53,8 @@ int main(int argc, char **argv) {
               static_cast<double>(run.peak_kib) * 1024.0 / 1e6);
 
   std::error_code ec;
-  if (!std::getenv("KEEP")) fs::remove_all(base, ec);
+  if (!std::getenv("KEEP")) {
+    fs::remove_all(base, ec);
+  }
   return run.exit_code == 0 ? 0 : 1;
 }

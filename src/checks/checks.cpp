@@ -48,8 +48,9 @@ constexpr Layout<1> kOraMiss{{{"NAME", TYPC, 30}}};
 
 template <std::size_t N> constexpr unsigned RecordLength(const Layout<N> &layout) {
   unsigned length = 0;
-  for (const FieldType &field : layout)
+  for (const FieldType &field : layout) {
     length += field.length;
+  }
   return length;
 }
 
@@ -62,7 +63,9 @@ template <std::size_t N>
 constexpr FieldPlace PlaceOf(const Layout<N> &layout, std::string_view name) {
   std::size_t offset = 0;
   for (const FieldType &field : layout) {
-    if (name == field.name) return {offset, field.length};
+    if (name == field.name) {
+      return {offset, field.length};
+    }
     offset += field.length;
   }
   throw "no such field"; // only ever evaluated at compile time
@@ -79,8 +82,9 @@ static_assert(kRfcHost.offset == 45 && kRfcDbSys.offset == 101);
 /// The element list the library installs; it is given writable names but only reads them.
 template <std::size_t N> std::array<RFC_TYPE_ELEMENT, N> Elements(const Layout<N> &layout) {
   std::array<RFC_TYPE_ELEMENT, N> elements{};
-  for (std::size_t i = 0; i < N; ++i)
+  for (std::size_t i = 0; i < N; ++i) {
     elements[i] = {const_cast<char *>(layout[i].name), layout[i].type, layout[i].length, 0, 0};
+  }
   return elements;
 }
 
@@ -99,7 +103,9 @@ struct StructureUse {
 template <typename Entry>
 void SetTypeByName(Entry *list, std::string_view name, RFC_TYPEHANDLE type) {
   for (Entry *entry = list; entry && entry->name; ++entry) {
-    if (name == static_cast<const char *>(entry->name)) entry->type = type;
+    if (name == static_cast<const char *>(entry->name)) {
+      entry->type = type;
+    }
   }
 }
 
@@ -135,8 +141,9 @@ RFC_RC RemoteCallStep(RfcSession &rfc, RFC_HANDLE handle, const char *function,
     return RFC_FAILURE;
   }
   rfc.log().Write(handle, "RfcReceive called", "");
-  if ((code == RFC_EXCEPTION || code == RFC_SYS_EXCEPTION) && raised)
+  if ((code == RFC_EXCEPTION || code == RFC_SYS_EXCEPTION) && raised) {
     exception->assign(raised, strnlen(raised, kExceptionTextWidth));
+  }
   return code;
 }
 

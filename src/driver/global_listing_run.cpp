@@ -49,7 +49,9 @@ std::string From(const std::string &line, std::size_t column) {
 template <typename Handle> void ForEachLine(TextSource &text, Handle handle) {
   std::string line;
   while (text.Next(kListingPiece, &line)) {
-    if (line.ends_with('\r')) line.pop_back();
+    if (line.ends_with('\r')) {
+      line.pop_back();
+    }
     StripLineFeed(&line);
     handle(line);
   }
@@ -194,12 +196,13 @@ std::string ChannelNameFor(EntryKind kind, const SystemValues &system, const std
 void WriteSystemChannel(Platform &os, ResultDocument &document, const std::string &item,
                         const std::string &channel_name, const IndexCounts &counts) {
   std::uint32_t value;
-  if (item == kNotDefinedChannel)
+  if (item == kNotDefinedChannel) {
     value = counts.not_defined;
-  else if (item == kMissingChannel)
+  } else if (item == kMissingChannel) {
     value = counts.missing;
-  else
+  } else {
     return;
+  }
   document.AddChannel(channel_name, std::to_string(value), "");
   os.WriteStdout(document.Take());
 }

@@ -12,7 +12,9 @@ namespace {
 /// The value after a keyword as typed, up to the next comma, blank or the end.
 std::optional<std::string> ValueAfter(const RunOptions &options, std::string_view keyword) {
   const std::size_t at = options.upper.find(keyword);
-  if (at == std::string::npos) return std::nullopt;
+  if (at == std::string::npos) {
+    return std::nullopt;
+  }
   const std::string_view rest = std::string_view(options.text).substr(at + keyword.size());
   return std::string(rest.substr(0, rest.find_first_of(", ")));
 }
@@ -21,7 +23,9 @@ std::optional<std::string> ValueAfter(const RunOptions &options, std::string_vie
 std::optional<long> SelectedChannel(const RunOptions &options) {
   constexpr std::string_view keyword = "CH=";
   const std::size_t at = options.upper.find(keyword);
-  if (at == std::string::npos) return std::nullopt;
+  if (at == std::string::npos) {
+    return std::nullopt;
+  }
   std::string_view rest = std::string_view(options.text).substr(at + keyword.size());
   rest = rest.substr(0, kChannelNumberWidth);
   return ReadLeadingInteger(rest.substr(0, rest.find(',')));
@@ -47,9 +51,10 @@ RunOptions ParseOptions(std::string text) {
 
   constexpr std::string_view item_keyword = "ITEM=";
   const std::size_t item_at = options.upper.find(item_keyword);
-  if (item_at != std::string::npos)
+  if (item_at != std::string::npos) {
     options.item =
         ItemNameFrom(std::string_view(options.text).substr(item_at + item_keyword.size()));
+  }
   options.at_sign = options.Has("@");
   options.console = options.text.find_first_of("#@$%") != std::string::npos;
   options.syslog = options.Has(",SYSLOG");

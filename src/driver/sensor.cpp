@@ -31,7 +31,9 @@ ErrorEnding ProfileMissing(const std::string &path) {
 /// A line of the path file names a directory when it starts like a path. A line holding a NUL
 /// names nothing Windows could open.
 bool LooksLikeDirectory(const std::string &line) {
-  if (line.find('\0') != std::string::npos) return false;
+  if (line.find('\0') != std::string::npos) {
+    return false;
+  }
   return line.starts_with('\\') || (line.size() > 2 && line[2] == '\\') ||
          (line.size() > 1 && line[1] == ':');
 }
@@ -44,13 +46,19 @@ OrEnding<std::string> SearchSensorDirectory(Platform &os, const std::string &pro
     std::string line;
     while (path_file->Next(kInstallPathPiece, &line)) {
       StripLineFeed(&line);
-      if (LooksLikeDirectory(line)) directory = line;
+      if (LooksLikeDirectory(line)) {
+        directory = line;
+      }
     }
-    if (!directory.ends_with('\\')) directory += '\\';
-    if (os.IsFile(directory + std::string(kHostSensorDirectory) + profile_name))
+    if (!directory.ends_with('\\')) {
+      directory += '\\';
+    }
+    if (os.IsFile(directory + std::string(kHostSensorDirectory) + profile_name)) {
       directory += kHostSensorDirectory;
-    if (os.IsFile(directory + std::string(kSensorDirectory) + profile_name))
+    }
+    if (os.IsFile(directory + std::string(kSensorDirectory) + profile_name)) {
       directory += kSensorDirectory;
+    }
     if (!os.IsFile(directory + profile_name)) {
       return ProfileMissing(profile_name);
     }
@@ -150,7 +158,9 @@ namespace {
 std::string ParameterDisplayText(const std::string &parameters) {
   std::string text = parameters.substr(0, parameters.find('#'));
   text = text.substr(0, text.find('@'));
-  if (text == "(Parameters " || text == "(No ") text.clear();
+  if (text == "(Parameters " || text == "(No ") {
+    text.clear();
+  }
   return text.empty() ? "(No Parameters)" : text;
 }
 

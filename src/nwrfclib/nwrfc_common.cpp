@@ -34,15 +34,6 @@ std::u16string_view Terminated(const Unit *text) {
   return std::u16string_view(text, length);
 }
 
-std::string Upper(std::string text) {
-  for (char &c : text) {
-    if (c >= 'a' && c <= 'z') {
-      c = static_cast<char>(c - 'a' + 'A');
-    }
-  }
-  return text;
-}
-
 Rc Fill(ErrorInfo *error, Rc code, nwrfc::Group group, std::u16string_view key,
         std::string_view message) {
   if (error == nullptr) {

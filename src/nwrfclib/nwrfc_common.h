@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "rfcapi/nwrfc_api.h"
+#include "wire/text_util.h"
 
 namespace nwrfclib {
 
@@ -19,7 +20,9 @@ std::string Latin1(std::u16string_view text);
 std::u16string Wide(std::string_view bytes);
 /// The text up to its terminator; empty for null.
 std::u16string_view Terminated(const Unit *text);
-std::string Upper(std::string text);
+
+/// Names are compared in upper case, as SAP writes them.
+using rfcwire::ToUpper;
 
 /// Fills the error record (when there is one) and returns the code.
 Rc Fill(ErrorInfo *error, Rc code, nwrfc::Group group, std::u16string_view key,

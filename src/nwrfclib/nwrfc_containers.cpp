@@ -103,7 +103,7 @@ Rc FindField(State &state, nwrfc::Opaque *container, const Unit *name, Field *&f
   if (node == nullptr) {
     return BadHandle(error, "data container");
   }
-  const std::string key = Upper(Latin1(Terminated(name)));
+  const std::string key = ToUpper(Latin1(Terminated(name)));
   if (node->type == Node::Type::Table) {
     if (node->current >= node->ends.size()) {
       return Fill(error, nwrfc::kIllegalState, nwrfc::kGroupExternalRuntimeFailure,
@@ -121,6 +121,17 @@ Rc FindField(State &state, nwrfc::Opaque *container, const Unit *name, Field *&f
   }
   field = &found->second;
   return nwrfc::kOk;
+}
+
+std::u16string NumText(std::u16string_view text, unsigned length) {
+  const std::size_t begin = text.find_first_not_of(u' ');
+  text = begin == std::u16string_view::npos
+             ? std::u16string_view()
+             : text.substr(begin, text.find_last_not_of(u' ') - begin + 1);
+  if (text.size() > length) {
+    text.remove_prefix(text.size() - length);
+  }
+  return std::u16string(length - text.size(), u'0') + std::u16string(text);
 }
 
 bool IsText(Kind kind) {
@@ -192,6 +203,9 @@ void TakeField(Field &field, const std::uint8_t *bytes, std::size_t size) {
   }
   field.chars = Wide(std::string_view(reinterpret_cast<const char *>(bytes),
                                       std::min<std::size_t>(size, field.length)));
+  if (field.kind == Kind::Num) {
+    field.chars = NumText(field.chars, field.length);
+  }
   field.chars.resize(field.length, u' ');
 }
 
@@ -256,7 +270,7 @@ rfcwire::CallRequest Request(const Node &function) {
 
 void TakeReply(Node &function, const rfcwire::ReplyView &reply) {
   for (const rfcwire::Value &value : reply.importing) {
-    const auto found = function.fields.find(Upper(value.name));
+    const auto found = function.fields.find(ToUpper(value.name));
     if (found == function.fields.end()) {
       continue; // the dictionary's version wins
     }
@@ -268,7 +282,7 @@ void TakeReply(Node &function, const rfcwire::ReplyView &reply) {
     }
   }
   for (const rfcwire::TableView &table : reply.tables) {
-    const auto found = function.fields.find(Upper(table.name));
+    const auto found = function.fields.find(ToUpper(table.name));
     if (found == function.fields.end() || found->second.kind != Kind::Table) {
       continue;
     }

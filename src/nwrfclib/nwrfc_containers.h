@@ -82,6 +82,9 @@ Rc FindField(State &state, nwrfc::Opaque *container, const Unit *name, Field *&f
 
 bool IsText(Kind kind);
 
+/// A NUM field's text as the library holds it: the digits right-aligned, leading zeros.
+std::u16string NumText(std::u16string_view text, unsigned length);
+
 /// A number as the library converts text into an integer field: blanks around it, a sign.
 bool ParseInt(std::u16string_view text, std::int32_t &value);
 

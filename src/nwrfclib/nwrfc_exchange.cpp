@@ -1,7 +1,9 @@
 // Each outcome of the shared wire client in the NetWeaver library's codes and texts.
 #include "nwrfclib/nwrfc_exchange.h"
 
+#include <array>
 #include <chrono>
+#include <ctime>
 
 #include "rfcfiles/standin_settings.h"
 
@@ -20,7 +22,35 @@ constexpr std::chrono::milliseconds kFrameLimit = 60s;
 /// How often a waiting call looks whether it was cancelled.
 constexpr std::chrono::milliseconds kCancelPoll = 50ms;
 
-Rc Communication(ErrorInfo *error, std::string message) {
+/// Keys of SAP's network layer stand in the first 12 columns, the value after them.
+std::string Keyed(std::string_view key, std::string_view value) {
+  std::string line(key);
+  line.resize(12, ' ');
+  return line + std::string(value) + "\n";
+}
+
+/// A failure of the network, told as SAP's library tells it: a block of keyed lines, each ended
+/// by LF, after a line end; the ERROR line says what went wrong, DETAIL what the socket said.
+Rc Communication(ErrorInfo *error, std::string_view what, std::string_view detail = {}) {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &now);
+#else
+  localtime_r(&now, &local);
+#endif
+  std::array<char, 64> time{};
+  std::strftime(time.data(), time.size(), "%a %b %d %H:%M:%S %Y", &local);
+  // Appended piece by piece: GCC 12 takes "\n" + text for an overlapping copy (-Wrestrict).
+  std::string message = "\n";
+  message += Keyed("LOCATION", "CPIC (TCP/IP) on local host with Unicode");
+  message += Keyed("ERROR", what);
+  message += Keyed("TIME", time.data());
+  message += Keyed("RELEASE", "750");
+  message += Keyed("COMPONENT", "NI (network interface)");
+  if (!detail.empty()) {
+    message += Keyed("DETAIL", detail.substr(0, 120));
+  }
   return Fill(error, nwrfc::kCommunicationFailure, nwrfc::kGroupCommunicationFailure,
               u"RFC_COMMUNICATION_FAILURE", message);
 }
@@ -46,9 +76,10 @@ Rc Failed(const rfcwire::ClientOutcome &outcome, const std::string &expected, Er
                                     ? std::string("connection closed by partner")
                                     : "connection broken: " + outcome.text);
   case Step::SystemFailure:
-    // A failure notice of the system: its own text is what the user must see.
-    return Communication(error,
-                         outcome.text.empty() ? "failure in the partner system" : outcome.text);
+    // A failure notice of the system: its own text, one line, is what the user must see.
+    return Fill(error, nwrfc::kCommunicationFailure, nwrfc::kGroupCommunicationFailure,
+                u"RFC_COMMUNICATION_FAILURE",
+                outcome.text.empty() ? "failure in the partner system" : outcome.text);
   case Step::Rejected:
     return Fill(error, nwrfc::kLogonFailure, nwrfc::kGroupLogonFailure, u"RFC_LOGON_FAILURE",
                 outcome.text.empty() ? "Name or password is incorrect" : outcome.text);
@@ -73,7 +104,7 @@ Rc OpenConnection(const nwrfc::ConnectionParameter *parameters, unsigned count,
                   nwrfc::ConnectionHandle &handle, ErrorInfo *error) {
   std::map<std::string, std::u16string> values;
   for (unsigned i = 0; parameters != nullptr && i < count; ++i) {
-    values[Upper(Latin1(Terminated(parameters[i].name)))] = Terminated(parameters[i].value);
+    values[ToUpper(Latin1(Terminated(parameters[i].name)))] = Terminated(parameters[i].value);
   }
   const auto value = [&](const char *name) {
     const auto found = values.find(name);
@@ -111,7 +142,11 @@ Rc OpenConnection(const nwrfc::ConnectionParameter *parameters, unsigned count,
                     "; nothing was sent: install SAP's RFC library)");
   }
   if (!client.IsOpen()) {
-    return Communication(error, "partner not reached (" + partner + ": " + detail + ")");
+    return Communication(error,
+                         detail.starts_with("cannot resolve")
+                             ? "hostname '" + host + "' unknown"
+                             : "partner '" + partner + "' not reached",
+                         detail);
   }
   rfcwire::LogonRequest logon;
   logon.client = value("CLIENT");
@@ -119,11 +154,19 @@ Rc OpenConnection(const nwrfc::ConnectionParameter *parameters, unsigned count,
   logon.password = value("PASSWD");
   logon.language = value("LANG");
   const rfcwire::ClientOutcome outcome = client.Logon(logon, deadline);
-  if (outcome.kind == Step::Lost && outcome.status == rfcwire::ReceiveStatus::Timeout) {
-    return Communication(error, "no logon answer from " + partner);
-  }
-  if (outcome.kind != Step::Ok) {
-    return Failed(outcome, "no logon answer", error);
+  switch (outcome.kind) {
+  case Step::Ok:
+    break;
+  case Step::Rejected:
+  case Step::SystemFailure:
+    return Failed(outcome, "", error);
+  default:
+    // SAP's library takes a partner that closes, or talks no RFC, during the open for a broken
+    // connection, not for a breach of the protocol: the caller goes on to its next system.
+    if (outcome.kind == Step::Lost && outcome.status == rfcwire::ReceiveStatus::Timeout) {
+      return Communication(error, "timeout occured", "no logon answer from " + partner); // sic
+    }
+    return Communication(error, "connection to partner '" + partner + "' broken", outcome.text);
   }
   State &state = Shared();
   std::lock_guard lock(state.mutex);

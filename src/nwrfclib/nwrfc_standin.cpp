@@ -113,7 +113,7 @@ nwrfc::FunctionDescHandle NWRFC_CALL RfcGetFunctionDesc(nwrfc::ConnectionHandle 
     if (state.connections.count(Id(connection)) == 0) {
       return BadHandle(error, "connection");
     }
-    const std::string wanted = Upper(Latin1(Terminated(name)));
+    const std::string wanted = ToUpper(Latin1(Terminated(name)));
     for (const FunctionDesc &function : Catalog()) {
       if (function.name == wanted) {
         description =
@@ -223,7 +223,9 @@ Rc NWRFC_CALL RfcSetChars(nwrfc::ContainerHandle container, const Unit *name, co
                   u"RFC_NOT_SUPPORTED", "the stand-in's table rows hold what the system sent");
     }
     const std::u16string_view text(value ? value : u"", value ? length : 0);
-    if (IsText(field->kind)) {
+    if (field->kind == Kind::Num) {
+      field->chars = NumText(text, field->length);
+    } else if (IsText(field->kind)) {
       field->chars.assign(text.substr(0, field->length));
       field->chars.resize(field->length, u' ');
     } else if (field->kind == Kind::Int) {

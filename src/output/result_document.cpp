@@ -6,9 +6,15 @@ namespace kestrovan {
 namespace {
 
 std::string UnitText(std::string_view unit) {
-  if (unit.empty()) return "#";
-  if (unit == "PerCent") return "%";
-  if (unit == "TimeResponse") return "mSec";
+  if (unit.empty()) {
+    return "#";
+  }
+  if (unit == "PerCent") {
+    return "%";
+  }
+  if (unit == "TimeResponse") {
+    return "mSec";
+  }
   return std::string(unit);
 }
 
@@ -19,19 +25,21 @@ bool IsXmlFamily(OutputMode mode) {
 }
 
 void ResultDocument::BeginDocument() {
-  if (IsXmlFamily(mode_))
+  if (IsXmlFamily(mode_)) {
     text_ = "\n<Prtg>\n";
-  else
+  } else {
     text_.clear();
+  }
 }
 
 void ResultDocument::BeginText() { text_ += IsXmlFamily(mode_) ? "\n<Text>" : "\n# "; }
 
 void ResultDocument::EndText() {
-  if (IsXmlFamily(mode_))
+  if (IsXmlFamily(mode_)) {
     text_ += "</Text>\n";
-  else if (mode_ == OutputMode::Morvane && selected_channel_)
+  } else if (mode_ == OutputMode::Morvane && selected_channel_) {
     text_.clear(); // a selected channel's value stands alone
+  }
 }
 
 void ResultDocument::EndDocument() { text_ += IsXmlFamily(mode_) ? "\n</Prtg>\n" : "\n"; }
@@ -48,7 +56,9 @@ void ResultDocument::AddChannel(std::string_view name, std::string_view value,
   std::string &doc = text_;
   switch (mode_) {
   case OutputMode::Halcrest: {
-    if (channel_count_ > kHalcrestChannelLimit) return;
+    if (channel_count_ > kHalcrestChannelLimit) {
+      return;
+    }
     const std::string label = CleanLabel(name);
     doc += "\n\nMessage.";
     doc += label;
@@ -64,7 +74,9 @@ void ResultDocument::AddChannel(std::string_view name, std::string_view value,
   }
   case OutputMode::Morvane:
     if (selected_channel_) {
-      if (*selected_channel_ == channel_count_) doc += value;
+      if (*selected_channel_ == channel_count_) {
+        doc += value;
+      }
       return;
     }
     doc += "\n> ";
@@ -127,7 +139,9 @@ std::string CleanLabel(std::string_view label) {
     }
   }
   const std::size_t dot = clean.find('.');
-  if (dot != std::string::npos) clean[dot] = '_';
+  if (dot != std::string::npos) {
+    clean[dot] = '_';
+  }
   return clean;
 }
 

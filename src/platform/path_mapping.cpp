@@ -12,7 +12,9 @@ namespace fs = std::filesystem;
 
 std::string MapWindowsPath(const std::string &path, const std::string &drive_root) {
   std::string root = drive_root.empty() ? "/" : drive_root;
-  if (root.back() != '/') root.push_back('/');
+  if (root.back() != '/') {
+    root.push_back('/');
+  }
 
   std::string mapped;
   if (path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':') {
@@ -27,7 +29,9 @@ std::string MapWindowsPath(const std::string &path, const std::string &drive_roo
   // Collapse doubled slashes that joining produced, keeping a leading one.
   std::string clean;
   for (char c : mapped) {
-    if (c == '/' && !clean.empty() && clean.back() == '/') continue;
+    if (c == '/' && !clean.empty() && clean.back() == '/') {
+      continue;
+    }
     clean.push_back(c);
   }
   return clean;
@@ -42,7 +46,9 @@ static bool SameIgnoringCase(const std::string &a, const std::string &b) {
 
 std::string ResolveIgnoringCase(const std::string &posix_path) {
   std::error_code ec;
-  if (posix_path.empty() || fs::exists(posix_path, ec)) return posix_path;
+  if (posix_path.empty() || fs::exists(posix_path, ec)) {
+    return posix_path;
+  }
 
   const fs::path wanted(posix_path);
   fs::path current = wanted.is_absolute() ? wanted.root_path() : fs::path();

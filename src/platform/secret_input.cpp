@@ -26,8 +26,12 @@ namespace {
 
 std::optional<std::string> ReadLine() {
   std::string line;
-  if (!std::getline(std::cin, line)) return std::nullopt;
-  if (!line.empty() && line.back() == '\r') line.pop_back();
+  if (!std::getline(std::cin, line)) {
+    return std::nullopt;
+  }
+  if (!line.empty() && line.back() == '\r') {
+    line.pop_back();
+  }
   return line;
 }
 
@@ -118,8 +122,12 @@ bool WriteAllAndSync(int fd, std::string_view bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n <= 0) {
+      return false;
+    }
     done += static_cast<std::size_t>(n);
   }
   return ::fsync(fd) == 0;
@@ -128,13 +136,19 @@ bool WriteAllAndSync(int fd, std::string_view bytes) {
 } // namespace
 
 bool WritePrivateFile(const std::string &path, std::string_view bytes, bool replace) {
-  if (path.empty() || path.find('\0') != std::string::npos) return false;
+  if (path.empty() || path.find('\0') != std::string::npos) {
+    return false;
+  }
   if (!replace) {
     // O_EXCL creates a new file or fails; it follows no link, not even a dangling one.
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
+    if (fd < 0) {
+      return false;
+    }
     const bool written = WriteAllAndSync(fd, bytes);
-    if (::close(fd) == 0 && written) return true;
+    if (::close(fd) == 0 && written) {
+      return true;
+    }
     ::unlink(path.c_str());
     return false;
   }
@@ -143,9 +157,13 @@ bool WritePrivateFile(const std::string &path, std::string_view bytes, bool repl
   // the old profile or the new one, never a part.
   std::string temporary = path + ".XXXXXX";
   const int fd = ::mkstemp(temporary.data());
-  if (fd < 0) return false;
+  if (fd < 0) {
+    return false;
+  }
   const bool written = ::fchmod(fd, 0600) == 0 && WriteAllAndSync(fd, bytes);
-  if (::close(fd) == 0 && written && std::rename(temporary.c_str(), path.c_str()) == 0) return true;
+  if (::close(fd) == 0 && written && std::rename(temporary.c_str(), path.c_str()) == 0) {
+    return true;
+  }
   ::unlink(temporary.c_str());
   return false;
 }

@@ -140,19 +140,25 @@ bool Truncate(int fd) { return ::ftruncate(fd, 0) == 0; }
 /// socket, directory) is never opened, as opening some devices has effects of its own.
 bool MayOpen(const std::string &native, bool may_be_missing) {
   struct stat info {};
-  if (::stat(native.c_str(), &info) != 0) return may_be_missing && errno == ENOENT;
+  if (::stat(native.c_str(), &info) != 0) {
+    return may_be_missing && errno == ENOENT;
+  }
   return S_ISREG(info.st_mode);
 }
 
 /// O_NONBLOCK keeps a FIFO put in place between the test above and the open from blocking the
 /// open; the descriptor's own type is what decides.
 int OpenRegular(const std::string &native, int flags, bool may_be_missing) {
-  if (!MayOpen(native, may_be_missing)) return -1;
+  if (!MayOpen(native, may_be_missing)) {
+    return -1;
+  }
   int fd;
   do {
     fd = ::open(native.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
   } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return -1;
+  if (fd < 0) {
+    return -1;
+  }
   if (!IsRegular(fd)) {
     ::close(fd);
     return -1;
@@ -172,7 +178,9 @@ std::FILE *AppendStream(int fd) { return ::fdopen(fd, "a"); }
 
 /// unlink, unlike remove, never takes a directory; devices and FIFOs are left as well.
 void RemoveRegularFile(const std::string &native) {
-  if (MayOpen(native, false)) ::unlink(native.c_str());
+  if (MayOpen(native, false)) {
+    ::unlink(native.c_str());
+  }
 }
 #endif
 
@@ -181,7 +189,9 @@ class Descriptor {
 public:
   explicit Descriptor(int fd) : fd_(fd) {}
   ~Descriptor() {
-    if (fd_ >= 0) CloseDescriptor(fd_);
+    if (fd_ >= 0) {
+      CloseDescriptor(fd_);
+    }
   }
   Descriptor(const Descriptor &) = delete;
   Descriptor &operator=(const Descriptor &) = delete;
@@ -201,7 +211,9 @@ private:
 bool WriteAll(int fd, const char *data, std::size_t size) {
   while (size > 0) {
     const long put = WriteDescriptor(fd, data, size);
-    if (put <= 0) return false;
+    if (put <= 0) {
+      return false;
+    }
     data += put;
     size -= static_cast<std::size_t>(put);
   }
@@ -216,10 +228,13 @@ public:
 
   bool Next(std::size_t max_chars, std::string *piece) override {
     char c = 0;
-    if (max_chars == 0 || !NextChar(&c)) return false;
+    if (max_chars == 0 || !NextChar(&c)) {
+      return false;
+    }
     piece->assign(1, c);
-    while (c != '\n' && piece->size() < max_chars && NextChar(&c))
+    while (c != '\n' && piece->size() < max_chars && NextChar(&c)) {
       piece->push_back(c);
+    }
     return true;
   }
 
@@ -227,7 +242,9 @@ private:
   /// The next raw byte without taking it; -1 at the end of the file or after a read error.
   int Peek() {
     if (next_ == filled_) {
-      if (at_end_) return -1;
+      if (at_end_) {
+        return -1;
+      }
       const long got = ReadDescriptor(file_.Get(), buffer_.data(), buffer_.size());
       if (got <= 0) {
         at_end_ = true;
@@ -285,24 +302,38 @@ public:
 
   std::unique_ptr<TextSource> OpenText(const std::string &path) override {
     const int fd = OpenForReading(path);
-    if (fd < 0) return nullptr;
+    if (fd < 0) {
+      return nullptr;
+    }
     return std::make_unique<FileTextSource>(fd);
   }
 
   bool CopyFile(const std::string &from, const std::string &to) override {
     Descriptor source(OpenForReading(from));
-    if (!source.IsOpen()) return false;
+    if (!source.IsOpen()) {
+      return false;
+    }
     const auto target_path = Native(to);
-    if (!target_path) return false;
+    if (!target_path) {
+      return false;
+    }
     Descriptor target(OpenRegularForWriting(*target_path, false));
-    if (!target.IsOpen()) return false;
+    if (!target.IsOpen()) {
+      return false;
+    }
     // Truncating the target first would empty a source that is the same file.
-    if (SameFile(source.Get(), target.Get())) return true;
-    if (!Truncate(target.Get())) return false;
+    if (SameFile(source.Get(), target.Get())) {
+      return true;
+    }
+    if (!Truncate(target.Get())) {
+      return false;
+    }
     std::vector<char> buffer(kFileReadChunk);
     long got;
     while ((got = ReadDescriptor(source.Get(), buffer.data(), buffer.size())) > 0) {
-      if (!WriteAll(target.Get(), buffer.data(), static_cast<std::size_t>(got))) return false;
+      if (!WriteAll(target.Get(), buffer.data(), static_cast<std::size_t>(got))) {
+        return false;
+      }
     }
     return got == 0 && target.Close();
   }
@@ -313,14 +344,20 @@ public:
   }
 
   void RemoveFile(const std::string &path) override {
-    if (const auto native = Native(path)) RemoveRegularFile(*native);
+    if (const auto native = Native(path)) {
+      RemoveRegularFile(*native);
+    }
   }
 
   std::unique_ptr<AppendFile> OpenAppend(const std::string &path) override {
     const auto native = Native(path);
-    if (!native) return nullptr;
+    if (!native) {
+      return nullptr;
+    }
     const int fd = OpenRegularForWriting(*native, true);
-    if (fd < 0) return nullptr;
+    if (fd < 0) {
+      return nullptr;
+    }
     std::FILE *file = AppendStream(fd);
     if (!file) {
       CloseDescriptor(fd);
@@ -343,7 +380,9 @@ public:
 
   void WriteStdout(std::string_view text) override {
     // On Windows standard output is in text mode, so every LF goes out as CR LF.
-    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size()) stdout_failed_ = true;
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size()) {
+      stdout_failed_ = true;
+    }
   }
 
   bool StdoutFailed() const override { return stdout_failed_ || std::ferror(stdout) != 0; }
@@ -352,7 +391,9 @@ private:
   /// The path the system knows; nullopt for a path holding NUL, which the C library would cut
   /// there and so reach another file.
   std::optional<std::string> Native(const std::string &path) const {
-    if (path.find('\0') != std::string::npos) return std::nullopt;
+    if (path.find('\0') != std::string::npos) {
+      return std::nullopt;
+    }
 #ifdef _WIN32
     return path;
 #else
@@ -392,8 +433,12 @@ bool OpenMissingStandardStreams() {
 #else
   bool stdout_open = true;
   for (int fd = 0; fd <= 2; ++fd) {
-    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
-    if (fd == 1) stdout_open = false;
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) {
+      continue;
+    }
+    if (fd == 1) {
+      stdout_open = false;
+    }
     // The lowest free number is taken, and the smaller ones are open by now: it is this one.
     const int null_fd = ::open("/dev/null", (fd == 0 ? O_RDONLY : O_WRONLY) | O_NOCTTY);
     if (null_fd >= 0 && null_fd != fd) {

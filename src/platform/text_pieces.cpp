@@ -7,11 +7,15 @@
 namespace kestrovan {
 
 bool TextPieces::Next(std::size_t max_chars, std::string *piece) {
-  if (pos_ >= text_.size() || max_chars == 0) return false;
+  if (pos_ >= text_.size() || max_chars == 0) {
+    return false;
+  }
   std::size_t end = pos_;
   const std::size_t limit = std::min(text_.size(), pos_ + max_chars);
   while (end < limit) {
-    if (text_[end++] == '\n') break;
+    if (text_[end++] == '\n') {
+      break;
+    }
   }
   piece->assign(text_.substr(pos_, end - pos_));
   pos_ = end;
@@ -23,21 +27,29 @@ std::string TranslateTextMode(std::string_view bytes) {
   text.reserve(bytes.size());
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     const char c = bytes[i];
-    if (c == '\x1a') break; // Ctrl-Z marks the end of a text file on Windows
-    if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') continue;
+    if (c == '\x1a') {
+      break; // Ctrl-Z marks the end of a text file on Windows
+    }
+    if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
+      continue;
+    }
     text.push_back(c);
   }
   return text;
 }
 
 void StripLineFeed(std::string *line) {
-  if (!line->empty() && line->back() == '\n') line->pop_back();
+  if (!line->empty() && line->back() == '\n') {
+    line->pop_back();
+  }
 }
 
 std::string UpperAscii(std::string_view text) {
   std::string upper(text);
   for (char &c : upper) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c >= 'a' && c <= 'z') {
+      c = static_cast<char>(c - 'a' + 'A');
+    }
   }
   return upper;
 }

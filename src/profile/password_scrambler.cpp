@@ -13,10 +13,15 @@ bool Printable(unsigned char c) { return c >= 0x20 && c <= 0x7E; }
 /// Prefers printable values, and no blank at either end, which editors like to trim.
 int Score(const std::string &stored) {
   int score = 0;
-  for (char c : stored)
+  for (char c : stored) {
     score += Printable(static_cast<unsigned char>(c)) ? 2 : 0;
-  if (stored.front() != ' ') ++score;
-  if (stored.back() != ' ') ++score;
+  }
+  if (stored.front() != ' ') {
+    ++score;
+  }
+  if (stored.back() != ' ') {
+    ++score;
+  }
   return score;
 }
 
@@ -35,21 +40,26 @@ std::optional<std::string> Attempt(std::string_view password, int k, std::mt1993
     const unsigned char key_byte = key[static_cast<std::size_t>(k) + body_index(i)];
     char filler = kFiller[pick(random)];
     for (int tries = 0; tries < 16 && !Printable(static_cast<unsigned char>(filler) ^ key_byte);
-         ++tries)
+         ++tries) {
       filler = kFiller[pick(random)];
+    }
     plain.push_back(filler);
   }
 
   const std::size_t n = password.size();
   const int header[4] = {CheckDigit(plain), k, static_cast<int>(n / 10), static_cast<int>(n % 10)};
   std::string stored(kStoredPasswordLength, '\0');
-  for (std::size_t i = 0; i < 4; ++i)
+  for (std::size_t i = 0; i < 4; ++i) {
     stored[i] = static_cast<char>(('0' + header[i]) ^ key[i]);
-  for (std::size_t i = 0; i < kPasswordBodyLength; ++i)
+  }
+  for (std::size_t i = 0; i < kPasswordBodyLength; ++i) {
     stored[4 + body_index(i)] = static_cast<char>(static_cast<unsigned char>(plain[i]) ^
                                                   key[static_cast<std::size_t>(k) + body_index(i)]);
+  }
   for (char c : stored) {
-    if (ForbiddenInTextFile(static_cast<unsigned char>(c))) return std::nullopt;
+    if (ForbiddenInTextFile(static_cast<unsigned char>(c))) {
+      return std::nullopt;
+    }
   }
   return stored;
 }
@@ -57,9 +67,13 @@ std::optional<std::string> Attempt(std::string_view password, int k, std::mt1993
 } // namespace
 
 std::optional<std::string> ScramblePassword(std::string_view password, std::mt19937 &random) {
-  if (password.empty() || password.size() > kMaxPasswordLength) return std::nullopt;
+  if (password.empty() || password.size() > kMaxPasswordLength) {
+    return std::nullopt;
+  }
   for (char c : password) {
-    if (c == '\0') return std::nullopt;
+    if (c == '\0') {
+      return std::nullopt;
+    }
   }
   std::optional<std::string> best;
   int best_score = -1;

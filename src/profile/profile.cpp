@@ -40,13 +40,19 @@ ProfileReadResult ReadProfile(TextSource &text, std::size_t piece_length, Profil
   std::string line;
   while (text.Next(piece_length, &line)) {
     StripLineFeed(&line);
-    if (line.size() < kProfileKeyWidth) continue;
+    if (line.size() < kProfileKeyWidth) {
+      continue;
+    }
     const std::string_view key = std::string_view(line).substr(0, kProfileKeyWidth);
     const ProfileField *match = nullptr;
     for (const ProfileField &candidate : kKeys) {
-      if (candidate.key == key) match = &candidate;
+      if (candidate.key == key) {
+        match = &candidate;
+      }
     }
-    if (!match) continue;
+    if (!match) {
+      continue;
+    }
 
     const std::string value = line.size() > kProfileKeyWidth + 1
                                   ? line.substr(kProfileKeyWidth + 1, kProfileValueWidth)
@@ -71,7 +77,9 @@ ProfileReadResult ReadProfile(TextSource &text, std::size_t piece_length, Profil
                 : Message("Error 1005: Wrong Password in Profile ", profile_name, " found...");
       }
       result.valid = false;
-      if (reading == ProfileReading::StopAtFault) return result;
+      if (reading == ProfileReading::StopAtFault) {
+        return result;
+      }
     } else if (match->field == &ConnectionParameters::hostname) {
       values.hostname = value;
       display_host = value;
@@ -83,13 +91,16 @@ ProfileReadResult ReadProfile(TextSource &text, std::size_t piece_length, Profil
 }
 
 std::string CheckProfile(const ConnectionParameters &values, std::string_view profile_name) {
-  if (values.user.empty())
+  if (values.user.empty()) {
     return Message("Error 1006: Username in Profile ", profile_name, " is missing...");
-  if (values.password.empty())
+  }
+  if (values.password.empty()) {
     return Message("Error 1007: Password in Profile ", profile_name, " is missing...");
+  }
   for (const ProfileField &key : kKeys) {
-    if ((values.*(key.field)).size() < key.minimum)
+    if ((values.*(key.field)).size() < key.minimum) {
       return Message("Error 1003: Invalid Parameter(s) at ", profile_name, " found...");
+    }
   }
   return {};
 }

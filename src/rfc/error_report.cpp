@@ -18,8 +18,12 @@ constexpr std::size_t kMessageMarkerColumn = 7;
 std::string DetailFrom(const std::string &piece, std::size_t from) {
   std::string detail = piece.size() > from ? piece.substr(from) : std::string();
   // The detail never ends in a line end: the line feed goes, then a carriage return before it.
-  if (detail.ends_with('\n')) detail.pop_back();
-  if (detail.ends_with('\r')) detail.pop_back();
+  if (detail.ends_with('\n')) {
+    detail.pop_back();
+  }
+  if (detail.ends_with('\r')) {
+    detail.pop_back();
+  }
   return detail;
 }
 
@@ -34,12 +38,17 @@ std::optional<std::string> ReadTraceDetail(Platform &os) {
   std::string piece;
   while (trace->Next(kTracePiece, &piece)) {
     // When several tests fit one piece, the last one wins; a new block forgets the one before.
-    if (piece.starts_with(kTraceHeader)) detail.clear();
-    if (piece.starts_with(kErrorKey)) detail = DetailFrom(piece, kErrorTextColumn);
+    if (piece.starts_with(kTraceHeader)) {
+      detail.clear();
+    }
+    if (piece.starts_with(kErrorKey)) {
+      detail = DetailFrom(piece, kErrorTextColumn);
+    }
     if (std::string_view(piece)
             .substr(std::min(piece.size(), kMessageMarkerColumn))
-            .starts_with(kMessageMarker))
+            .starts_with(kMessageMarker)) {
       detail = DetailFrom(piece, kMessageMarkerColumn + kMessageMarker.size());
+    }
   }
   return detail;
 }

@@ -7,11 +7,12 @@
 #include <string_view>
 
 #include "platform/platform.h"
+#include "rfcfiles/file_names.h"
 
 namespace kestrovan {
 
 /// The library's trace file in the working directory.
-inline constexpr std::string_view kTraceFile = "Dev_Rfc.Trc";
+using rfcfiles::kTraceFile;
 /// The trace file is scanned in pieces of at most this many characters.
 inline constexpr std::size_t kTracePiece = 99;
 

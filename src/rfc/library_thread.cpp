@@ -16,7 +16,9 @@ struct LibraryThread::Shared {
 };
 
 LibraryThread::~LibraryThread() {
-  if (!thread_.joinable()) return;
+  if (!thread_.joinable()) {
+    return;
+  }
   if (abandoned_) {
     // The thread is still inside the library; it keeps what it shares alive by itself.
     thread_.detach();
@@ -31,7 +33,9 @@ LibraryThread::~LibraryThread() {
 }
 
 bool LibraryThread::Run(std::function<void()> call, RunClock::time_point deadline) {
-  if (abandoned_) return false;
+  if (abandoned_) {
+    return false;
+  }
   if (!thread_.joinable()) {
     shared_ = std::make_shared<Shared>();
     thread_ = std::thread([shared = shared_] { Serve(shared); });

@@ -314,6 +314,11 @@ RFC_HANDLE Binding::Open(const RFC_OPTIONS *options, bool &violation) {
   if (!text(options->language).empty()) {
     parameters.emplace_back("LANG", text(options->language));
   }
+  const rfcfiles::RoutedHost routed = rfcfiles::SplitRoute(host);
+  parameters.front().second = routed.host;
+  if (!routed.router.empty()) {
+    parameters.emplace_back("SAPROUTER", routed.router);
+  }
   const std::string partner = "ASHOST " + host + " SYSNR " + sysnr.data();
   nwrfc::ErrorInfo error{};
   bool reported = false;
@@ -395,7 +400,11 @@ RFC_HANDLE Binding::OpenEx(const char *connect_text, RFC_ERROR_INFO_EX *error_in
         problem = sysnr.empty() ? "no SYSNR given" : "SYSNR " + sysnr + " is not 00..99";
         usable = false;
       } else {
-        parameters = {{"ASHOST", host}, {"SYSNR", sysnr}};
+        const rfcfiles::RoutedHost routed = rfcfiles::SplitRoute(host);
+        parameters = {{"ASHOST", routed.host}, {"SYSNR", sysnr}};
+        if (!routed.router.empty()) {
+          values["SAPROUTER"] = routed.router;
+        }
         partner = "ASHOST " + host + " SYSNR " + sysnr;
       }
     }
@@ -412,6 +421,11 @@ RFC_HANDLE Binding::OpenEx(const char *connect_text, RFC_ERROR_INFO_EX *error_in
     parameters.emplace_back("PASSWD", password_);
     if (!value("LANG").empty()) {
       parameters.emplace_back("LANG", value("LANG"));
+    }
+    for (const char *key : rfcfiles::kSecureAndRoutedKeys) {
+      if (!value(key).empty()) {
+        parameters.emplace_back(key, value(key));
+      }
     }
     nwrfc::ErrorInfo error{};
     bool reported = false;

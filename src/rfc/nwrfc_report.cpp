@@ -122,8 +122,12 @@ RFC_ERROR_INFO ClassicErrorRecord(const nwrfc::ErrorInfo &error, std::string_vie
   }
   CopyText(record.key, sizeof record.key, key);
   CopyText(record.status, sizeof record.status, NwRcName(error.code));
-  CopyText(record.message, sizeof record.message,
-           Masked(NarrowField(error.message, std::size(error.message)), password));
+  // A message of keyed lines is known to the classic caller by its ERROR line.
+  std::string message = Masked(NarrowField(error.message, std::size(error.message)), password);
+  if (const auto lines = rfcfiles::KeyedLines(message); !lines.empty()) {
+    message = rfcfiles::KeyedValue(lines, "ERROR");
+  }
+  CopyText(record.message, sizeof record.message, message);
   CopyText(record.intstat, sizeof record.intstat, internal);
   return record;
 }
@@ -160,10 +164,17 @@ void NwErrorLog::FromLibrary(std::string_view operation, std::string_view where,
   const std::string message =
       Masked(NarrowField(error.message, std::size(error.message)), password);
   const std::string key = Masked(NarrowField(error.key, std::size(error.key)), password);
-  report.error = !reason.empty()    ? std::string(reason)
-                 : !message.empty() ? message
-                 : !key.empty()     ? key
-                                    : std::string(NwRcName(error.code));
+  // SAP's network layer reports in keyed lines; they go into the block as lines, as the classic
+  // library writes them, so the block's ERROR line is the one that says what went wrong.
+  if (reason.empty()) {
+    report.library_lines = rfcfiles::KeyedLines(message);
+  }
+  const std::string shown =
+      report.library_lines.empty() ? message : rfcfiles::KeyedValue(report.library_lines, "ERROR");
+  report.error = !reason.empty()  ? std::string(reason)
+                 : !shown.empty() ? shown
+                 : !key.empty()   ? key
+                                  : std::string(NwRcName(error.code));
   report.detail = note.empty() ? std::string() : std::string(note) + "; ";
   report.detail += std::string(NwRcName(error.code)) + ", group " + GroupName(error.group);
   if (!key.empty()) {
@@ -190,7 +201,7 @@ void NwErrorLog::Keep(const Report &report) {
   const rfcfiles::TraceWriter writer{release_, "NWRFC", "NW RFC binding"};
   const rfcfiles::TraceEntry entry{report.location, report.error, report.rc, report.detail};
   if (const auto file = files_->OpenAppend(std::string(rfcfiles::kTraceFile))) {
-    file->Write(rfcfiles::FormatTraceBlock(entry, stamp, writer, counter_));
+    file->Write(rfcfiles::FormatTraceBlock(entry, stamp, writer, counter_, report.library_lines));
   }
 }
 

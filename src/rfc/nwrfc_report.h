@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/platform.h"
 #include "rfcapi/nwrfc_api.h"
@@ -47,7 +48,9 @@ public:
 
   /// Records a failure the NetWeaver library reported; `reason` replaces its message on the
   /// trace's ERROR line when the binding knows better (its own timeout), `note` leads the
-  /// detail. The password is masked in every text of the library.
+  /// detail. A message of keyed lines (SAP's network layer) is written as lines of the block,
+  /// its ERROR value on the block's ERROR line. The password is masked in every text and line of
+  /// the library.
   void FromLibrary(std::string_view operation, std::string_view where,
                    const nwrfc::ErrorInfo &error, int rc, std::string_view password,
                    std::string_view reason = {}, std::string_view note = {});
@@ -60,6 +63,7 @@ private:
     std::string location;
     std::string error;
     std::string detail;
+    std::vector<std::string> library_lines;
     int rc = RFC_FAILURE;
   };
 

@@ -16,9 +16,13 @@ constexpr std::array<char16_t, 32> kHighControls = {
 };
 
 char NarrowOne(char16_t unit) {
-  if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF)) return static_cast<char>(unit);
+  if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF)) {
+    return static_cast<char>(unit);
+  }
   for (std::size_t i = 0; i < kHighControls.size(); ++i) {
-    if (kHighControls[i] == unit) return static_cast<char>(0x80 + i);
+    if (kHighControls[i] == unit) {
+      return static_cast<char>(0x80 + i);
+    }
   }
   return '#';
 }
@@ -125,8 +129,9 @@ std::string NarrowToAnsi(std::u16string_view text) {
 
 std::u16string_view TerminatedText(const char16_t *text, std::size_t units) {
   std::size_t length = 0;
-  while (length < units && text[length] != 0)
+  while (length < units && text[length] != 0) {
     ++length;
+  }
   return std::u16string_view(text, length);
 }
 

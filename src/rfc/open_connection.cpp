@@ -4,19 +4,21 @@
 #include <algorithm>
 #include <climits>
 
+#include "rfcfiles/file_names.h"
 #include "rfcfiles/standin_settings.h"
 
 namespace kestrovan {
 
 namespace {
 
-constexpr std::string_view kDestinationFile = "SapRfc.ini";
 constexpr std::string_view kPerDestinationPrefix = "SapRfc.";
 
 char *TextOrAbsent(std::string &text) { return text.empty() ? nullptr : text.data(); }
 
 void PadTo(std::string &text, std::size_t width) {
-  if (text.size() < width) text.append(width - text.size(), ' ');
+  if (text.size() < width) {
+    text.append(width - text.size(), ' ');
+  }
 }
 
 /// The system number as the library's int field takes it; a number beyond its range stays at
@@ -71,7 +73,9 @@ RFC_HANDLE OpenConnection(RfcSession &rfc, const ConnectionParameters &profile,
   }
 
   os.WriteStdout("* SapRfc.Ini.......: " + profile.destination + "<\n");
-  if (!os.CopyFile(per_destination, std::string(kDestinationFile))) return 0;
+  if (!os.CopyFile(per_destination, std::string(rfcfiles::kDestinationFile))) {
+    return 0;
+  }
 
   const std::string connect_text = "CLIENT=" + profile.client + " USER=" + profile.user +
                                    " PASSWD=" + profile.password +

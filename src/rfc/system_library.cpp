@@ -318,7 +318,9 @@ const RfcLibrary *BindNwRfc(Module module, std::string *problem) {
   kestrovan::NwRfcFunctions functions;
   bool complete = true;
   kestrovan::ForEachNwRfcExport(functions, [&](const char *name, bool required, auto &member) {
-    if (!complete) return;
+    if (!complete) {
+      return;
+    }
     if (required) {
       complete = Resolve(module, kNwRfcLibraryFile, name, &member, problem);
     } else if (void *address = Symbol(module, name)) {
@@ -540,7 +542,9 @@ const RfcLibrary *LoadLibraries(const std::string &folder, std::string *problem)
     return nullptr;
   }
   const RfcLibrary *library = CheckAndBindNwRfc(nw, problem);
-  if (!library) dlclose(nw);
+  if (!library) {
+    dlclose(nw);
+  }
   return library;
 }
 

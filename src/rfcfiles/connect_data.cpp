@@ -120,4 +120,14 @@ bool FindDestinationEntry(std::string_view content, std::string_view destination
   return found;
 }
 
+RoutedHost SplitRoute(const std::string &host) {
+  const std::size_t last = host.rfind("/H/");
+  if (!host.starts_with("/H/") || last == 0) {
+    return {"", host};
+  }
+  std::string target = host.substr(last + 3);
+  target = target.substr(0, target.find('/'));
+  return {host.substr(0, last), target};
+}
+
 } // namespace rfcfiles

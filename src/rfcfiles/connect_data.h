@@ -1,6 +1,7 @@
 // RfcOpenEx's connect data: the connect text, and the destination's entry in SapRfc.ini.
 #pragma once
 
+#include <array>
 #include <map>
 #include <string>
 #include <string_view>
@@ -22,5 +23,18 @@ bool ParseConnectText(std::string_view text, ConnectValues &values, std::string 
 /// not a value of the entry.
 bool FindDestinationEntry(std::string_view content, std::string_view destination,
                           ConnectValues &entry);
+
+/// The keys of a destination entry for secure (SNC) and routed logons, which SAP's NetWeaver
+/// library takes under the same names.
+inline constexpr std::array<const char *, 6> kSecureAndRoutedKeys = {
+    "SNC_MODE", "SNC_PARTNERNAME", "SNC_QOP", "SNC_MYNAME", "SNC_LIB", "SAPROUTER"};
+
+/// A host with a route in front of it, as the classic library took it ("/H/router/S/3299/H/
+/// host"): the route, up to the last hop, and the last hop's host. A plain host has no route.
+struct RoutedHost {
+  std::string router;
+  std::string host;
+};
+RoutedHost SplitRoute(const std::string &host);
 
 } // namespace rfcfiles

@@ -1,6 +1,7 @@
 // The names of the files the RFC libraries read and write in the working directory.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 namespace rfcfiles {

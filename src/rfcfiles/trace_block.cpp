@@ -36,10 +36,62 @@ std::string Digits(int value, std::size_t width) {
   return digits;
 }
 
+/// The key of a keyed line: capitals and blanks in the first 12 columns, the last a blank when a
+/// value follows; empty for any other line.
+std::string_view LineKey(std::string_view line) {
+  const std::string_view head = line.substr(0, kTraceKeyWidth);
+  if (head.empty() || head[0] < 'A' || head[0] > 'Z' ||
+      (line.size() > kTraceKeyWidth && head.back() != ' ')) {
+    return {};
+  }
+  for (const char c : head) {
+    if (c != ' ' && (c < 'A' || c > 'Z')) {
+      return {};
+    }
+  }
+  return head.substr(0, head.find_last_not_of(' ') + 1);
+}
+
 } // namespace
 
+std::vector<std::string> KeyedLines(std::string_view message) {
+  std::vector<std::string> lines;
+  bool has_error = false;
+  while (!message.empty()) {
+    const std::size_t end = std::min(message.find('\n'), message.size());
+    std::string_view line = message.substr(0, end);
+    message.remove_prefix(std::min(end + 1, message.size()));
+    if (line.ends_with('\r')) {
+      line.remove_suffix(1);
+    }
+    if (line.find_first_not_of(' ') == std::string_view::npos) {
+      continue;
+    }
+    const std::string_view key = LineKey(line);
+    if (key.empty()) {
+      return {};
+    }
+    has_error = has_error || key == "ERROR";
+    lines.emplace_back(line);
+  }
+  if (!has_error || lines.size() < 2) {
+    return {};
+  }
+  return lines;
+}
+
+std::string KeyedValue(const std::vector<std::string> &lines, std::string_view key) {
+  for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
+    if (LineKey(*line) == key) {
+      return line->size() > kTraceKeyWidth ? line->substr(kTraceKeyWidth) : std::string();
+    }
+  }
+  return {};
+}
+
 std::string FormatTraceBlock(const TraceEntry &entry, const TraceStamp &stamp,
-                             const TraceWriter &writer, unsigned counter) {
+                             const TraceWriter &writer, unsigned counter,
+                             const std::vector<std::string> &library_lines) {
   constexpr std::array<std::string_view, 7> kDays = {"Sun", "Mon", "Tue", "Wed",
                                                      "Thu", "Fri", "Sat"};
   constexpr std::array<std::string_view, 12> kMonths = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
@@ -69,6 +121,10 @@ std::string FormatTraceBlock(const TraceEntry &entry, const TraceStamp &stamp,
   KeyLine(block, "RC", std::to_string(entry.rc));
   if (!entry.detail.empty()) {
     KeyLine(block, "DETAIL", entry.detail);
+  }
+  for (const std::string &line : library_lines) {
+    block += Clean(line);
+    block += '\n';
   }
   KeyLine(block, "COUNTER", std::to_string(counter));
   block += '\n';

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace rfcfiles {
 
@@ -34,8 +35,19 @@ struct TraceWriter {
   std::string_view component;
 };
 
+/// The lines of a library message that is a block of keyed lines (each key padded with blanks to
+/// column 12, lines ended by LF, as SAP's network layer reports a failure), without empty lines;
+/// none when the message is anything else, such as one line of text. It must hold an ERROR line.
+std::vector<std::string> KeyedLines(std::string_view message);
+
+/// The value (from column 13) of the last of the lines with this key; empty when none has it.
+std::string KeyedValue(const std::vector<std::string> &lines, std::string_view key);
+
 /// One block. Control characters become blanks, so a text from the partner cannot forge lines.
+/// `library_lines`, keyed lines the library below gave as its message, follow DETAIL as they
+/// came.
 std::string FormatTraceBlock(const TraceEntry &entry, const TraceStamp &stamp,
-                             const TraceWriter &writer, unsigned counter);
+                             const TraceWriter &writer, unsigned counter,
+                             const std::vector<std::string> &library_lines = {});
 
 } // namespace rfcfiles

@@ -32,7 +32,9 @@ constexpr const char *kUsage =
 std::string OptionName(std::string_view key) {
   std::string name = "--";
   for (char c : key) {
-    if (c == '.' || c == ':') break;
+    if (c == '.' || c == ':') {
+      break;
+    }
     name.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
   }
   return name;
@@ -44,10 +46,16 @@ int Fail(const std::string &message) {
 }
 
 std::optional<std::string> ReadPassword() {
-  if (StdinIsTerminal()) return ReadSecretLine("Password: ");
+  if (StdinIsTerminal()) {
+    return ReadSecretLine("Password: ");
+  }
   std::string line;
-  if (!std::getline(std::cin, line)) return std::nullopt;
-  if (!line.empty() && line.back() == '\r') line.pop_back();
+  if (!std::getline(std::cin, line)) {
+    return std::nullopt;
+  }
+  if (!line.empty() && line.back() == '\r') {
+    line.pop_back();
+  }
   return line;
 }
 
@@ -71,13 +79,17 @@ std::optional<std::string> StoredPassword(const std::optional<std::string> &pass
   }
   std::mt19937 random{std::random_device{}()};
   auto stored = ScramblePassword(*password, random);
-  if (!stored) Fail("the password holds characters that cannot be stored in a profile");
+  if (!stored) {
+    Fail("the password holds characters that cannot be stored in a profile");
+  }
   return stored;
 }
 
 int Scramble() {
   const auto stored = StoredPassword(ReadPassword(), 1);
-  if (!stored) return kExitUsage;
+  if (!stored) {
+    return kExitUsage;
+  }
   std::cout << *stored << "\n";
   return 0;
 }
@@ -86,49 +98,64 @@ int Scramble() {
 bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }
 
 int Write(const std::vector<std::string> &args) {
-  if (args.empty() || args[0].rfind("--", 0) == 0)
+  if (args.empty() || args[0].rfind("--", 0) == 0) {
     return Fail("write needs the profile file name first");
+  }
   const std::string file = args[0];
   bool force = false;
   std::map<std::string, std::string> given;
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string &option = args[i];
     // Each option once: a profile holds one line per key, and the one checked is the one written.
-    if ((option == "--force" && force) || given.count(option) != 0)
+    if ((option == "--force" && force) || given.count(option) != 0) {
       return Fail("option " + option + " is given more than once");
+    }
     if (option == "--force") {
       force = true;
       continue;
     }
     // A forgotten value must not turn the next option into the value.
-    if (i + 1 >= args.size() || args[i + 1].rfind("--", 0) == 0)
+    if (i + 1 >= args.size() || args[i + 1].rfind("--", 0) == 0) {
       return Fail("option " + option + " needs a value (a value cannot start with --)");
+    }
     given[option] = args[++i];
   }
 
   std::string profile;
   std::map<std::string, std::string> values;
   for (const ProfileField &field : ProfileFields()) {
-    if (field.field == &ConnectionParameters::password) continue;
+    if (field.field == &ConnectionParameters::password) {
+      continue;
+    }
     const std::string option = OptionName(field.key);
     auto it = given.find(option);
-    if (it == given.end()) return Fail("option " + option + " is missing");
+    if (it == given.end()) {
+      return Fail("option " + option + " is missing");
+    }
     const std::string &value = it->second;
-    if (value.size() < field.minimum)
+    if (value.size() < field.minimum) {
       return Fail(option + " needs at least " + std::to_string(field.minimum) + " characters");
-    if (value.size() > kProfileValueWidth)
+    }
+    if (value.size() > kProfileValueWidth) {
       return Fail(option + " is longer than " + std::to_string(kProfileValueWidth) +
                   " characters, which the sensor would cut");
+    }
     for (char c : value) {
-      if (IsControl(c)) return Fail(option + " holds a control character");
+      if (IsControl(c)) {
+        return Fail(option + " holds a control character");
+      }
     }
     values[option] = value;
     given.erase(it);
   }
-  if (!given.empty()) return Fail("unknown option " + given.begin()->first);
+  if (!given.empty()) {
+    return Fail("unknown option " + given.begin()->first);
+  }
 
   const auto stored = StoredPassword(ReadPassword(), kMinPasswordLength);
-  if (!stored) return kExitUsage;
+  if (!stored) {
+    return kExitUsage;
+  }
 
   for (const ProfileField &field : ProfileFields()) {
     profile += field.key;
@@ -140,9 +167,10 @@ int Write(const std::vector<std::string> &args) {
     }
     profile += "\n";
   }
-  if (!WritePrivateFile(file, profile, force))
+  if (!WritePrivateFile(file, profile, force)) {
     return Fail("cannot write " + file +
                 (force ? "" : " (it may exist already; --force replaces it)"));
+  }
   std::cout << "wrote " << file << "\n";
   return 0;
 }
@@ -157,8 +185,12 @@ int main(int argc, char **argv) {
   }
   const std::string command = args[0];
   args.erase(args.begin());
-  if (command == "scramble" && args.empty()) return Scramble();
-  if (command == "write") return Write(args);
+  if (command == "scramble" && args.empty()) {
+    return Scramble();
+  }
+  if (command == "write") {
+    return Write(args);
+  }
   std::cerr << kUsage;
   return kExitUsage;
 }

@@ -59,7 +59,9 @@ struct Landscape {
           digits == std::string::npos ? 0 : static_cast<unsigned>(std::stoi(host.substr(digits)));
       f.not_defined_rows = 1;
       f.receive_result.clear();
-      if (check_result.count(host)) f.receive_result["DB_ORA_MISSING_INDICES"] = check_result[host];
+      if (check_result.count(host)) {
+        f.receive_result["DB_ORA_MISSING_INDICES"] = check_result[host];
+      }
     };
   }
   void Listing(const std::string &listing, const std::string &gsnx_tail) {
@@ -175,7 +177,9 @@ TEST(GlobalListingRun, ErrorEndingsAfterTheChannelsWritten) {
       auto play = l.fake.on_open;
       l.fake.on_open = [play](FakeRfc &f, const SeenOpen &open) {
         play(f, open);
-        if (open.hostname == "info6") f.receive_result["RFC_SYSTEM_INFO"] = RFC_SYS_EXCEPTION;
+        if (open.hostname == "info6") {
+          f.receive_result["RFC_SYSTEM_INFO"] = RFC_SYS_EXCEPTION;
+        }
       };
     }
     l.Start({"GLOBAL", "PROD"});

@@ -71,7 +71,9 @@ TEST(RunOneSystem, ConsoleModeLines) {
   };
   for (const auto &c : cases) {
     SensorRun r;
-    if (std::string(c.options).find('@') != std::string::npos) r.tree.Write("PRD.P00", Profile());
+    if (std::string(c.options).find('@') != std::string::npos) {
+      r.tree.Write("PRD.P00", Profile());
+    }
     r.os.clock = LocalTime{2024, 3, 5, 2, 7, 5, 9};
     r.Start({"PRD", c.options});
     EXPECT_EQ(r.exit_code, 0);

@@ -187,8 +187,9 @@ std::vector<Case> Cases() {
 TEST(StartUp, Cases) {
   for (const Case &c : Cases()) {
     ScratchTree tree;
-    for (const auto &[path, content] : c.files)
+    for (const auto &[path, content] : c.files) {
       tree.Write(path, content);
+    }
     TestPlatform os(tree);
     std::vector<std::string> args = {"kestrovan"};
     args.insert(args.end(), c.args.begin(), c.args.end());
@@ -291,8 +292,9 @@ TEST(StartUp, FlavourSwitchFilesAndTheirOrder) {
   };
   for (const auto &c : cases) {
     std::map<std::string, std::string> files{{"D:\\Sensors\\PRD.P00", "p"}};
-    for (const std::string &f : c.switches)
+    for (const std::string &f : c.switches) {
       files[f] = "";
+    }
     Started s({"D:\\Sensors\\PRD"}, files);
     EXPECT_EQ(s.exit_code, 0) << s.os.stdout_text;
     EXPECT_EQ(s.state.mode, c.mode);

@@ -3,6 +3,7 @@
 
 #include <regex>
 
+#include "programs.h"
 #include "sapsim_fixture.h"
 
 namespace {
@@ -91,6 +92,25 @@ TEST(GlobalListingEndToEnd, FailuresInTheMiddleAreCountedAndTheWalkGoesOn) {
       << "the listing's options switch the log on";
 }
 
+TEST(GlobalListingEndToEnd, APartnerThatBreaksTheOpenFailsOnlyItsSystem) {
+  if (!TestingNwRfcBinding()) {
+    GTEST_SKIP() << "the classic library hands such a partner to the error handler";
+  }
+  for (const char *fault : {"garbage", "drop"}) {
+    ThreeSystems l;
+    l.Add("BRK", 5, 17, std::string("fail.logon = ") + fault + "\n");
+    l.Listing("PRD.P00#BRK.P00#QAS.P00#", "Item=Missing_Idices" + kAllocation + ",Profile");
+    const ProcessResult r = l.Sensor({"GLOBAL", "PROD"});
+    EXPECT_EQ(r.stdout_text, kHead + Channel("PRD.P00", 12) + Channel("QAS.P00", 3) +
+                                 Summary("Missing_Idices", 3, 2, 1))
+        << fault;
+    EXPECT_EQ(r.exit_code, 0) << fault;
+    const ProcessResult single = l.Sensor({"BRK"});
+    EXPECT_EQ(single.stdout_text, ExpectedError("Error 1011: RFC-Open for BRK failed !")) << fault;
+    EXPECT_EQ(single.exit_code, 2) << fault;
+  }
+}
+
 TEST(GlobalListingEndToEnd, EmptyProfileReusesTheSystemBefore) {
   ThreeSystems l;
   l.tree.Write(kHostDir + "EMPTY.P00", "");
@@ -168,8 +188,9 @@ TEST(GlobalListingEndToEnd, FrontEndFlavoursOverSeveralSystems) {
       "D:\\Front\\SAP Tessaloy.Gbl",
       "# GSNG: PROD      : PRD.P00#QAS.P00#DEV.P00#\n# GSNX: PROD      : Item=Missing_Idices" +
           kAllocation + ",Alias\n");
-  for (const char *sid : {"PRD", "QAS", "DEV"})
+  for (const char *sid : {"PRD", "QAS", "DEV"}) {
     l.tree.Write(std::string("D:\\Front\\") + sid + ".P00", l.tree.Read(kHostDir + sid + ".P00"));
+  }
 
   l.tree.Write("Kestrovan.Halcrest", "");
   const ProcessResult halcrest = l.Sensor({"D:\\Front\\GLOBAL", "PROD"});

@@ -39,8 +39,12 @@ TEST(SensorHardeningEndToEnd, PathsThatNameNoRegularFileAreMissingProfiles) {
   };
   l.tree.Write("D:\\Elsewhere\\notes.txt", profile);
   for (const auto &c : cases) {
-    if (c.posix_only && TestingWindowsPrograms()) continue;
-    if (!c.install_list.empty()) l.tree.Write("C:\\PRTG_Path.Txt", c.install_list);
+    if (c.posix_only && TestingWindowsPrograms()) {
+      continue;
+    }
+    if (!c.install_list.empty()) {
+      l.tree.Write("C:\\PRTG_Path.Txt", c.install_list);
+    }
     const fs::path profile_path = l.tree.Local(kHostDir + "PRD.P00");
     fs::create_directories(profile_path.parent_path());
     c.make_profile(profile_path);
@@ -66,8 +70,12 @@ struct Ending {
 Ending RunSensorWithStdout(const Landscape &l, const std::vector<std::string> &args,
                            Stdout output) {
   int out[2], err[2];
-  if (::pipe(out) != 0 || ::pipe(err) != 0) return {};
-  if (output == Stdout::ReaderGone) ::close(out[0]);
+  if (::pipe(out) != 0 || ::pipe(err) != 0) {
+    return {};
+  }
+  if (output == Stdout::ReaderGone) {
+    ::close(out[0]);
+  }
   const std::string program = SensorProgram();
   const std::string cwd = l.tree.work().string();
   const std::string root = l.tree.root().string();
@@ -80,13 +88,17 @@ Ending RunSensorWithStdout(const Landscape &l, const std::vector<std::string> &a
       ::dup2(out[1], 1);
     }
     ::dup2(err[1], 2);
-    for (int fd : {out[0], out[1], err[0], err[1]})
+    for (int fd : {out[0], out[1], err[0], err[1]}) {
       ::close(fd);
-    if (::chdir(cwd.c_str()) != 0) ::_exit(127);
+    }
+    if (::chdir(cwd.c_str()) != 0) {
+      ::_exit(127);
+    }
     ::setenv("KESTROVAN_DRIVE_ROOT", root.c_str(), 1);
     std::vector<char *> argv{const_cast<char *>(program.c_str())};
-    for (const std::string &a : args)
+    for (const std::string &a : args) {
       argv.push_back(const_cast<char *>(a.c_str()));
+    }
     argv.push_back(nullptr);
     ::execv(program.c_str(), argv.data());
     ::_exit(127);
@@ -99,21 +111,29 @@ Ending RunSensorWithStdout(const Landscape &l, const std::vector<std::string> &a
     while (::read(out[0], buffer, sizeof buffer) > 0) {
     }
   }
-  if (output != Stdout::ReaderGone) ::close(out[0]);
+  if (output != Stdout::ReaderGone) {
+    ::close(out[0]);
+  }
   ssize_t n;
-  while ((n = ::read(err[0], buffer, sizeof buffer)) > 0)
+  while ((n = ::read(err[0], buffer, sizeof buffer)) > 0) {
     ending.stderr_text.append(buffer, static_cast<std::size_t>(n));
+  }
   ::close(err[0]);
   int status = 0;
   ::waitpid(pid, &status, 0);
-  if (WIFEXITED(status)) ending.exit_code = WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) ending.exit_code = 128 + WTERMSIG(status);
+  if (WIFEXITED(status)) {
+    ending.exit_code = WEXITSTATUS(status);
+  }
+  if (WIFSIGNALED(status)) {
+    ending.exit_code = 128 + WTERMSIG(status);
+  }
   return ending;
 }
 
 TEST(SensorHardeningEndToEnd, OutputThatCannotArriveEndsWithExitCodeTwo) {
-  if (TestingWindowsPrograms())
+  if (TestingWindowsPrograms()) {
     GTEST_SKIP() << "the Wine wrapper collects the output in a file and copies it on";
+  }
   Landscape l;
   auto &sys = l.Start({}, 6);
   l.tree.Write(kHostDir + "PRD.P00", ProfileFor("PRD", sys.Address(), 6));
@@ -220,8 +240,9 @@ TEST(ProfileWriterHardeningEndToEnd, ForceReplacesWhatIsThereWithAnOwnerOnlyFile
     EXPECT_EQ(tree.Read("OLD.P00").rfind("Extcompany.: Monitoring\n", 0), 0u) << c.name;
     EXPECT_EQ(tree.Read("target.txt"), "keep") << c.name;
     std::set<std::string> names;
-    for (const auto &entry : fs::directory_iterator(tree.work()))
+    for (const auto &entry : fs::directory_iterator(tree.work())) {
       names.insert(entry.path().filename().string());
+    }
     EXPECT_EQ(names, (std::set<std::string>{"OLD.P00", "target.txt"})) << c.name;
   }
 }

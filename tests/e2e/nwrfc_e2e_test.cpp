@@ -2,7 +2,11 @@
 // mode it refuses, and a NetWeaver library that is missing or lacks an operation.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
+#include <filesystem>
+#include <functional>
 #include <regex>
 
 #include "programs.h"
@@ -48,7 +52,9 @@ TEST(NwRfcEndToEnd, TheTraceNamesTheLibraryTheRunWentThrough) {
               {"KESTROVAN_TEST_SENSOR_BOTH_LIBRARIES_NWRFC", true}};
   for (const auto &c : both) {
     const std::string program = Variable(c.variable);
-    if (program.empty()) continue;
+    if (program.empty()) {
+      continue;
+    }
     std::filesystem::remove(l.tree.Local("Dev_Rfc.Trc"));
     const ProcessResult other = RunIn(l, program, {"PRD"});
     EXPECT_EQ(other.stdout_text, r.stdout_text) << c.variable;
@@ -57,7 +63,9 @@ TEST(NwRfcEndToEnd, TheTraceNamesTheLibraryTheRunWentThrough) {
 }
 
 TEST(NwRfcEndToEnd, GatewayModeIsRefusedWithItsReason) {
-  if (!TestingNwRfcBinding()) GTEST_SKIP() << "the classic library connects to gateways";
+  if (!TestingNwRfcBinding()) {
+    GTEST_SKIP() << "the classic library connects to gateways";
+  }
   Landscape l;
   auto &sys = l.Start({}, 31);
   std::string profile = ProfileFor("PRD", sys.Address(), 31);
@@ -87,7 +95,9 @@ TEST(NwRfcEndToEnd, MissingOrIncompleteLibraryIsAnErrorDocument) {
   bool ran = false;
   for (const auto &c : cases) {
     const std::string program = Variable(c.variable);
-    if (program.empty() || file.empty()) continue;
+    if (program.empty() || file.empty()) {
+      continue;
+    }
     ran = true;
     Landscape l;
     auto &sys = l.Start({}, 32);
@@ -100,7 +110,49 @@ TEST(NwRfcEndToEnd, MissingOrIncompleteLibraryIsAnErrorDocument) {
     EXPECT_EQ(r.exit_code, 2) << c.variable;
     EXPECT_FALSE(l.tree.Exists("Dev_Rfc.Trc")) << c.variable;
   }
-  if (!ran) GTEST_SKIP() << "only the NetWeaver suites install the program without its library";
+  if (!ran) {
+    GTEST_SKIP() << "only the NetWeaver suites install the program without its library";
+  }
+}
+
+TEST(NwRfcEndToEnd, TheLibrariesFilesThatAreNoRegularFileNeitherBlockNorExhaustARun) {
+  if (TestingWindowsPrograms()) GTEST_SKIP() << "FIFOs and devices are POSIX things";
+  namespace fs = std::filesystem;
+  Landscape l;
+  SimulatedSystemAnswers spec;
+  spec.extra = "fail.rfc_system_info = exception NOT_FOUND No such thing\n";
+  auto &sys = l.Start(spec, 33);
+  l.tree.Write(kHostDir + "PRD.P00", ProfileFor("PRD", sys.Address(), 33));
+  const ProcessResult plain = l.Sensor({"PRD"});
+  ASSERT_EQ(plain.exit_code, 2);
+  const struct {
+    const char *kind;
+    std::function<void(const fs::path &)> make;
+  } kinds[] = {
+      {"fifo", [](const fs::path &p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }},
+      {"device", [](const fs::path &p) { fs::create_symlink("/dev/zero", p); }},
+  };
+  // The trace cannot be written then, so its detail is missing from the document.
+  const std::string without_trace =
+      ExpectedError("Error 1012: Exception.: NOT_FOUND - Look for Trace-File");
+  const struct {
+    const char *file;
+    const std::string &stdout_text;
+  } files[] = {{"RfcStandin.ini", plain.stdout_text},
+               {"NwRfcLimits.ini", plain.stdout_text},
+               {"SapRfc.PRD", plain.stdout_text},
+               {"Dev_Rfc.Trc", without_trace}};
+  for (const auto &kind : kinds) {
+    for (const auto &file : files) {
+      const fs::path path = l.tree.work() / file.file;
+      fs::remove(l.tree.Local("Dev_Rfc.Trc"));
+      kind.make(path);
+      const ProcessResult r = l.Sensor({"PRD"});
+      EXPECT_EQ(r.stdout_text, file.stdout_text) << kind.kind << " " << file.file;
+      EXPECT_EQ(r.exit_code, 2) << kind.kind << " " << file.file;
+      fs::remove(path);
+    }
+  }
 }
 
 } // namespace

@@ -68,8 +68,9 @@ TEST(SensorEndToEnd, StartUpAndProfileErrors) {
   };
   for (const SensorCase &c : cases) {
     ScratchTree tree;
-    for (const auto &[path, content] : c.files)
+    for (const auto &[path, content] : c.files) {
       tree.Write(path, content);
+    }
     const ProcessResult r = Sensor(tree, c.args);
     EXPECT_EQ(r.stdout_text, c.expected) << c.name;
     EXPECT_EQ(r.exit_code, 2) << c.name;

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <regex>
 
+#include "programs.h"
 #include "sapsim_fixture.h"
 
 namespace {
@@ -81,14 +82,18 @@ TEST(SingleProfileEndToEnd, FailedOpens) {
   SimulatedSystemAnswers echoing;
   echoing.extra = "fail.logon = failure Logon of MONITOR with Secret1 refused\n";
   auto &echo = l.Start(echoing, 13);
+  const std::string nowhere = kestrovan_test::RandomLoopbackAddress();
   struct {
     const char *name;
     std::string profile;
-    const char *trace_reason;
+    std::string trace_reason;
     const char *password;
   } cases[] = {
-      {"unreachable", ProfileFor("PRD", kestrovan_test::RandomLoopbackAddress(), 3),
-       "partner not reached", "Secret1"},
+      // Through the NetWeaver library the partner is named, as SAP's network layer names it.
+      {"unreachable", ProfileFor("PRD", nowhere, 3),
+       TestingNwRfcBinding() ? "ERROR       partner '" + nowhere + ":3303' not reached\n"
+                             : "ERROR       partner not reached\n",
+       "Secret1"},
       {"rejected_logon", ProfileFor("PRD", sys.Address(), 3, "Wrong1"),
        "Name or password is incorrect", "Wrong1"},
       {"password_repeated", ProfileFor("PRD", echo.Address(), 13),
@@ -152,6 +157,10 @@ TEST(SingleProfileEndToEnd, RemoteFailures) {
       {"info_failure", "fail.rfc_system_info = failure Database is down",
        "Error 1014: RFC-Failure raised ! - Database is down"},
       {"info_hang", "fail.rfc_system_info = hang",
+       "Error 1014: RFC-Failure raised ! - timeout during receive"},
+      {"info_stall", "fail.rfc_system_info = stall",
+       "Error 1014: RFC-Failure raised ! - timeout during receive"},
+      {"info_trickle", "fail.rfc_system_info = trickle",
        "Error 1014: RFC-Failure raised ! - timeout during receive"},
       {"info_drop", "fail.rfc_system_info = drop",
        "Error 1014: RFC-Failure raised ! - connection closed by partner"},

@@ -28,7 +28,9 @@ TEST(WindowsLibraryEndToEnd, MissingOrIncompleteLibraryIsAnErrorDocument) {
   bool ran = false;
   for (const auto &c : cases) {
     const std::string program = Installed(c.variable);
-    if (program.empty()) continue;
+    if (program.empty()) {
+      continue;
+    }
     ran = true;
     Landscape l;
     auto &sys = l.Start({}, 20);
@@ -45,7 +47,9 @@ TEST(WindowsLibraryEndToEnd, MissingOrIncompleteLibraryIsAnErrorDocument) {
     EXPECT_EQ(profile.stdout_text,
               ExpectedError("Error 1006: Username in Profile PRD.P00 is missing..."));
   }
-  if (!ran) GTEST_SKIP() << "only the Windows suite installs the program without its library";
+  if (!ran) {
+    GTEST_SKIP() << "only the Windows suite installs the program without its library";
+  }
 }
 
 } // namespace

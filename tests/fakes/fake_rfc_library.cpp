@@ -21,8 +21,9 @@ RFC_RC RFC_CALL Install(const char *name, RFC_TYPE_ELEMENT *, unsigned, RFC_TYPE
   g_fake->calls.push_back(std::string("RfcInstallStructure ") + name);
   g_fake->MaybeCallHandler("RfcInstallStructure");
   g_fake->installed.push_back(name);
-  if (g_fake->install_result == RFC_OK)
+  if (g_fake->install_result == RFC_OK) {
     *handle = static_cast<RFC_TYPEHANDLE>(100 + g_fake->installed.size());
+  }
   return g_fake->install_result;
 }
 RFC_RC RFC_CALL Call(RFC_HANDLE, const char *function, RFC_PARAMETER *, RFC_TABLE *tables) {
@@ -34,21 +35,29 @@ RFC_RC RFC_CALL Receive(RFC_HANDLE, RFC_PARAMETER *importing, RFC_TABLE *tables,
 ITAB_H RFC_CALL Create(char *name, unsigned length, unsigned, unsigned) {
   g_fake->calls.push_back("ItCreate " + Text(name));
   g_fake->MaybeCallHandler("ItCreate");
-  if (g_fake->fail_it_create && g_fake->fail_table == Text(name)) return 0;
+  if (g_fake->fail_it_create && g_fake->fail_table == Text(name)) {
+    return 0;
+  }
   g_fake->tables.push_back(
       std::make_unique<FakeRfc::Table>(FakeRfc::Table{Text(name), length, {}}));
   return reinterpret_cast<ITAB_H>(g_fake->tables.back().get());
 }
 unsigned RFC_CALL Fill(ITAB_H table) {
   g_fake->MaybeCallHandler("ItFill");
-  if (table == 0) return 0;
+  if (table == 0) {
+    return 0;
+  }
   return static_cast<unsigned>(reinterpret_cast<FakeRfc::Table *>(table)->rows.size());
 }
 void *RFC_CALL GetLine(ITAB_H handle, unsigned line) {
   auto *table = reinterpret_cast<FakeRfc::Table *>(handle);
   g_fake->MaybeCallHandler("ItGetLine");
-  if (g_fake->fail_it_get_line && g_fake->fail_table == table->name) return nullptr;
-  if (line == 0 || line > table->rows.size()) return nullptr;
+  if (g_fake->fail_it_get_line && g_fake->fail_table == table->name) {
+    return nullptr;
+  }
+  if (line == 0 || line > table->rows.size()) {
+    return nullptr;
+  }
   return table->rows[line - 1].data();
 }
 int RFC_CALL Delete(ITAB_H handle) {
@@ -64,7 +73,9 @@ int RFC_CALL LastError(RFC_ERROR_INFO *info) {
 }
 void RFC_CALL Close(RFC_HANDLE handle) {
   g_fake->calls.push_back("RfcClose " + std::to_string(handle));
-  if (handle != 0) g_fake->MaybeCallHandler("RfcClose");
+  if (handle != 0) {
+    g_fake->MaybeCallHandler("RfcClose");
+  }
 }
 
 const kestrovan::RfcLibrary kTable{Environment, Open, OpenEx,  Install, Call,      Receive,
@@ -75,7 +86,9 @@ const kestrovan::RfcLibrary kTable{Environment, Open, OpenEx,  Install, Call,   
 FakeRfc::FakeRfc() { g_fake = this; }
 
 void FakeRfc::MaybeCallHandler(const std::string &operation) {
-  if (operation != handler_during || !environment.errorhandler) return;
+  if (operation != handler_during || !environment.errorhandler) {
+    return;
+  }
   handler_during.clear(); // once: the block's own RfcClose must not fire it again
   std::string name = operation;
   environment.errorhandler(name.data());
@@ -110,7 +123,9 @@ RFC_HANDLE FakeRfc::Open(RFC_OPTIONS *options) {
     seen.gwservice = Text(server->gateway_service);
   }
   opens.push_back(seen);
-  if (on_open) on_open(*this, seen);
+  if (on_open) {
+    on_open(*this, seen);
+  }
   MaybeCallHandler("RfcOpen");
   return open_result;
 }
@@ -121,7 +136,9 @@ RFC_HANDLE FakeRfc::OpenEx(const char *text) {
   seen.by_connect_text = true;
   seen.connect_text = Text(text);
   opens.push_back(seen);
-  if (on_open) on_open(*this, seen);
+  if (on_open) {
+    on_open(*this, seen);
+  }
   MaybeCallHandler("RfcOpenEx");
   return open_result;
 }
@@ -143,16 +160,20 @@ RFC_RC FakeRfc::Receive(RFC_PARAMETER *importing, RFC_TABLE *list, char **except
     *exception = exception_name.data();
     return code;
   }
-  if (code != RFC_OK) return code;
+  if (code != RFC_OK) {
+    return code;
+  }
   for (RFC_PARAMETER *p = importing; p && p->name; ++p) {
-    if (std::string(static_cast<const char *>(p->name), p->nlen) == "RFCSI_EXPORT")
+    if (std::string(static_cast<const char *>(p->name), p->nlen) == "RFCSI_EXPORT") {
       std::memcpy(p->addr, rfcsi.data(), std::min<std::size_t>(p->leng, rfcsi.size()));
+    }
   }
   for (RFC_TABLE *t = list; t && t->name; ++t) {
     auto *table = reinterpret_cast<Table *>(t->ithandle);
     const unsigned rows = table->name == "INDEX_NOT_DEFINED" ? not_defined_rows : missing_rows;
-    for (unsigned i = 0; i < rows; ++i)
+    for (unsigned i = 0; i < rows; ++i) {
       table->rows.emplace_back(table->line_length, 'X');
+    }
   }
   return RFC_OK;
 }

@@ -14,21 +14,28 @@ ProcessResult RunProcess(const std::string &program, const std::vector<std::stri
                          const std::map<std::string, std::string> &environment,
                          const std::string &stdin_text) {
   int in[2], out[2], err[2];
-  if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) return {};
+  if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) {
+    return {};
+  }
   const pid_t pid = fork();
   if (pid == 0) {
     dup2(in[0], 0);
     dup2(out[1], 1);
     dup2(err[1], 2);
-    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]})
+    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) {
       close(fd);
-    if (chdir(cwd.c_str()) != 0) _exit(127);
-    for (const auto &[name, value] : environment)
+    }
+    if (chdir(cwd.c_str()) != 0) {
+      _exit(127);
+    }
+    for (const auto &[name, value] : environment) {
       setenv(name.c_str(), value.c_str(), 1);
+    }
     std::vector<char *> argv;
     argv.push_back(const_cast<char *>(program.c_str()));
-    for (const std::string &a : arguments)
+    for (const std::string &a : arguments) {
       argv.push_back(const_cast<char *>(a.c_str()));
+    }
     argv.push_back(nullptr);
     execv(program.c_str(), argv.data());
     _exit(127);
@@ -47,7 +54,9 @@ ProcessResult RunProcess(const std::string &program, const std::vector<std::stri
   int open_outputs = 2;
   while (open_outputs > 0) {
     const int nfds = in[1] >= 0 ? 3 : 2;
-    if (poll(fds, static_cast<nfds_t>(nfds), -1) < 0 && errno != EINTR) break;
+    if (poll(fds, static_cast<nfds_t>(nfds), -1) < 0 && errno != EINTR) {
+      break;
+    }
     for (int i = 0; i < 2; ++i) {
       if (fds[i].fd >= 0 && (fds[i].revents & (POLLIN | POLLHUP))) {
         char buffer[4096];
@@ -64,14 +73,18 @@ ProcessResult RunProcess(const std::string &program, const std::vector<std::stri
     }
     if (in[1] >= 0 && (fds[2].revents & (POLLOUT | POLLERR | POLLHUP))) {
       const ssize_t n = write(in[1], stdin_text.data() + written, stdin_text.size() - written);
-      if (n > 0) written += static_cast<std::size_t>(n);
+      if (n > 0) {
+        written += static_cast<std::size_t>(n);
+      }
       if (n <= 0 || written == stdin_text.size()) {
         close(in[1]);
         in[1] = -1;
       }
     }
   }
-  if (in[1] >= 0) close(in[1]);
+  if (in[1] >= 0) {
+    close(in[1]);
+  }
   int status = 0;
   waitpid(pid, &status, 0);
   result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -2,7 +2,6 @@
 #include "test_platform.h"
 
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <unistd.h>
 
@@ -11,20 +10,10 @@
 namespace fs = std::filesystem;
 using namespace kestrovan;
 
-ScratchTree::ScratchTree() {
-  std::random_device seed;
-  base_ = fs::temp_directory_path() /
-          ("kestrovan-test-" + std::to_string(::getpid()) + "-" + std::to_string(seed()));
+ScratchTree::ScratchTree() : base_(folder_.Path()) {
   fs::create_directories(root() / "C");
   fs::create_directories(work());
-  saved_cwd_ = fs::current_path();
-  fs::current_path(work());
-}
-
-ScratchTree::~ScratchTree() {
-  std::error_code ec;
-  fs::current_path(saved_cwd_, ec);
-  fs::remove_all(base_, ec);
+  in_work_.emplace(work());
 }
 
 fs::path ScratchTree::Local(const std::string &windows_path) const {
@@ -55,9 +44,12 @@ TestPlatform::TestPlatform(const ScratchTree &tree)
 
 std::optional<std::string> ReadAllText(Platform &os, const std::string &path) {
   const auto source = os.OpenText(path);
-  if (!source) return std::nullopt;
+  if (!source) {
+    return std::nullopt;
+  }
   std::string text, piece;
-  while (source->Next(4096, &piece))
+  while (source->Next(4096, &piece)) {
     text += piece;
+  }
   return text;
 }

@@ -4,9 +4,11 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/platform.h"
+#include "support/scoped_temp_dir.h"
 
 // The tests name the platform's types as the sensor's code does, without the namespace.
 using kestrovan::AppendFile;
@@ -20,7 +22,6 @@ using kestrovan::TextSource;
 class ScratchTree {
 public:
   ScratchTree();
-  ~ScratchTree();
   ScratchTree(const ScratchTree &) = delete;
   ScratchTree &operator=(const ScratchTree &) = delete;
 
@@ -37,8 +38,9 @@ public:
   std::string Read(const std::string &windows_path) const;
 
 private:
+  kestrovan_test::ScopedTempDir folder_; // removed last, after the working directory is back
   std::filesystem::path base_;
-  std::filesystem::path saved_cwd_;
+  std::optional<kestrovan_test::ScopedWorkingDirectory> in_work_;
 };
 
 /// All the text a file gives when read in pieces; nullopt when it cannot be opened.

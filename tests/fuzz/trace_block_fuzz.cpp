@@ -29,6 +29,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   const rfcfiles::TraceWriter writer{provider.ConsumeRandomLengthString(20), "STANDIN", "test"};
   const std::string block = rfcfiles::FormatTraceBlock(entry, stamp, writer, 3);
 
+  // A library's message read as keyed lines: each is one line of the message, with a key, and one
+  // of them is its ERROR line, whose value the block then carries on a line of its own.
+  const std::string message = provider.ConsumeRemainingBytesAsString();
+  const std::vector<std::string> keyed = rfcfiles::KeyedLines(message);
+  if (!keyed.empty()) {
+    bool has_error = false;
+    for (const std::string &line : keyed) {
+      FUZZ_CHECK(line.find('\n') == std::string::npos);
+      FUZZ_CHECK(message.find(line) != std::string::npos);
+      FUZZ_CHECK(!line.empty() && line.front() != ' ');
+      has_error = has_error || line.rfind("ERROR ", 0) == 0 || line == "ERROR";
+    }
+    FUZZ_CHECK(has_error);
+    const std::string with_library = rfcfiles::FormatTraceBlock(entry, stamp, writer, 3, keyed);
+    FUZZ_CHECK(with_library.ends_with("\n\n"));
+    FUZZ_CHECK(rfcfiles::KeyedValue(keyed, "ERROR").find('\n') == std::string::npos);
+  }
+
   std::vector<std::string> lines;
   std::size_t start = 0;
   for (std::size_t end = block.find('\n'); end != std::string::npos;

@@ -132,12 +132,14 @@ TEST(ResultDocument, HalcrestLabelsAreCleanedButNamesStay) {
 
 TEST(ResultDocument, HalcrestShowsTenChannelsPerProcessAndCountsEveryCall) {
   ResultDocument f = Document(OutputMode::Halcrest);
-  for (int i = 1; i <= 5; ++i)
+  for (int i = 1; i <= 5; ++i) {
     f.AddChannel("C" + std::to_string(i), "1", "");
+  }
   EXPECT_NE(f.Take().find("Statistic.C5: 1"), std::string::npos);
   // The count goes on across what has been handed out, as across the systems of a listing.
-  for (int i = 6; i <= 12; ++i)
+  for (int i = 6; i <= 12; ++i) {
     f.AddChannel("C" + std::to_string(i), "1", "");
+  }
   const std::string rest = f.Take();
   EXPECT_NE(rest.find("Statistic.C10: 1"), std::string::npos);
   EXPECT_EQ(rest.find("C11"), std::string::npos);
@@ -164,8 +166,9 @@ TEST(GroupThousands, PutsAtMostTwoSeparators) {
       {"1234567890", "1234.567.890"},
       {"4294967295", "4294.967.295"},
   };
-  for (const auto &c : cases)
+  for (const auto &c : cases) {
     EXPECT_EQ(GroupThousands(c.in), c.out) << c.in;
+  }
 }
 
 } // namespace

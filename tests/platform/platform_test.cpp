@@ -23,8 +23,9 @@ TEST(PathMapping, DrivesCurrentDriveAndRelativePaths) {
       {"\\", "/r", "/r/C/"},
       {"", "/r", ""},
   };
-  for (const auto &c : cases)
+  for (const auto &c : cases) {
     EXPECT_EQ(MapWindowsPath(c.path, c.root), c.mapped) << c.path;
+  }
 }
 
 TEST(PathMapping, FilesAreFoundWithoutRegardToCase) {
@@ -80,8 +81,9 @@ TEST(TextPieces, LineFeedCountsTowardsThePiece) {
     TextPieces pieces(c.text);
     std::vector<std::string> got;
     std::string piece;
-    while (pieces.Next(c.max, &piece))
+    while (pieces.Next(c.max, &piece)) {
       got.push_back(piece);
+    }
     EXPECT_EQ(got, c.pieces) << c.text;
   }
 }

@@ -17,8 +17,9 @@ namespace fs = std::filesystem;
 std::vector<std::string> AllPieces(TextSource &source, std::size_t max_chars) {
   std::vector<std::string> pieces;
   std::string piece;
-  while (source.Next(max_chars, &piece))
+  while (source.Next(max_chars, &piece)) {
     pieces.push_back(piece);
+  }
   return pieces;
 }
 
@@ -49,8 +50,9 @@ TEST(OpenText, GivesThePiecesOfTheWholeTranslatedText) {
       {"many_short_lines",
        [] {
          std::string s;
-         for (int i = 0; i < 40000; ++i)
+         for (int i = 0; i < 40000; ++i) {
            s += std::to_string(i) + (i % 3 ? "\r\n" : "\n");
+         }
          return s;
        }()},
   };

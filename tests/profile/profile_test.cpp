@@ -16,8 +16,9 @@ std::string Stored(int d0, int k, int n, const std::string &plain20) {
   const PasswordKeyBytes &key = PasswordKey();
   std::string v(24, '\0');
   const int header[4] = {d0, k, n / 10, n % 10};
-  for (std::size_t i = 0; i < 4; ++i)
+  for (std::size_t i = 0; i < 4; ++i) {
     v[i] = static_cast<char>(('0' + header[i]) ^ key[i]);
+  }
   for (std::size_t j = 0; j < 10; ++j) {
     v[4 + j] = static_cast<char>(plain20[2 * j] ^ key[static_cast<std::size_t>(k) + j]);
     v[4 + 19 - j] =
@@ -88,8 +89,9 @@ TEST(Profile, CompleteProfileFillsEveryField) {
 TEST(Profile, WindowsLineEndsGiveTheSameValues) {
   std::string text = CompleteProfile("Password...: " + StoredFor("Secret1") + "\n");
   std::string crlf;
-  for (char c : text)
+  for (char c : text) {
     crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  }
   const ReadOutcome r = ReadAndCheck(TranslateTextMode(crlf));
   EXPECT_EQ(r.message, "");
   EXPECT_EQ(r.values.gwservice, "sapgw00");
@@ -143,8 +145,9 @@ std::vector<FaultCase> FaultCases() {
 }
 
 TEST(Profile, FaultsInTheirOrder) {
-  for (const FaultCase &c : FaultCases())
+  for (const FaultCase &c : FaultCases()) {
     EXPECT_EQ(ReadAndCheck(c.text).message, c.message) << c.name;
+  }
 }
 
 TEST(Profile, ColumnsAndValues) {
@@ -209,8 +212,9 @@ TEST(Password, HeaderSelectsOffsetAndLength) {
 }
 
 TEST(Password, KeyHasNoZeroByte) {
-  for (unsigned char b : PasswordKey())
+  for (unsigned char b : PasswordKey()) {
     EXPECT_NE(b, 0);
+  }
 }
 
 TEST(Password, CheckDigitCountsOnlyAsciiLettersAndDigits) {
@@ -226,8 +230,9 @@ TEST(Scrambler, EveryStoredValueUnscramblesAndSurvivesATextFile) {
   for (int round = 0; round < 2000; ++round) {
     std::string password;
     const int n = length(random);
-    for (int i = 0; i < n; ++i)
+    for (int i = 0; i < n; ++i) {
       password.push_back(static_cast<char>(byte(random)));
+    }
     const auto stored = ScramblePassword(password, random);
     ASSERT_TRUE(stored) << password;
     ASSERT_EQ(stored->size(), kStoredPasswordLength);

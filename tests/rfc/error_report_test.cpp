@@ -40,7 +40,9 @@ class Traces : public ::testing::TestWithParam<TraceCase> {};
 
 TEST_P(Traces, AppendedDetail) {
   ScratchTree tree;
-  if (GetParam().trace) tree.Write("Dev_Rfc.Trc", GetParam().trace);
+  if (GetParam().trace) {
+    tree.Write("Dev_Rfc.Trc", GetParam().trace);
+  }
   TestPlatform os(tree);
   EXPECT_EQ(WithTraceDetail("Error 1014: RFC-Failure raised !", ReadTraceDetail(os)),
             std::string("Error 1014: RFC-Failure raised !") + GetParam().appended);

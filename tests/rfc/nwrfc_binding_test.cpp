@@ -7,6 +7,7 @@
 #include <map>
 #include <mutex>
 
+#include "rfc/error_report.h"
 #include "rfc/nwrfc_binding.h"
 #include "rfc/nwrfc_text.h"
 #include "fuzz/memory_platform.h"
@@ -28,6 +29,7 @@ struct Fake {
   std::u16string invoke_key, invoke_message;
   bool hang = false;
   bool cancelled = false;
+  bool unknown_function = false; // the system has no such function module
   std::mutex mutex;
   std::condition_variable wake;
   std::map<std::u16string, std::u16string> chars; // "NAME" or "STRUCT-FIELD" or "TAB#row-FIELD"
@@ -45,7 +47,9 @@ std::vector<std::u16string> g_containers;
 
 nwrfc::Opaque *Container(const std::u16string &name) {
   const auto found = g_container_ids.find(name);
-  if (found != g_container_ids.end()) return reinterpret_cast<nwrfc::Opaque *>(found->second + 16);
+  if (found != g_container_ids.end()) {
+    return reinterpret_cast<nwrfc::Opaque *>(found->second + 16);
+  }
   g_containers.push_back(name);
   g_container_ids[name] = static_cast<int>(g_containers.size() - 1);
   return reinterpret_cast<nwrfc::Opaque *>(g_containers.size() - 1 + 16);
@@ -58,10 +62,13 @@ std::u16string NameOf(nwrfc::Opaque *container) {
 /// The key a field of a container is answered by.
 std::u16string FieldKey(nwrfc::Opaque *container, const char16_t *name) {
   const std::u16string owner = NameOf(container);
-  if (owner.empty()) return name;
+  if (owner.empty()) {
+    return name;
+  }
   const auto row = g_fake->current_row.find(owner);
-  if (row != g_fake->current_row.end())
+  if (row != g_fake->current_row.end()) {
     return owner + u"#" + static_cast<char16_t>(u'0' + row->second) + u"-" + name;
+  }
   return owner + u"-" + name;
 }
 
@@ -77,8 +84,9 @@ nwrfc::ConnectionHandle NWRFC_CALL FakeOpen(const nwrfc::ConnectionParameter *pa
                                             unsigned count, nwrfc::ErrorInfo *) {
   ++g_fake->opens;
   g_fake->logon.clear();
-  for (unsigned i = 0; i < count; ++i)
+  for (unsigned i = 0; i < count; ++i) {
     g_fake->logon.emplace_back(parameters[i].name, parameters[i].value);
+  }
   return reinterpret_cast<nwrfc::ConnectionHandle>(1);
 }
 nwrfc::Rc NWRFC_CALL FakeClose(nwrfc::ConnectionHandle, nwrfc::ErrorInfo *) {
@@ -86,7 +94,13 @@ nwrfc::Rc NWRFC_CALL FakeClose(nwrfc::ConnectionHandle, nwrfc::ErrorInfo *) {
   return nwrfc::kOk;
 }
 nwrfc::FunctionDescHandle NWRFC_CALL FakeDesc(nwrfc::ConnectionHandle, const char16_t *,
-                                              nwrfc::ErrorInfo *) {
+                                              nwrfc::ErrorInfo *error) {
+  if (g_fake->unknown_function) {
+    Fail(error, nwrfc::kNotFound, u"Function module not found");
+    error->group = nwrfc::kGroupAbapApplicationFailure;
+    std::copy_n(u"FU_NOT_FOUND", 12, error->key);
+    return nullptr;
+  }
   return reinterpret_cast<nwrfc::FunctionDescHandle>(2);
 }
 nwrfc::ContainerHandle NWRFC_CALL FakeCreate(nwrfc::FunctionDescHandle, nwrfc::ErrorInfo *) {
@@ -121,8 +135,12 @@ nwrfc::Rc NWRFC_CALL FakeSetChars(nwrfc::ContainerHandle c, const char16_t *name
 nwrfc::Rc NWRFC_CALL FakeGetChars(nwrfc::ContainerHandle c, const char16_t *name, char16_t *buffer,
                                   unsigned length, nwrfc::ErrorInfo *error) {
   const auto found = g_fake->chars.find(FieldKey(c, name));
-  if (found == g_fake->chars.end()) return Fail(error, nwrfc::kInvalidParameter, u"no field");
-  if (found->second.size() > length) return Fail(error, nwrfc::kBufferTooSmall, u"too small");
+  if (found == g_fake->chars.end()) {
+    return Fail(error, nwrfc::kInvalidParameter, u"no field");
+  }
+  if (found->second.size() > length) {
+    return Fail(error, nwrfc::kBufferTooSmall, u"too small");
+  }
   std::fill_n(buffer, length, u' '); // blank-padded and not terminated, as the library does
   std::copy(found->second.begin(), found->second.end(), buffer);
   return nwrfc::kOk;
@@ -130,7 +148,9 @@ nwrfc::Rc NWRFC_CALL FakeGetChars(nwrfc::ContainerHandle c, const char16_t *name
 nwrfc::Rc NWRFC_CALL FakeGetInt(nwrfc::ContainerHandle c, const char16_t *name, int *value,
                                 nwrfc::ErrorInfo *error) {
   const auto found = g_fake->ints.find(FieldKey(c, name));
-  if (found == g_fake->ints.end()) return Fail(error, nwrfc::kInvalidParameter, u"no field");
+  if (found == g_fake->ints.end()) {
+    return Fail(error, nwrfc::kInvalidParameter, u"no field");
+  }
   *value = found->second;
   return nwrfc::kOk;
 }
@@ -195,7 +215,9 @@ struct Bound {
   std::string LastTraceError() {
     const std::string trace = os.files["Dev_Rfc.Trc"];
     const std::size_t at = trace.rfind("\nERROR       ");
-    if (at == std::string::npos) return "<none>";
+    if (at == std::string::npos) {
+      return "<none>";
+    }
     return trace.substr(at + 13, trace.find('\n', at + 1) - at - 13);
   }
 
@@ -231,6 +253,12 @@ TEST(NwRfcText, NonAsciiInBothDirections) {
        "e"},
       {"euro from the code page's upper controls", "\x80 \x9F", u"€ Ÿ", "\x80 \x9F"},
       {"undefined byte keeps its control", "\x81", u"\u0081", "\x81"},
+      {"no-break space",
+       "a\xA0"
+       "b",
+       u"a\u00A0b",
+       "a\xA0"
+       "b"},
       {"outside the code page", "", u"中", "#"},
       {"surrogate pair is one character", "", u"a\U0001F600b", "a#b"},
       {"lone surrogate", "", u"\xD800x", "#x"},
@@ -286,6 +314,12 @@ TEST(NwRfcBinding, ErrorRecordInEightBitTextCutToItsFields) {
   EXPECT_EQ(Text(record, "message"), "Gr\xF6\xDF"
                                      "e # f\xFCr *******");
   EXPECT_EQ(Text(record, "intstat"), "RfcReceive group ABAP_RUNTIME_FAILURE message E SY 002");
+
+  // A field filled to its last unit has no terminator: the text ends with the field.
+  nwrfc::ErrorInfo full{};
+  std::fill(std::begin(full.key), std::end(full.key), u'K');
+  full.message[0] = u'M';
+  EXPECT_EQ(kestrovan::NarrowField(full.key, std::size(full.key)), std::string(128, 'K'));
 }
 
 TEST(NwRfcBinding, ReturnCodesAsTheClassicLibraryReportsThem) {
@@ -301,6 +335,8 @@ TEST(NwRfcBinding, ReturnCodesAsTheClassicLibraryReportsThem) {
       {"abap exception", nwrfc::kAbapException, RFC_EXCEPTION, "NOT_FOUND", false, true},
       {"runtime failure", nwrfc::kAbapRuntimeFailure, RFC_SYS_EXCEPTION, "NOT_FOUND", false, false},
       {"abap message", nwrfc::kAbapMessage, RFC_SYS_EXCEPTION, "NOT_FOUND", false, false},
+      {"abap class exception", nwrfc::kAbapClassException, RFC_SYS_EXCEPTION, "NOT_FOUND", false,
+       false},
       {"communication", nwrfc::kCommunicationFailure, RFC_FAILURE, nullptr, false, false},
       {"closed", nwrfc::kClosed, RFC_FAILURE, nullptr, false, false},
       {"protocol", nwrfc::kInvalidProtocol, RFC_FAILURE, nullptr, true, false},
@@ -332,6 +368,53 @@ TEST(NwRfcBinding, ReturnCodesAsTheClassicLibraryReportsThem) {
     EXPECT_EQ(b.library->Call(handle, "RFC_PING", none, no_tables) == RFC_OK, c.stays_open)
         << c.name;
   }
+}
+
+TEST(NwRfcBinding, SapsKeyedMessageBecomesLinesOfTheTraceBlock) {
+  Bound b;
+  b.fake.invoke_rc = nwrfc::kCommunicationFailure;
+  b.fake.invoke_group = nwrfc::kGroupCommunicationFailure;
+  const std::vector<std::string> lines = {"LOCATION    CPIC (TCP/IP) on local host with Unicode",
+                                          "ERROR       partner '127.41.0.2:3398' not reached",
+                                          "TIME        Tue Mar 05 14:03:27 2024",
+                                          "COMPONENT   NI (network interface)",
+                                          "DETAIL      logon of MONITOR with Secret1",
+                                          "COUNTER     1"};
+  std::u16string message = u"\n";
+  for (const std::string &line : lines) {
+    message += std::u16string(line.begin(), line.end()) + u"\n";
+  }
+  b.fake.invoke_message = message;
+  const RFC_HANDLE handle = b.Open();
+  RFC_PARAMETER none[] = {RFC_PARAMETER{}};
+  RFC_TABLE no_tables[] = {RFC_TABLE{}};
+  ASSERT_EQ(b.library->Call(handle, "RFC_PING", none, no_tables), RFC_OK);
+  char *exception = nullptr;
+  EXPECT_EQ(b.library->Receive(handle, none, no_tables, &exception), RFC_FAILURE);
+  // What the sensor's error document shows, read as the sensor reads the trace.
+  EXPECT_EQ(kestrovan::ReadTraceDetail(b.os), "partner '127.41.0.2:3398' not reached");
+  EXPECT_EQ(Text(b.Last(), "message"), "partner '127.41.0.2:3398' not reached");
+  const std::string trace = b.os.files["Dev_Rfc.Trc"];
+  EXPECT_EQ(trace.find("Secret1"), std::string::npos) << trace;
+  for (std::string line : lines) {
+    if (line.find("Secret1") != std::string::npos) {
+      line.replace(line.find("Secret1"), 7, "*******");
+    }
+    EXPECT_NE(trace.find("\n" + line + "\n"), std::string::npos) << line << "\n" << trace;
+  }
+}
+
+TEST(NwRfcBinding, AnUnknownFunctionModuleIsASystemException) {
+  Bound b;
+  b.fake.unknown_function = true;
+  const RFC_HANDLE handle = b.Open();
+  RFC_PARAMETER none[] = {RFC_PARAMETER{}};
+  RFC_TABLE no_tables[] = {RFC_TABLE{}};
+  // The classic library learns of it with the reply, as the system's failure of the call.
+  ASSERT_EQ(b.library->Call(handle, "Z_NOWHERE", none, no_tables), RFC_OK);
+  char *exception = nullptr;
+  EXPECT_EQ(b.library->Receive(handle, none, no_tables, &exception), RFC_SYS_EXCEPTION);
+  EXPECT_EQ(exception ? std::string(exception) : "<null>", "FU_NOT_FOUND");
 }
 
 TEST(NwRfcBinding, GatewayModeIsRefusedWithoutAskingTheLibrary) {
@@ -377,11 +460,30 @@ TEST(NwRfcBinding, LogonParametersFromTheOptionsOrTheDestinationEntry) {
   EXPECT_EQ(b.fake.logon[4].second, u"Grüß€");
 #endif
 
+  // Secure and routed logons: the keys go on under SAP's names, a route in front of the host
+  // goes to SAPROUTER; keys the library does not take stay behind.
+  b.os.files["SapRfc.ini"] = "DEST=SEC\r\nTYPE=A\r\nASHOST=/H/gate.example/S/3299/H/sapprd\r\n"
+                             "SYSNR=00\r\nSNC_MODE=1\r\nsnc_partnername=p:CN=PRD\r\nSNC_QOP=9\r\n"
+                             "SNC_MYNAME=p:CN=MON\r\nSNC_LIB=/opt/sap/libsapcrypto.so\r\n"
+                             "FAVOURITE=blue\r\n";
+  EXPECT_NE(b.library->OpenEx("CLIENT=100 USER=monitor PASSWD=x DEST=SEC", &info), 0u);
+  EXPECT_EQ(b.fake.logon, (Logon{{u"ASHOST", u"sapprd"},
+                                 {u"SYSNR", u"00"},
+                                 {u"CLIENT", u"100"},
+                                 {u"USER", u"monitor"},
+                                 {u"PASSWD", u"x"},
+                                 {u"SNC_MODE", u"1"},
+                                 {u"SNC_PARTNERNAME", u"p:CN=PRD"},
+                                 {u"SNC_QOP", u"9"},
+                                 {u"SNC_MYNAME", u"p:CN=MON"},
+                                 {u"SNC_LIB", u"/opt/sap/libsapcrypto.so"},
+                                 {u"SAPROUTER", u"/H/gate.example/S/3299"}}));
+
   // An entry the binding cannot use is its own failure, with the group the classic record has.
   EXPECT_EQ(b.library->OpenEx("CLIENT=100 DEST=NONE", &info), 0u);
   EXPECT_EQ(info.group, 3);
   EXPECT_EQ(b.LastTraceError(), "invalid connect data");
-  EXPECT_EQ(b.fake.opens, 3);
+  EXPECT_EQ(b.fake.opens, 4);
 }
 
 TEST(NwRfcBinding, ReceivedValuesFillTheClassicBuffersByName) {
@@ -460,6 +562,24 @@ TEST(NwRfcBinding, ATableBeyondTheClassicBoundIsRefusedBeforeItsRowsAreRead) {
   EXPECT_EQ(b.fake.current_row.count(u"MISSING_INDEX"), 0u) << "no row was read";
   EXPECT_EQ(b.library->ItFill(table), 0u);
   EXPECT_EQ(b.fake.closes, 1) << "the connection is closed, as the classic library closes it";
+}
+
+TEST(NwRfcBinding, TheConnectionsTimeEndsAHangingCall) {
+  Bound b;
+  b.os.files["NwRfcLimits.ini"] = "CALL_TIMEOUT=2s\nCONNECTION_TIMEOUT=100ms\n";
+  b.fake.hang = true;
+  const RFC_HANDLE handle = b.Open();
+  RFC_PARAMETER none[] = {RFC_PARAMETER{}};
+  RFC_TABLE no_tables[] = {RFC_TABLE{}};
+  ASSERT_EQ(b.library->Call(handle, "RFC_PING", none, no_tables), RFC_OK);
+  char *exception = nullptr;
+  EXPECT_EQ(b.library->Receive(handle, none, no_tables, &exception), RFC_FAILURE);
+  EXPECT_TRUE(b.fake.cancelled);
+  // The limit the call was given is what is left of the connection's 100 ms, not the call's 2 s.
+  const std::string trace = b.os.files["Dev_Rfc.Trc"];
+  const std::size_t at = trace.find("no answer within ");
+  ASSERT_NE(at, std::string::npos) << trace;
+  EXPECT_LE(std::stoi(trace.substr(at + 17)), 100) << trace;
 }
 
 TEST(NwRfcBinding, TheWatchdogCancelsAHangingCall) {

@@ -1,12 +1,15 @@
-// The NetWeaver stand-in against a scripted partner: a cancel ends a call wherever it is.
+// The NetWeaver stand-in against a scripted partner: a cancel ends a call wherever it is, and a
+// partner that breaks the open is a communication failure told in SAP's keyed lines.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <future>
 #include <thread>
 
+#include "nwrfclib/nwrfc_containers.h"
 #include "rfcapi/nwrfc_api.h"
 #include "scripted_partner.h"
+#include "support/simulated_system.h"
 #include "wire/wire_frame.h"
 #include "wire/wire_messages.h"
 
@@ -79,6 +82,54 @@ TEST(NwRfcStandinTest, ACancelEndsACallStalledAnywhereInItsReply) {
     EXPECT_EQ(RfcCloseConnection(connection, &error), nwrfc::kInvalidHandle)
         << c.name << ": the library closed it after the cancel";
   }
+}
+
+/// The value of the ERROR line of a message in SAP's keyed lines; "<none>" without one.
+std::string ErrorLine(const nwrfc::ErrorInfo &error) {
+  const std::u16string message(error.message);
+  const std::size_t at = message.find(u"\nERROR       ");
+  if (at == std::u16string::npos) return "<none>";
+  const std::u16string value = message.substr(at + 13, message.find(u'\n', at + 1) - at - 13);
+  return std::string(value.begin(), value.end());
+}
+
+TEST(NwRfcStandinTest, APartnerThatBreaksTheOpenIsACommunicationFailure) {
+  const struct {
+    const char *name;
+    std::vector<std::uint8_t> answer; // in place of the logon's answer; null for no partner
+    bool listening;
+  } cases[] = {
+      {"garbage", {'H', 'T', 'T', 'P', '/', '1', '.', '1', ' ', '4', '0', '0', '\n'}, true},
+      {"closes", {}, true},
+      {"refuses", {}, false},
+  };
+  for (const auto &c : cases) {
+    std::unique_ptr<ScriptedPartner> partner;
+    std::string address = RandomLoopbackAddress();
+    if (c.listening) {
+      partner = std::make_unique<ScriptedPartner>(c.answer, "3398", true);
+      address = partner->Address();
+    }
+    const std::u16string host(address.begin(), address.end());
+    const nwrfc::ConnectionParameter parameters[] = {{u"ASHOST", host.c_str()},
+                                                     {u"SYSNR", u"98"},
+                                                     {u"CLIENT", u"100"},
+                                                     {u"USER", u"MONITOR"},
+                                                     {u"PASSWD", u"x"}};
+    nwrfc::ErrorInfo error{};
+    EXPECT_EQ(RfcOpenConnection(parameters, 5, &error), nullptr) << c.name;
+    EXPECT_EQ(error.code, nwrfc::kCommunicationFailure) << c.name;
+    EXPECT_EQ(error.group, nwrfc::kGroupCommunicationFailure) << c.name;
+    EXPECT_EQ(ErrorLine(error), c.listening ? "connection to partner '" + address + ":3398' broken"
+                                            : "partner '" + address + ":3398' not reached")
+        << c.name;
+  }
+}
+
+TEST(NwRfcStandinTest, ANumFieldHoldsItsDigitsWithLeadingZeros) {
+  EXPECT_EQ(nwrfclib::NumText(u"123   ", 6), u"000123");
+  EXPECT_EQ(nwrfclib::NumText(u"  42", 3), u"042");
+  EXPECT_EQ(nwrfclib::NumText(u"", 4), u"0000");
 }
 
 } // namespace

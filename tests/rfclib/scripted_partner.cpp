@@ -14,8 +14,9 @@ constexpr std::chrono::seconds kPatience{10};
 
 } // namespace
 
-ScriptedPartner::ScriptedPartner(std::vector<std::uint8_t> answer, const std::string &port)
-    : answer_(std::move(answer)) {
+ScriptedPartner::ScriptedPartner(std::vector<std::uint8_t> answer, const std::string &port,
+                                 bool at_logon)
+    : answer_(std::move(answer)), at_logon_(at_logon) {
   std::string problem;
   for (int attempt = 0; attempt < 5 && !listener_.IsOpen(); ++attempt) {
     address_ = RandomLoopbackAddress();
@@ -36,6 +37,12 @@ void ScriptedPartner::Play() {
   }
   const auto deadline = rfcwire::Clock::now() + kPatience;
   std::string detail;
+  if (at_logon_) {
+    if (rfcwire::ReceiveFrame(socket, deadline).status == rfcwire::ReceiveStatus::Ok) {
+      rfcwire::SendAll(socket, answer_, deadline, detail);
+    }
+    return;
+  }
   if (rfcwire::ReceiveFrame(socket, deadline).status != rfcwire::ReceiveStatus::Ok ||
       rfcwire::SendFrame(socket, rfcwire::Encode(rfcwire::LogonAccepted{"TST"}), deadline,
                          detail) != rfcwire::IoResult::Done ||
