@@ -273,6 +273,11 @@ std::optional<RunEnding> GlobalListingRun(Run &run) {
       ErrorHandlerScope handler(run.rfc);
       const RFC_HANDLE handle =
           run.rfc.stopped() ? 0 : OpenConnection(run.rfc, system.connection, options.overrides);
+      // A system the built-in test library may not reach ends the walk: every other system off
+      // this machine would fail the same way, and the document must say why.
+      if (handle == 0 && !run.rfc.stopped() && RefusedByTestLibrary(run.rfc)) {
+        return ErrorEnding{TestLibraryText(system.connection.destination)};
+      }
       std::optional<RfcStop> stop = run.rfc.stopped();
       if (handle != 0 && !stop) {
         // The channel is out before the tables and the connection are given back.

@@ -199,6 +199,13 @@ std::optional<RunEnding> RunOneSystem(Run &run, SystemValues &system) {
     return ending_of(*run.rfc.stopped());
   }
   if (handle == 0) {
+    const bool test_library = RefusedByTestLibrary(run.rfc);
+    if (run.rfc.stopped()) {
+      return ending_of(*run.rfc.stopped());
+    }
+    if (test_library) {
+      return ErrorEnding{TestLibraryText(connection.destination)};
+    }
     return ErrorEnding{"Error 1011: RFC-Open for " + connection.destination + " failed !"};
   }
 
@@ -283,6 +290,12 @@ std::optional<RunEnding> PrepareSession(Run &run, const RunOptions &options) {
 std::string TimeLimitText(const std::string &destination, const std::string &step, int seconds) {
   return "Error 1031: " + destination + " did not answer " + step + " within the time limit of " +
          std::to_string(seconds) + " s...";
+}
+
+std::string TestLibraryText(const std::string &destination) {
+  return "Error 1032: " + destination +
+         " is not on this machine: the built-in RFC library is a test library and reaches "
+         "loopback addresses only; install SAP's RFC library (see README)";
 }
 
 std::string SystemLine(const SystemValues &system, const std::string &time,

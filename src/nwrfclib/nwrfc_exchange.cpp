@@ -5,6 +5,8 @@
 #include <chrono>
 #include <ctime>
 
+#include "rfcfiles/standin_settings.h"
+
 namespace nwrfclib {
 
 namespace {
@@ -124,9 +126,21 @@ Rc OpenConnection(const nwrfc::ConnectionParameter *parameters, unsigned count,
   const std::string port = std::to_string(3300 + std::stoi(sysnr));
   const std::string partner = host + ":" + port;
 
+  // The stand-in shares the classic stand-in's settings file for where it may connect; its own
+  // time limits stay as they are.
+  const rfcwire::Reach reach =
+      rfcfiles::ReadStandinSettings(std::string(rfcfiles::kStandinSettingsFile), {}).reach;
   const rfcwire::Deadline deadline = rfcwire::Clock::now() + kOpenLimit;
   std::string detail;
-  rfcwire::WireClient client = rfcwire::WireClient::Connect(host, port, deadline, detail);
+  bool out_of_reach = false;
+  rfcwire::WireClient client =
+      rfcwire::WireClient::Connect(host, port, deadline, reach, detail, out_of_reach);
+  if (out_of_reach) {
+    return Fill(error, nwrfc::kCommunicationFailure, nwrfc::kGroupCommunicationFailure,
+                Wide(rfcfiles::kTestLibraryKey),
+                "partner not on this machine: the stand-in is a test library (" + detail +
+                    "; nothing was sent: install SAP's RFC library)");
+  }
   if (!client.IsOpen()) {
     return Communication(error,
                          detail.starts_with("cannot resolve")

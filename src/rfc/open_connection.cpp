@@ -5,6 +5,7 @@
 #include <climits>
 
 #include "rfcfiles/file_names.h"
+#include "rfcfiles/standin_settings.h"
 
 namespace kestrovan {
 
@@ -83,6 +84,10 @@ RFC_HANDLE OpenConnection(RfcSession &rfc, const ConnectionParameters &profile,
   const RFC_HANDLE handle = rfc.OpenEx(connect_text.c_str(), &error_info);
   rfc.log().Write(handle, "RfcOpenEx called", "");
   return handle;
+}
+
+bool RefusedByTestLibrary(RfcSession &rfc) {
+  return rfc.LastErrorKey() == rfcfiles::kTestLibraryKey;
 }
 
 } // namespace kestrovan

@@ -26,4 +26,9 @@ struct ConnectionOverrides {
 RFC_HANDLE OpenConnection(RfcSession &rfc, const ConnectionParameters &profile,
                           const ConnectionOverrides &overrides);
 
+/// After an open that returned 0: whether the library is the built-in test library, which
+/// refuses a partner that is not on this machine before sending anything to it and says so by
+/// the key of its last error. SAP's libraries have no such key.
+bool RefusedByTestLibrary(RfcSession &rfc);
+
 } // namespace kestrovan

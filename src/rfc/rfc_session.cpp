@@ -149,6 +149,15 @@ RFC_TYPEHANDLE RfcSession::Structure(const char *name, RFC_TYPE_ELEMENT *element
   return *handle;
 }
 
+std::string RfcSession::LastErrorKey() {
+  return Guarded(kLogonStep, std::string(), [this] {
+    RFC_ERROR_INFO info;
+    std::memset(&info, 0, sizeof info);
+    library_->LastError(&info);
+    return Field(info.key, sizeof info.key);
+  });
+}
+
 RfcAbort RfcSession::RecordAbort(std::string_view operation) {
   RFC_ERROR_INFO info;
   std::memset(&info, 0, sizeof info);

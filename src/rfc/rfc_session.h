@@ -106,6 +106,9 @@ public:
   /// kept for the whole process, as the library keeps it; 0 when the installation failed.
   RFC_TYPEHANDLE Structure(const char *name, RFC_TYPE_ELEMENT *elements, unsigned count);
 
+  /// The key of the library's last error (RfcLastError); empty once the session has stopped.
+  std::string LastErrorKey();
+
   /// A library operation the sensor found failed: the session records the library's last error
   /// for the block, closes every connection and stops.
   void Abort(std::string_view operation);

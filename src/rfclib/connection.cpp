@@ -87,15 +87,22 @@ Failure FromOutcome(const rfcwire::ClientOutcome &outcome, const WaitLimit &wait
 
 std::unique_ptr<Connection> Connection::Open(const Endpoint &endpoint,
                                              const rfcwire::LogonRequest &logon,
-                                             const Timeouts &timeouts, Failure &failure) {
+                                             const Timeouts &timeouts, const rfcwire::Reach &reach,
+                                             Failure &failure) {
   const rfcwire::Deadline start = rfcwire::Clock::now();
   const rfcwire::Deadline end = start + timeouts.connection;
   const rfcwire::Deadline deadline = std::min(start + timeouts.connect, end);
   const WaitLimit wait =
       Limit(timeouts.connect, start + timeouts.connect, end, timeouts.connection);
   std::string detail;
-  rfcwire::WireClient client =
-      rfcwire::WireClient::Connect(endpoint.host, endpoint.port, deadline, detail);
+  bool out_of_reach = false;
+  rfcwire::WireClient client = rfcwire::WireClient::Connect(endpoint.host, endpoint.port, deadline,
+                                                            reach, detail, out_of_reach);
+  if (out_of_reach) {
+    failure = MakeFailure(kKeyTestLibrary, kReasonOutOfReach,
+                          detail + "; nothing was sent: install SAP's RFC library");
+    return nullptr;
+  }
   if (!client.IsOpen()) {
     failure = MakeFailure(kKeyCommunication, kReasonNotReached, detail);
     return nullptr;
@@ -103,7 +110,8 @@ std::unique_ptr<Connection> Connection::Open(const Endpoint &endpoint,
   const rfcwire::ClientOutcome outcome = client.Logon(logon, deadline);
   switch (outcome.kind) {
   case rfcwire::ClientOutcome::Kind::Ok:
-    return std::make_unique<Connection>(std::move(client), endpoint.Describe(), timeouts, end);
+    return std::make_unique<Connection>(std::move(client), endpoint.Describe(), timeouts, end,
+                                        logon.password);
   case rfcwire::ClientOutcome::Kind::Rejected:
     failure = MakeFailure(kKeyLogon, outcome.text.empty() ? kReasonLogonRejected : outcome.text,
                           "logon of client " + logon.client + " user " + logon.user + " rejected");
@@ -114,9 +122,31 @@ std::unique_ptr<Connection> Connection::Open(const Endpoint &endpoint,
   }
 }
 
+void MaskPassword(std::string &text, std::string_view password) {
+  if (password.empty()) {
+    return;
+  }
+  for (std::size_t at = text.find(password); at != std::string::npos;
+       at = text.find(password, at + password.size())) {
+    text.replace(at, password.size(), password.size(), '*');
+  }
+}
+
 Connection::Connection(rfcwire::WireClient client, std::string partner, Timeouts timeouts,
-                       rfcwire::Deadline end)
-    : client_(std::move(client)), partner_(std::move(partner)), timeouts_(timeouts), end_(end) {}
+                       rfcwire::Deadline end, std::string password)
+    : client_(std::move(client)), partner_(std::move(partner)), timeouts_(timeouts), end_(end),
+      password_(std::move(password)) {}
+
+Failure Connection::Masked(Failure failure) const {
+  MaskPassword(failure.reason, password_);
+  MaskPassword(failure.detail, password_);
+  return failure;
+}
+
+std::string Connection::Masked(std::string text) const {
+  MaskPassword(text, password_);
+  return text;
+}
 
 rfcwire::Deadline Connection::WaitUntil(std::chrono::milliseconds limit) const {
   return std::min(rfcwire::Clock::now() + limit, end_);
@@ -132,6 +162,8 @@ Connection::~Connection() {
       // the socket closes below all the same
     }
   }
+  // The password lives no longer than the connection, not even in freed memory.
+  std::fill(password_.begin(), password_.end(), '\0');
 }
 
 WaitLimit Connection::NextWait(rfcwire::Deadline &until) const {

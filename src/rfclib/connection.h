@@ -24,19 +24,26 @@ class Connection {
 public:
   enum class Outcome { Done, Exception, SystemException, Failed };
 
-  /// Connects and logs on within the connect timeout; null with the failure filled otherwise.
+  /// Connects and logs on within the connect timeout; null with the failure filled otherwise. A
+  /// partner outside the reach is not even tried: the logon goes nowhere else.
   static std::unique_ptr<Connection> Open(const Endpoint &endpoint,
                                           const rfcwire::LogonRequest &logon,
-                                          const Timeouts &timeouts, Failure &failure);
+                                          const Timeouts &timeouts, const rfcwire::Reach &reach,
+                                          Failure &failure);
 
-  /// `end` is when the connection's time as a whole runs out.
+  /// `end` is when the connection's time as a whole runs out; `password` is the logon's, kept
+  /// only so that no failure text of this connection can carry it on.
   Connection(rfcwire::WireClient client, std::string partner, Timeouts timeouts,
-             rfcwire::Deadline end);
+             rfcwire::Deadline end, std::string password);
   ~Connection();
   Connection(const Connection &) = delete;
   Connection &operator=(const Connection &) = delete;
 
   const std::string &Partner() const { return partner_; }
+  /// The failure with the logon password masked in its texts: a partner may repeat it in any
+  /// text it sends, long after the logon.
+  Failure Masked(Failure failure) const;
+  std::string Masked(std::string text) const;
   bool CallPending() const { return pending_; }
   const std::string &PendingFunction() const { return function_; }
   /// Drops the socket without a goodbye: used when the stream is no longer in a known state.
@@ -62,6 +69,10 @@ private:
   rfcwire::Deadline end_;
   bool pending_ = false;
   std::string function_;
+  std::string password_;
 };
+
+/// Replaces every occurrence of the password in the text by as many stars.
+void MaskPassword(std::string &text, std::string_view password);
 
 } // namespace rfclib

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "rfcfiles/standin_settings.h"
+
 namespace rfclib {
 
 /// Keys reported by RfcLastError.
@@ -15,6 +17,8 @@ inline constexpr const char *kKeyParameter = "RFC_ERROR_INVALID_PARAMETER";
 inline constexpr const char *kKeyHandle = "RFC_ERROR_INVALID_HANDLE";
 inline constexpr const char *kKeyConfiguration = "RFC_ERROR_CONFIGURATION";
 inline constexpr const char *kKeyInternal = "RFC_ERROR_INTERNAL";
+/// A partner off this machine and outside the test networks: refused before anything is sent.
+inline constexpr const char *kKeyTestLibrary = rfcfiles::kTestLibraryKey.data();
 
 /// Reasons shown on the trace file's ERROR line.
 inline constexpr const char *kReasonNotReached = "partner not reached";
@@ -23,6 +27,8 @@ inline constexpr const char *kReasonClosed = "connection closed by partner";
 inline constexpr const char *kReasonBroken = "connection broken";
 inline constexpr const char *kReasonMalformed = "malformed data from partner";
 inline constexpr const char *kReasonLogonRejected = "Name or password is incorrect";
+inline constexpr const char *kReasonOutOfReach =
+    "partner not on this machine: the stand-in is a test library";
 
 struct Failure {
   std::string key;

@@ -62,18 +62,6 @@ bool MakeLogon(std::string_view destination, std::string_view client, std::strin
   return true;
 }
 
-// A partner may repeat what it was sent in its failure text; the logon password must reach neither
-// the trace file nor the caller's error record (as with the NetWeaver binding: same length, stars).
-void MaskPassword(std::string &text, std::string_view password) {
-  if (password.empty()) {
-    return;
-  }
-  for (std::size_t at = text.find(password); at != std::string::npos;
-       at = text.find(password, at + password.size())) {
-    text.replace(at, password.size(), password.size(), '*');
-  }
-}
-
 int ErrorGroup(const std::string &key) {
   if (key == kKeyLogon) {
     return 2;
@@ -129,10 +117,12 @@ void Library::Drop(RFC_HANDLE handle) {
 RFC_RC Library::Fail(const char *operation, RFC_HANDLE handle, const Failure &failure,
                      bool &violation) {
   std::string where = "handle " + std::to_string(handle);
-  if (const Connection *connection = Find(handle)) {
+  const Connection *connection = Find(handle);
+  if (connection != nullptr) {
     where += " to " + connection->Partner();
   }
-  Record(operation, failure, RFC_FAILURE, where);
+  Record(operation, connection != nullptr ? connection->Masked(failure) : failure, RFC_FAILURE,
+         where);
   if (failure.connection_lost) {
     Drop(handle);
   }
@@ -148,8 +138,9 @@ RFC_HANDLE Library::OpenAt(const char *operation, const Endpoint &endpoint,
     Record(operation, failure, RFC_FAILURE, "to " + endpoint.Describe());
     return 0;
   }
-  const Timeouts timeouts = ReadTimeouts(std::string(kSettingsFileName));
-  std::unique_ptr<Connection> connection = Connection::Open(endpoint, logon, timeouts, failure);
+  const rfcfiles::StandinSettings settings = ReadSettings(std::string(kSettingsFileName));
+  std::unique_ptr<Connection> connection =
+      Connection::Open(endpoint, logon, settings.limits, settings.reach, failure);
   if (!connection) {
     MaskPassword(failure.reason, logon.password);
     MaskPassword(failure.detail, logon.password);
@@ -365,8 +356,8 @@ RFC_RC Library::Receive(RFC_HANDLE handle, const RFC_PARAMETER *importing, const
                     raised.text.empty() ? raised_what + " raised by " + function : raised.text,
                     raised_what + " (" + function + ")");
     const RFC_RC rc = system ? RFC_SYS_EXCEPTION : RFC_EXCEPTION;
-    Record("RfcReceive", report, rc, where);
-    exception_ = raised.name;
+    Record("RfcReceive", connection->Masked(std::move(report)), rc, where);
+    exception_ = connection->Masked(raised.name);
     if (exception != nullptr) {
       *exception = exception_.data();
     }

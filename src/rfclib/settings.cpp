@@ -1,18 +1,12 @@
 // Reads RfcStandin.ini; a missing, odd or oversized file leaves the defaults in force.
 #include "rfclib/settings.h"
 
-#include "rfcfiles/bounded_file.h"
-#include "rfcfiles/file_names.h"
-
 namespace rfclib {
 
-Timeouts ReadTimeouts(const std::string &path) {
-  std::string content;
-  if (rfcfiles::ReadRegularFile(path, rfcfiles::kLargestSettingsFile, content) !=
-      rfcfiles::FileRead::Ok) {
-    return kDefaultTimeouts;
-  }
-  return rfcfiles::ParseTimeLimits(content, kDefaultTimeouts);
+rfcfiles::StandinSettings ReadSettings(const std::string &path) {
+  return rfcfiles::ReadStandinSettings(path, kDefaultTimeouts);
 }
+
+Timeouts ReadTimeouts(const std::string &path) { return ReadSettings(path).limits; }
 
 } // namespace rfclib

@@ -1,4 +1,5 @@
-// The stand-in's own settings file: the time limits that keep every operation from hanging.
+// The stand-in's own settings file: the time limits that keep every operation from hanging, and
+// where it may connect.
 #pragma once
 
 #include <chrono>
@@ -6,11 +7,12 @@
 #include <string_view>
 
 #include "rfcfiles/limits_file.h"
+#include "rfcfiles/standin_settings.h"
 
 namespace rfclib {
 
 /// Read from the working directory at every open; the program itself reads no environment.
-inline constexpr std::string_view kSettingsFileName = "RfcStandin.ini";
+inline constexpr std::string_view kSettingsFileName = rfcfiles::kStandinSettingsFile;
 
 using Timeouts = rfcfiles::TimeLimits;
 
@@ -22,7 +24,11 @@ inline constexpr Timeouts kDefaultTimeouts{std::chrono::milliseconds(5000),
                                            std::chrono::milliseconds(20000),
                                            std::chrono::milliseconds(45000)};
 
-/// The defaults, overridden by the file's lines when it is a regular file of a sensible size.
+/// The defaults and loopback, overridden or widened by the file's lines when it is a regular
+/// file of a sensible size.
+rfcfiles::StandinSettings ReadSettings(const std::string &path);
+
+/// The time limits of ReadSettings.
 Timeouts ReadTimeouts(const std::string &path);
 
 } // namespace rfclib

@@ -7,6 +7,8 @@
 #include <span>
 #include <string>
 
+#include "wire/address_range.h"
+
 namespace rfcwire {
 
 using Clock = std::chrono::steady_clock;
@@ -46,10 +48,12 @@ enum class IoResult {
   Failed, // any other socket error; the detail text says which
 };
 
-/// Resolves host and service (a port number) and connects before the deadline.
-/// On failure the returned socket is closed and detail tells why.
+/// Resolves host and service (a port number) and connects before the deadline, only when every
+/// address the host resolves to is within reach: a name that also leads elsewhere is not tried
+/// at all, so nothing is sent off the allowed networks; then `out_of_reach` is set and detail
+/// names the address. On failure the returned socket is closed and detail tells why.
 Socket Connect(const std::string &host, const std::string &service, Deadline deadline,
-               std::string &detail);
+               const Reach &reach, std::string &detail, bool &out_of_reach);
 
 /// Sends every byte or reports why not.
 IoResult SendAll(Socket &socket, std::span<const std::uint8_t> data, Deadline deadline,

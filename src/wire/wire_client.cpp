@@ -53,8 +53,8 @@ ClientOutcome Unexpected(MessageType type, const char *waiting_for) {
 } // namespace
 
 WireClient WireClient::Connect(const std::string &host, const std::string &port, Deadline deadline,
-                               std::string &detail) {
-  return WireClient(rfcwire::Connect(host, port, deadline, detail));
+                               const Reach &reach, std::string &detail, bool &out_of_reach) {
+  return WireClient(rfcwire::Connect(host, port, deadline, reach, detail, out_of_reach));
 }
 
 void WireClient::SayGoodbye(Deadline deadline) {

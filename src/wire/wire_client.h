@@ -38,9 +38,10 @@ public:
   WireClient() = default;
   explicit WireClient(Socket socket) : socket_(std::move(socket)) {}
 
-  /// Connects before the deadline; a client without a socket, with the reason, otherwise.
+  /// Connects before the deadline when the host is within reach (see rfcwire::Connect); a
+  /// client without a socket, with the reason, otherwise.
   static WireClient Connect(const std::string &host, const std::string &port, Deadline deadline,
-                            std::string &detail);
+                            const Reach &reach, std::string &detail, bool &out_of_reach);
 
   bool IsOpen() const { return socket_.IsOpen(); }
   /// Drops the socket without a goodbye: the stream is no longer in a known state.

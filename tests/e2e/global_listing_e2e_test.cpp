@@ -139,6 +139,13 @@ TEST(GlobalListingEndToEnd, ErrorEndingsInTheMiddle) {
   EXPECT_EQ(info.stdout_text, kHead + Channel("PRD", 12) +
                                   ExpectedError("Error 1012: Exception.: NOT_FOUND - Not there"));
   EXPECT_EQ(info.exit_code, 2);
+  // A system off this machine (a documentation address, never to be sent to) through the
+  // built-in test library: the walk ends saying why.
+  l.tree.Write(kHostDir + "OFF.P00", ProfileFor("OFF", "192.0.2.1", 17));
+  l.Listing("PRD.P00#OFF.P00#QAS.P00#", "Item=Missing_Idices" + kAllocation + ",Alias");
+  const ProcessResult off = l.Sensor({"GLOBAL", "PROD"});
+  EXPECT_EQ(off.stdout_text, kHead + Channel("PRD", 12) + ExpectedError(TestLibraryRefusal("OFF")));
+  EXPECT_EQ(off.exit_code, 2);
 }
 
 TEST(GlobalListingEndToEnd, ItemThatSelectsNoChannel) {

@@ -27,6 +27,13 @@ std::string SystemFileText(const SimulatedSystemAnswers &spec);
 std::string ProfileFor(const std::string &destination, const std::string &host, int sysnr,
                        const std::string &password = "Secret1");
 
+/// The document text of a run whose system the built-in test library refused: not on this machine.
+inline std::string TestLibraryRefusal(const std::string &destination) {
+  return "Error 1032: " + destination +
+         " is not on this machine: the built-in RFC library is a test library and reaches loopback "
+         "addresses only; install SAP's RFC library (see README)";
+}
+
 class Landscape {
 public:
   Landscape();

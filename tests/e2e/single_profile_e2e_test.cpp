@@ -1,6 +1,7 @@
 // Single-profile runs of the built sensor against simulated systems, compared byte for byte.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <regex>
 
 #include "programs.h"
@@ -110,6 +111,39 @@ TEST(SingleProfileEndToEnd, FailedOpens) {
   }
 }
 
+TEST(SingleProfileEndToEnd, TestLibrarySendsNothingOffThisMachine) {
+  // Documentation addresses (TEST-NET-1, 2001:db8::/32): no packet may go there, and none does,
+  // because the library refuses them before it connects; also when the settings allow another
+  // network.
+  struct {
+    const char *name;
+    const char *host;
+    const char *settings;
+  } cases[] = {
+      {"ipv4", "192.0.2.1", ""},
+      {"ipv6", "2001:db8::1", ""},
+      {"other_network_allowed", "192.0.2.1", "TEST_NETWORK=198.51.100.0/24, 192.0.3.1\n"},
+  };
+  for (const auto &c : cases) {
+    Landscape l;
+    l.tree.Write("RfcStandin.ini", std::string("CONNECT_TIMEOUT=30\n") + c.settings);
+    l.tree.Write(kHostDir + "PRD.P00", ProfileFor("PRD", c.host, 0));
+    const auto start = std::chrono::steady_clock::now();
+    const ProcessResult r = l.Sensor({"PRD"});
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20)) << c.name;
+    EXPECT_EQ(r.stdout_text, ExpectedError(TestLibraryRefusal("PRD"))) << c.name;
+    EXPECT_EQ(r.exit_code, 2) << c.name;
+    const std::string trace = l.tree.Read("Dev_Rfc.Trc");
+    EXPECT_NE(trace.find("partner not on this machine: the stand-in is a test library"),
+              std::string::npos)
+        << c.name << "\n"
+        << trace;
+    EXPECT_NE(trace.find(std::string(c.host) + " is neither a loopback address"), std::string::npos)
+        << c.name << "\n"
+        << trace;
+  }
+}
+
 TEST(SingleProfileEndToEnd, RemoteFailures) {
   struct {
     const char *name;
@@ -136,6 +170,12 @@ TEST(SingleProfileEndToEnd, RemoteFailures) {
        "Error 1014: RFC-Failure raised ! - Error in DB_ORA_MISSING_INDICES of the called system"},
       {"indices_call_failure", "fail.db_ora_missing_indices = call_failure Busy",
        "Error 1014: RFC-Failure raised ! - Busy"},
+      // A partner repeating the logon password long after the logon: masked all the same.
+      {"info_failure_repeats_password", "fail.rfc_system_info = failure Secret1 expired",
+       "Error 1014: RFC-Failure raised ! - ******* expired"},
+      {"indices_call_failure_repeats_password",
+       "fail.db_ora_missing_indices = call_failure Secret1 is locked",
+       "Error 1014: RFC-Failure raised ! - ******* is locked"},
   };
   for (const auto &c : cases) {
     Landscape l;
@@ -148,6 +188,7 @@ TEST(SingleProfileEndToEnd, RemoteFailures) {
     EXPECT_EQ(r.stdout_text, ExpectedError(c.text)) << c.name;
     EXPECT_EQ(r.exit_code, 2) << c.name;
     EXPECT_TRUE(l.tree.Exists("Dev_Rfc.Trc")) << c.name;
+    EXPECT_EQ(l.tree.Read("Dev_Rfc.Trc").find("Secret1"), std::string::npos) << c.name;
   }
 }
 

@@ -9,6 +9,7 @@
 #include "rfcfiles/bounded_file.h"
 #include "rfcfiles/connect_data.h"
 #include "rfcfiles/limits_file.h"
+#include "rfcfiles/standin_settings.h"
 #include "rfcfiles/trace_block.h"
 #include "support/scoped_temp_dir.h"
 
@@ -139,6 +140,47 @@ TEST(LimitsFileTest, Durations) {
       EXPECT_EQ(duration.count(), c.milliseconds) << c.text;
     }
   }
+}
+
+TEST(StandinSettingsTest, TestNetworksWidenTheReachBeyondLoopbackOnly) {
+  const rfcfiles::StandinSettings settings = rfcfiles::ParseStandinSettings(
+      "TEST_NETWORK=192.0.2.0/24, 198.51.100.7\n"
+      " test_network = 2001:DB8::/32\r\n"
+      "# TEST_NETWORK=203.0.113.0/24\n"
+      "TEST_NETWORK=10.0.0.0/33 300.1.1.1 10.1.2 fe80:::1 1:2:3:4:5:6:7:8:9 172.16.0.1/-1\n"
+      "CALL_TIMEOUT=3\n",
+      rfcfiles::TimeLimits{});
+  EXPECT_EQ(settings.limits.call.count(), 3000);
+  using rfcwire::Address;
+  const Address v6_in{0x20, 0x01, 0x0d, 0xb8, 0xff, 0xff, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+  const Address v6_out{0x20, 0x01, 0x0d, 0xb9, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+  const Address v6_loopback{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+  const Address v4_compatible{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 127, 0, 0, 1};
+  struct {
+    const char *name;
+    Address address;
+    bool allowed;
+  } cases[] = {
+      {"loopback", rfcwire::MappedIpv4(127, 31, 4, 9), true},
+      {"ipv6 loopback", v6_loopback, true},
+      {"not mapped, so not 127.0.0.1", v4_compatible, false},
+      {"in the /24", rfcwire::MappedIpv4(192, 0, 2, 200), true},
+      {"next to the /24", rfcwire::MappedIpv4(192, 0, 3, 1), false},
+      {"single address", rfcwire::MappedIpv4(198, 51, 100, 7), true},
+      {"next to it", rfcwire::MappedIpv4(198, 51, 100, 8), false},
+      {"commented out", rfcwire::MappedIpv4(203, 0, 113, 1), false},
+      {"prefix too long", rfcwire::MappedIpv4(10, 0, 0, 1), false},
+      {"unusable entry", rfcwire::MappedIpv4(172, 16, 0, 1), false},
+      {"in the ipv6 /32", v6_in, true},
+      {"next to it", v6_out, false},
+  };
+  for (const auto &c : cases) {
+    EXPECT_EQ(settings.reach.Allows(c.address), c.allowed) << c.name;
+    EXPECT_EQ(rfcwire::Reach{}.Allows(c.address), rfcwire::IsLoopback(c.address)) << c.name;
+  }
+  EXPECT_EQ(settings.reach.test_networks.size(), 3u);
+  EXPECT_EQ(rfcwire::AddressText(v6_in), "2001:db8:ffff::1");
+  EXPECT_EQ(rfcwire::AddressText(rfcwire::MappedIpv4(192, 0, 2, 1)), "192.0.2.1");
 }
 
 TEST(TraceBlockTest, BlockBytes) {

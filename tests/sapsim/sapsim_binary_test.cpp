@@ -129,9 +129,10 @@ constexpr const char *kSystem = "client = 1\nuser = u\npassword = p\n";
 
 rfcwire::Socket ConnectTo(const SimulatedSystem &system) {
   std::string detail;
+  bool out_of_reach = false;
   rfcwire::Socket socket =
       rfcwire::Connect(system.Address(), std::to_string(system.Port()),
-                       rfcwire::Clock::now() + std::chrono::seconds(5), detail);
+                       rfcwire::Clock::now() + std::chrono::seconds(5), {}, detail, out_of_reach);
   EXPECT_TRUE(socket.IsOpen()) << detail;
   return socket;
 }
