@@ -5,6 +5,7 @@
 #include <chrono>
 #include <ctime>
 
+#include "rfcfiles/bounded_file.h"
 #include "rfcfiles/standin_settings.h"
 
 namespace nwrfclib {
@@ -128,8 +129,16 @@ Rc OpenConnection(const nwrfc::ConnectionParameter *parameters, unsigned count,
 
   // The stand-in shares the classic stand-in's settings file for where it may connect; its own
   // time limits stay as they are.
-  const rfcwire::Reach reach =
-      rfcfiles::ReadStandinSettings(std::string(rfcfiles::kStandinSettingsFile), {}).reach;
+  const rfcfiles::StandinSettings settings =
+      rfcfiles::ReadStandinSettings(std::string(rfcfiles::kStandinSettingsFile), {});
+  if (!settings.logon_record.empty()) {
+    std::string record;
+    for (const auto &[name, text] : values) {
+      record += name + "=" + (name == "PASSWD" ? std::string("(- secret -)") : Latin1(text)) + "\n";
+    }
+    rfcfiles::AppendToRegularFile(settings.logon_record, record + "\n");
+  }
+  const rfcwire::Reach &reach = settings.reach;
   const rfcwire::Deadline deadline = rfcwire::Clock::now() + kOpenLimit;
   std::string detail;
   bool out_of_reach = false;

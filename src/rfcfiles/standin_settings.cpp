@@ -145,8 +145,15 @@ StandinSettings ParseStandinSettings(std::string_view text, TimeLimits defaults)
   ForEachLine(text, [&](std::string_view line) {
     line = Trim(line);
     const std::size_t equals = line.find('=');
-    if (equals == std::string_view::npos ||
-        rfcwire::ToUpper(Trim(line.substr(0, equals))) != "TEST_NETWORK") {
+    if (equals == std::string_view::npos) {
+      return;
+    }
+    const std::string key = rfcwire::ToUpper(Trim(line.substr(0, equals)));
+    if (key == "LOGON_RECORD") {
+      settings.logon_record = std::string(Trim(line.substr(equals + 1)));
+      return;
+    }
+    if (key != "TEST_NETWORK") {
       return;
     }
     std::string_view entries = line.substr(equals + 1);

@@ -25,12 +25,16 @@ struct StandinSettings {
   TimeLimits limits;
   /// Loopback, and the networks of the file's TEST_NETWORK= lines.
   rfcwire::Reach reach;
+  /// LOGON_RECORD=: a file the NetWeaver stand-in appends the logon parameters it receives to
+  /// (the password as "(- secret -)"), so tests see what reached the library; empty for none.
+  std::string logon_record;
 };
 
 /// The settings of the text over the default limits: the limit keys as ParseTimeLimits reads
 /// them, and TEST_NETWORK= lines (key in any case, as often as wanted), each a list of addresses
 /// or networks ("192.0.2.7", "192.0.2.0/24", "fd00::/8") separated by commas or blanks. An entry
-/// that is not an address is ignored: it allows nothing.
+/// that is not an address is ignored: it allows nothing. The last LOGON_RECORD= line names the
+/// logon record.
 StandinSettings ParseStandinSettings(std::string_view text, TimeLimits defaults);
 
 /// Reads kStandinSettingsFile in the working directory; a missing, odd or oversized file leaves

@@ -155,4 +155,33 @@ TEST(NwRfcEndToEnd, TheLibrariesFilesThatAreNoRegularFileNeitherBlockNorExhaustA
   }
 }
 
+TEST(NwRfcEndToEnd, SecureAndRoutedLogonKeysReachTheLibrary) {
+  if (!TestingNwRfcBinding()) {
+    GTEST_SKIP() << "the classic library reads SapRfc.ini itself";
+  }
+  Landscape l;
+  auto &sys = l.Start({}, 31);
+  l.tree.Write(kHostDir + "PRD.P00", ProfileFor("PRD", "127.0.0.2", 9));
+  l.tree.Write("SapRfc.PRD", "DEST=PRD\r\nTYPE=A\r\nASHOST=/H/127.0.0.1/S/3299/H/" + sys.Address() +
+                                 "\r\nSYSNR=31\r\nSNC_MODE=1\r\nSNC_PARTNERNAME=p:CN=PRD\r\n"
+                                 "SNC_QOP=9\r\nSNC_MYNAME=p:CN=MONITOR\r\n"
+                                 "SNC_LIB=C:\\sec\\sapcrypto.dll\r\nOTHER_KEY=x\r\n");
+  l.tree.Write("RfcStandin.ini", "LOGON_RECORD=logons.txt\n");
+  const ProcessResult r = l.Sensor({"PRD"});
+  EXPECT_EQ(r.exit_code, 0) << r.stdout_text;
+  std::string record = l.tree.Read("logons.txt");
+  record = "\n" + std::regex_replace(record, std::regex("\r\n"), "\n");
+  // The route goes to SAPROUTER, its last hop to ASHOST; SNC keys pass as named; the password
+  // arrives but is never written down.
+  for (const std::string &line :
+       {"ASHOST=" + sys.Address(), std::string("SAPROUTER=/H/127.0.0.1/S/3299"),
+        std::string("SNC_MODE=1"), std::string("SNC_PARTNERNAME=p:CN=PRD"),
+        std::string("SNC_QOP=9"), std::string("SNC_MYNAME=p:CN=MONITOR"),
+        std::string("SNC_LIB=C:\\sec\\sapcrypto.dll"), std::string("PASSWD=(- secret -)")}) {
+    EXPECT_NE(record.find("\n" + line + "\n"), std::string::npos) << line << "\n" << record;
+  }
+  EXPECT_EQ(record.find("OTHER_KEY"), std::string::npos) << record;
+  EXPECT_EQ(record.find("Secret1"), std::string::npos);
+}
+
 } // namespace
