@@ -47,8 +47,9 @@ void Put(std::string &file, std::size_t at, std::uint64_t value, unsigned size) 
   if (file.size() < at + size) {
     file.resize(at + size, '\0');
   }
+  // Wider fields than the number (a 16-byte identification, say) are zero beyond its 8 bytes.
   for (unsigned i = 0; i < size; ++i) {
-    file[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+    file[at + i] = i < sizeof value ? static_cast<char>((value >> (8 * i)) & 0xFF) : '\0';
   }
 }
 

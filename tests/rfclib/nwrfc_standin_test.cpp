@@ -88,7 +88,9 @@ TEST(NwRfcStandinTest, ACancelEndsACallStalledAnywhereInItsReply) {
 std::string ErrorLine(const nwrfc::ErrorInfo &error) {
   const std::u16string message(error.message);
   const std::size_t at = message.find(u"\nERROR       ");
-  if (at == std::u16string::npos) return "<none>";
+  if (at == std::u16string::npos) {
+    return "<none>";
+  }
   const std::u16string value = message.substr(at + 13, message.find(u'\n', at + 1) - at - 13);
   return std::string(value.begin(), value.end());
 }
