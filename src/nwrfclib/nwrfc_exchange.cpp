@@ -7,6 +7,7 @@
 
 #include "rfcfiles/bounded_file.h"
 #include "rfcfiles/standin_settings.h"
+#include "rfcfiles/trace_block.h"
 
 namespace nwrfclib {
 
@@ -33,13 +34,7 @@ std::string Keyed(std::string_view key, std::string_view value) {
 /// A failure of the network, told as SAP's library tells it: a block of keyed lines, each ended
 /// by LF, after a line end; the ERROR line says what went wrong, DETAIL what the socket said.
 Rc Communication(ErrorInfo *error, std::string_view what, std::string_view detail = {}) {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
+  const std::tm local = rfcfiles::LocalNow();
   std::array<char, 64> time{};
   std::strftime(time.data(), time.size(), "%a %b %d %H:%M:%S %Y", &local);
   // Appended piece by piece: GCC 12 takes "\n" + text for an overlapping copy (-Wrestrict).

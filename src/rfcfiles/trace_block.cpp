@@ -3,8 +3,20 @@
 
 #include <algorithm>
 #include <array>
+#include <ctime>
 
 namespace rfcfiles {
+
+std::tm LocalNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &now);
+#else
+  localtime_r(&now, &local);
+#endif
+  return local;
+}
 
 namespace {
 

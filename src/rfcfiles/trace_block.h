@@ -2,6 +2,7 @@
 // a header line, keyed lines with the value from column 13, an empty line.
 #pragma once
 
+#include <ctime>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +27,9 @@ struct TraceStamp {
   int hour = 0, minute = 0, second = 0;
   std::string zone;
 };
+
+/// The local time now, as the stand-ins stamp their blocks and messages.
+std::tm LocalNow();
 
 /// Which library writes: its release as "major,minor,patch", the header's last word and the
 /// COMPONENT line.

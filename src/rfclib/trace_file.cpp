@@ -6,17 +6,12 @@
 
 #include "rfcfiles/bounded_file.h"
 #include "rfcfiles/file_names.h"
+#include "rfcfiles/trace_block.h"
 
 namespace rfclib {
 
 void AppendTraceBlock(const TraceEntry &entry, unsigned counter) {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
+  const std::tm local = rfcfiles::LocalNow();
   std::array<char, 64> zone{};
   std::strftime(zone.data(), zone.size(), "%Z", &local);
   const rfcfiles::TraceStamp stamp{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
