@@ -131,12 +131,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   rfclib::Timeouts timeouts;
   timeouts.call = std::chrono::milliseconds(1000);
   rfclib::Connection connection(rfcwire::WireClient(std::move(ours)), "fuzz partner", timeouts,
-                                rfcwire::Clock::now() + timeouts.connection);
+                                rfcwire::Clock::now() + timeouts.connection, "Secret1");
   rfcwire::CallRequest request;
   request.function = "DB_ORA_MISSING_INDICES";
   rfclib::Failure failure;
   if (!connection.Call(request, failure)) {
     FUZZ_CHECK(!failure.reason.empty() && !failure.key.empty());
+    // Whatever the partner says, what the library records of it never repeats the password.
+    const rfclib::Failure shown = connection.Masked(failure);
+    FUZZ_CHECK(shown.reason.find("Secret1") == std::string::npos);
+    FUZZ_CHECK(shown.detail.find("Secret1") == std::string::npos);
     FUZZ_CHECK(failure.protocol_violation == (failure.key == std::string(rfclib::kKeyProtocol)));
     FUZZ_CHECK(!connection.CallPending());
     return 0;
