@@ -70,12 +70,25 @@ Result RfcSession::Guarded(std::string_view step, Result failed, Operation opera
     stopped_ = RfcDeadline{std::string(step)};
     return failed;
   }
-  if (handler_record_) {
-    stopped_ = std::move(*handler_record_);
-    handler_record_.reset();
+  return StoppedByHandler() ? failed : *result;
+}
+
+template <typename Result, typename Operation>
+Result RfcSession::Local(Result failed, Operation operation) {
+  if (stopped_) {
     return failed;
   }
-  return *result;
+  const Result result = operation();
+  return StoppedByHandler() ? failed : result;
+}
+
+bool RfcSession::StoppedByHandler() {
+  if (!handler_record_) {
+    return false;
+  }
+  stopped_ = std::move(*handler_record_);
+  handler_record_.reset();
+  return true;
 }
 
 RFC_HANDLE RfcSession::Open(RFC_OPTIONS *options) {
@@ -104,22 +117,22 @@ RFC_RC RfcSession::Receive(RFC_HANDLE handle, RFC_PARAMETER *importing, RFC_TABL
 }
 
 ITAB_H RfcSession::ItCreate(const char *name, unsigned line_length) {
-  return Guarded(name, ITAB_H{}, [this, name, line_length] {
+  return Local(ITAB_H{}, [this, name, line_length] {
     return library_->ItCreate(const_cast<char *>(name), line_length, 0, 0);
   });
 }
 
 unsigned RfcSession::ItFill(ITAB_H table) {
-  return Guarded(last_function_, 0u, [this, table] { return library_->ItFill(table); });
+  return Local(0u, [this, table] { return library_->ItFill(table); });
 }
 
 void *RfcSession::ItGetLine(ITAB_H table, unsigned line) {
-  return Guarded(last_function_, static_cast<void *>(nullptr),
-                 [this, table, line] { return library_->ItGetLine(table, line); });
+  return Local(static_cast<void *>(nullptr),
+               [this, table, line] { return library_->ItGetLine(table, line); });
 }
 
 int RfcSession::ItDelete(ITAB_H table) {
-  return Guarded(last_function_, -1, [this, table] { return library_->ItDelete(table); });
+  return Local(-1, [this, table] { return library_->ItDelete(table); });
 }
 
 void RfcSession::Close(RFC_HANDLE handle) {
@@ -134,9 +147,9 @@ RFC_TYPEHANDLE RfcSession::Structure(const char *name, RFC_TYPE_ELEMENT *element
   if (known != structures_.end()) {
     return known->second;
   }
-  const auto handle = std::make_shared<RFC_TYPEHANDLE>(0);
-  const RFC_RC code = Guarded(name, RFC_RC{RFC_FAILURE}, [this, name, elements, count, handle] {
-    return library_->InstallStructure(name, elements, count, handle.get());
+  RFC_TYPEHANDLE handle = 0;
+  const RFC_RC code = Local(RFC_RC{RFC_FAILURE}, [this, name, elements, count, &handle] {
+    return library_->InstallStructure(name, elements, count, &handle);
   });
   if (stopped_) {
     return 0;
@@ -145,8 +158,8 @@ RFC_TYPEHANDLE RfcSession::Structure(const char *name, RFC_TYPE_ELEMENT *element
     Abort("RfcInstallStructure");
     return 0;
   }
-  structures_.emplace(name, *handle);
-  return *handle;
+  structures_.emplace(name, handle);
+  return handle;
 }
 
 std::string RfcSession::LastErrorKey() {
@@ -177,15 +190,9 @@ void RfcSession::Abort(std::string_view operation) {
   if (stopped_) {
     return;
   }
-  const auto abort = std::make_shared<RfcAbort>();
-  const std::string name(operation);
-  Guarded(name, 0, [this, abort, name] {
-    *abort = RecordAbort(name);
-    return 0;
-  });
-  if (!stopped_) {
-    stopped_ = *abort;
-  }
+  // The operations the sensor finds failed are the local ones, made on this thread: their last
+  // error is asked for here too.
+  stopped_ = RecordAbort(operation);
 }
 
 ErrorHandlerScope::ErrorHandlerScope(RfcSession &session) : previous_(g_handler_session) {

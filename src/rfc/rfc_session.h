@@ -70,12 +70,12 @@ using RfcStop = std::variant<RfcAbort, RfcDeadline>;
 /// closes every connection, then returns, so the library's own frames are never unwound.
 extern "C" void RFC_CALL RfcErrorHandler(char *operation);
 
-/// Every call of the sensor into the library goes through here, on the library's own thread and
-/// within the run's deadline. Once the library's error handler ran, a library operation failed or
-/// the deadline passed, the session stops: stopped() says why, and every later call returns a
-/// failure without reaching the library. The run is ended from the sensor's own frames, never by
-/// unwinding through the library's: a library built by another compiler (SAP's own DLL) cannot
-/// pass C++ exceptions.
+/// Every call of the sensor into the library goes through here: those that wait for a partner on
+/// the library's own thread and within the run's deadline, the local ones directly. Once the
+/// library's error handler ran, a library operation failed or the deadline passed, the session
+/// stops: stopped() says why, and every later call returns a failure without reaching the library.
+/// The run is ended from the sensor's own frames, never by unwinding through the library's: a
+/// library built by another compiler (SAP's own DLL) cannot pass C++ exceptions.
 class RfcSession {
 public:
   RfcSession(Platform &os, RfcBinder binder) : os_(os), binder_(std::move(binder)) {}
@@ -134,8 +134,14 @@ private:
   /// session has stopped or stops now.
   template <typename Result, typename Operation>
   Result Guarded(std::string_view step, Result failed, Operation operation);
-  /// The library's last error as the block shows it; closes every connection. Runs on the
-  /// library's thread.
+  /// Runs one of the library's local operations (internal tables, structure installation) on
+  /// the calling thread: they wait for no partner, and a count of a million lines must not cross
+  /// threads twice a line. The library's thread is idle meanwhile.
+  template <typename Result, typename Operation> Result Local(Result failed, Operation operation);
+  /// A record the error handler left during the last operation stops the session.
+  bool StoppedByHandler();
+  /// The library's last error as the block shows it; closes every connection. Runs on the thread
+  /// of the operation that failed.
   RfcAbort RecordAbort(std::string_view operation);
 
   Platform &os_;

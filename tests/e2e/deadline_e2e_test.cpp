@@ -128,4 +128,20 @@ TEST(DeadlineEndToEnd, GlobalWalkKeepsTheChannelsWrittenBeforeTheCut) {
   EXPECT_LT(t.took, std::chrono::seconds(3) + kMargin);
 }
 
+TEST(DeadlineEndToEnd, AMillionLinesAreCountedWellWithinTheLimit) {
+  // Counting hands the library no work per line that would eat the run's time.
+  Landscape l;
+  SimulatedSystemAnswers spec;
+  spec.missing = 1000000;
+  auto &sys = l.Start(spec, 45);
+  l.tree.Write(kHostDir + "PRD.P00", ProfileFor("PRD", sys.Address(), 45));
+  const Timed t = TimedSensor(l, {"PRD", ",TIMEOUT=20"});
+  EXPECT_EQ(t.result.stdout_text,
+            "\n<Prtg>\n\n<Text>(PRD) Indices: Not_Defined=3, Missing_Indices=1.000.000</Text>\n"
+            "\n<Result><Channel>Index_Undefined</Channel>\n<Value>3</Value></Result>\n"
+            "\n<Result><Channel>Missing_Idices</Channel>\n<Value>1000000</Value></Result>\n"
+            "\n</Prtg>\n");
+  EXPECT_EQ(t.result.exit_code, 0);
+}
+
 } // namespace
