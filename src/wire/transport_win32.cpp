@@ -7,6 +7,8 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include "wire/resolved_reach.h"
+
 namespace rfcwire {
 namespace {
 
@@ -90,23 +92,6 @@ bool Resolve(const std::string &host, const std::string &service, bool passive, 
   return true;
 }
 
-/// The resolved address in the one form the reach is checked in; false for other families.
-bool AddressOf(const addrinfo &address, Address &bytes) {
-  if (address.ai_family == AF_INET && address.ai_addrlen >= sizeof(sockaddr_in)) {
-    const auto *v4 = reinterpret_cast<const sockaddr_in *>(address.ai_addr);
-    const auto *octets = reinterpret_cast<const std::uint8_t *>(&v4->sin_addr);
-    bytes = MappedIpv4(octets[0], octets[1], octets[2], octets[3]);
-    return true;
-  }
-  if (address.ai_family == AF_INET6 && address.ai_addrlen >= sizeof(sockaddr_in6)) {
-    const auto *v6 = reinterpret_cast<const sockaddr_in6 *>(address.ai_addr);
-    const auto *octets = reinterpret_cast<const std::uint8_t *>(&v6->sin6_addr);
-    std::copy(octets, octets + bytes.size(), bytes.begin());
-    return true;
-  }
-  return false;
-}
-
 IoResult ConnectOne(const addrinfo &address, Deadline deadline, Socket &out, std::string &detail) {
   Socket socket(static_cast<std::intptr_t>(
       ::socket(address.ai_family, address.ai_socktype, address.ai_protocol)));
@@ -162,16 +147,9 @@ Socket Connect(const std::string &host, const std::string &service, Deadline dea
   out_of_reach = false;
   AddressList list;
   if (!Resolve(host, service, false, list, detail)) return Socket();
-  // Every address is checked before any is tried: a name must not lead off the allowed
-  // networks on its second address once the first did not answer.
-  for (const addrinfo *address = list.head; address != nullptr; address = address->ai_next) {
-    Address bytes{};
-    const bool known = AddressOf(*address, bytes);
-    if (!known || !reach.Allows(bytes)) {
-      detail = OutOfReachText(host, known ? AddressText(bytes) : "an address of another family");
-      out_of_reach = true;
-      return Socket();
-    }
+  if (!AllWithinReach(list.head, reach, host, detail)) {
+    out_of_reach = true;
+    return Socket();
   }
   for (const addrinfo *address = list.head; address != nullptr; address = address->ai_next) {
     Socket socket;
