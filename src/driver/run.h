@@ -133,9 +133,6 @@ std::optional<RunEnding> GlobalListingRun(Run &run);
 /// the ending when no library can be used.
 std::optional<RunEnding> PrepareSession(Run &run, const RunOptions &options);
 
-/// "Error 1031: ...": a single-profile run whose time limit came while it waited for step.
-std::string TimeLimitText(const std::string &destination, const std::string &step, int seconds);
-
 /// "Error 1032: ...": the built-in test library refused the system because it is not on this
 /// machine.
 std::string TestLibraryText(const std::string &destination);

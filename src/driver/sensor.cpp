@@ -164,6 +164,12 @@ std::string ParameterDisplayText(const std::string &parameters) {
   return text.empty() ? "(No Parameters)" : text;
 }
 
+/// "Error 1031: ...": the single-profile run's time limit came while it waited for step.
+std::string TimeLimitText(const std::string &destination, const std::string &step, int seconds) {
+  return "Error 1031: " + destination + " did not answer " + step + " within the time limit of " +
+         std::to_string(seconds) + " s...";
+}
+
 /// Connects, checks and prints the result of the one system of a single-profile run; returns
 /// what ended it short of its result.
 std::optional<RunEnding> RunOneSystem(Run &run, SystemValues &system) {
@@ -285,11 +291,6 @@ std::optional<RunEnding> PrepareSession(Run &run, const RunOptions &options) {
     run.rfc.OpenLog(run.setup.profile.directory);
   }
   return std::nullopt;
-}
-
-std::string TimeLimitText(const std::string &destination, const std::string &step, int seconds) {
-  return "Error 1031: " + destination + " did not answer " + step + " within the time limit of " +
-         std::to_string(seconds) + " s...";
 }
 
 std::string TestLibraryText(const std::string &destination) {

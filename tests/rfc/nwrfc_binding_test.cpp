@@ -564,9 +564,8 @@ TEST(NwRfcBinding, ATableBeyondTheClassicBoundIsRefusedBeforeItsRowsAreRead) {
   EXPECT_EQ(b.fake.closes, 1) << "the connection is closed, as the classic library closes it";
 }
 
-TEST(NwRfcBinding, TheConnectionsTimeEndsAHangingCall) {
-  Bound b;
-  b.os.files["NwRfcLimits.ini"] = "CALL_TIMEOUT=2s\nCONNECTION_TIMEOUT=100ms\n";
+/// RFC_PING against a library that never answers: the call is accepted and its receive fails.
+void ReceiveWithoutAnswer(Bound &b) {
   b.fake.hang = true;
   const RFC_HANDLE handle = b.Open();
   RFC_PARAMETER none[] = {RFC_PARAMETER{}};
@@ -574,6 +573,12 @@ TEST(NwRfcBinding, TheConnectionsTimeEndsAHangingCall) {
   ASSERT_EQ(b.library->Call(handle, "RFC_PING", none, no_tables), RFC_OK);
   char *exception = nullptr;
   EXPECT_EQ(b.library->Receive(handle, none, no_tables, &exception), RFC_FAILURE);
+}
+
+TEST(NwRfcBinding, TheConnectionsTimeEndsAHangingCall) {
+  Bound b;
+  b.os.files["NwRfcLimits.ini"] = "CALL_TIMEOUT=2s\nCONNECTION_TIMEOUT=100ms\n";
+  ReceiveWithoutAnswer(b);
   EXPECT_TRUE(b.fake.cancelled);
   // The limit the call was given is what is left of the connection's 100 ms, not the call's 2 s.
   const std::string trace = b.os.files["Dev_Rfc.Trc"];
@@ -585,13 +590,7 @@ TEST(NwRfcBinding, TheConnectionsTimeEndsAHangingCall) {
 TEST(NwRfcBinding, TheWatchdogCancelsAHangingCall) {
   Bound b;
   b.os.files["NwRfcLimits.ini"] = "# short, for the test\nCALL_TIMEOUT=50ms\n";
-  b.fake.hang = true;
-  const RFC_HANDLE handle = b.Open();
-  RFC_PARAMETER none[] = {RFC_PARAMETER{}};
-  RFC_TABLE no_tables[] = {RFC_TABLE{}};
-  ASSERT_EQ(b.library->Call(handle, "RFC_PING", none, no_tables), RFC_OK);
-  char *exception = nullptr;
-  EXPECT_EQ(b.library->Receive(handle, none, no_tables, &exception), RFC_FAILURE);
+  ReceiveWithoutAnswer(b);
   EXPECT_TRUE(b.fake.cancelled);
   EXPECT_EQ(b.LastTraceError(), "timeout during receive");
   const std::string trace = b.os.files["Dev_Rfc.Trc"];
