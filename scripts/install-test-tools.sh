@@ -17,5 +17,14 @@ if [ "$(id -u)" -ne 0 ] || ! command -v apt-get >/dev/null 2>&1; then
   exit 1
 fi
 export DEBIAN_FRONTEND=noninteractive
-apt-get update -q
-apt-get install -y -q --no-install-recommends "${missing[@]}"
+# A mirror in the middle of a sync fails one index (and with it, for the other architecture, the
+# packages that must match the installed ones): what was read may still serve the install, and
+# otherwise the pair is tried again a little later.
+for attempt in 1 2 3 4 5 6; do
+  apt-get update -q || echo "apt-get update failed (attempt $attempt)" >&2
+  if apt-get install -y -q --no-install-recommends "${missing[@]}"; then
+    exit 0
+  fi
+  [ "$attempt" -eq 6 ] && exit 1
+  sleep 30
+done
