@@ -15,6 +15,12 @@ kernel_runs_32bit=yes
 if [ -e /lib/ld-linux.so.2 ] && ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
   kernel_runs_32bit=no
 fi
+# Where wine32 could not be installed (its packages must match the machine's own versions, which
+# a mirror in mid-sync may not offer), the 32-bit programs cannot be run either.
+wine32_installed=yes
+if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
+  wine32_installed=no
+fi
 
 export WINEPREFIX
 WINEPREFIX=$(mktemp -d /tmp/kestrovan-wine.XXXXXX)
@@ -31,6 +37,7 @@ trap cleanup EXIT
 # 32-bit loader cannot start, 64-bit programs go to wine64 directly.
 wine64_loader=$(command -v wine64 || echo /usr/lib/wine/wine64)
 wine32_runs=$kernel_runs_32bit
+[ "$wine32_installed" = no ] && wine32_runs=no
 if [ "$wine32_runs" = yes ]; then
   wine wineboot -i >/dev/null 2>&1
 else
@@ -115,6 +122,8 @@ if [ "$wine32_runs" = yes ] && expect_output "$windows_build/kestrovan.exe" wine
   unset KESTROVAN_TEST_SENSOR_WITHOUT_LIBRARY KESTROVAN_TEST_SENSOR_INCOMPLETE_LIBRARY
 elif [ "$kernel_runs_32bit" = no ]; then
   echo "test-windows: this machine's kernel runs no 32-bit programs; the 32-bit Windows programs were built, not run" >&2
+elif [ "$wine32_installed" = no ]; then
+  echo "test-windows: wine32 is not installed here; the 32-bit Windows programs were built, not run" >&2
 else
   echo "the 32-bit Windows sensor printed nothing under Wine: is wine32 installed?" >&2
   exit 1
