@@ -318,6 +318,21 @@ CheckResult<IndexCounts> CheckMissingIndices(RfcSession &rfc, RFC_HANDLE handle,
   return result;
 }
 
+namespace {
+
+/// Closes the connection after the checks found what they found. Only the library's error block
+/// replaces that finding; a close the run's time ran out on leaves it in hand (the session stays
+/// stopped for what would come next).
+std::optional<RfcStop> CloseAfterFinding(RfcSession &rfc, RFC_HANDLE handle) {
+  rfc.Close(handle);
+  if (rfc.stopped() && std::holds_alternative<RfcAbort>(*rfc.stopped())) {
+    return rfc.stopped();
+  }
+  return std::nullopt;
+}
+
+} // namespace
+
 SystemCheck CheckConnectedSystem(RfcSession &rfc, RFC_HANDLE handle, const CountsHeard &heard) {
   const CheckResult<SystemInfo> info = ReadSystemInfo(rfc, handle);
   if (info.stop) {
@@ -326,17 +341,15 @@ SystemCheck CheckConnectedSystem(RfcSession &rfc, RFC_HANDLE handle, const Count
   if (!info.found) {
     FailedCheck failed{CheckStep::SystemInfo, info.failure};
     failed.failure.trace_detail = ReadTraceDetail(rfc.os());
-    rfc.Close(handle);
-    if (rfc.stopped()) {
-      return {std::nullopt, *rfc.stopped()};
+    if (const std::optional<RfcStop> abort = CloseAfterFinding(rfc, handle)) {
+      return {std::nullopt, *abort};
     }
     return {std::nullopt, failed};
   }
   SystemCheck check{info.found->host, NotOracle{}};
   if (!IsOracle(info.found->database_system)) {
-    rfc.Close(handle);
-    if (rfc.stopped()) {
-      check.outcome = *rfc.stopped();
+    if (const std::optional<RfcStop> abort = CloseAfterFinding(rfc, handle)) {
+      check.outcome = *abort;
     }
     return check;
   }
@@ -345,9 +358,8 @@ SystemCheck CheckConnectedSystem(RfcSession &rfc, RFC_HANDLE handle, const Count
     check.outcome = *indices.stop;
     return check;
   }
-  rfc.Close(handle);
-  if (rfc.stopped()) {
-    check.outcome = *rfc.stopped();
+  if (const std::optional<RfcStop> abort = CloseAfterFinding(rfc, handle)) {
+    check.outcome = *abort;
   } else if (indices.found) {
     check.outcome = *indices.found;
   } else {

@@ -80,9 +80,10 @@ struct SystemCheck {
 };
 
 /// System information, the Oracle check and missing indices on an open connection, which is
-/// closed after (unless the session stopped). The trace of a failed system information call is
-/// read before the close, that of a failed missing-indices check after it; heard learns the
-/// counts before the tables go.
+/// closed after (unless the session stopped). What the checks found stays the outcome when the
+/// run's time runs out on the close; only the library's error block replaces it. The trace of a
+/// failed system information call is read before the close, that of a failed missing-indices
+/// check after it; heard learns the counts before the tables go.
 SystemCheck CheckConnectedSystem(RfcSession &rfc, RFC_HANDLE handle, const CountsHeard &heard = {});
 
 } // namespace kestrovan

@@ -233,7 +233,8 @@ std::optional<RunEnding> GlobalListingRun(Run &run) {
   os.WriteStdout(document.Take() + "\n");
 
   std::uint32_t systems = 0, processed = 0, failed = 0;
-  // The system the run's time limit cut off, and how many entries it left unread.
+  // Where the run's time limit cut the walk off: the system in flight, or the first entry not
+  // taken when the time ran out between systems; and how many entries it left untried.
   std::optional<std::string> cut_off;
   std::uint32_t not_reached = 0;
   SystemValues system;
@@ -247,6 +248,12 @@ std::optional<RunEnding> GlobalListingRun(Run &run) {
         listing.substr(next, end == std::string::npos ? std::string::npos : end - next);
     next = end == std::string::npos ? listing.size() : end + 1;
 
+    // The walk's own work takes time too (a long listing of profiles that are not there calls
+    // no library at all), and a close the time ran out on after its system's channel leaves the
+    // session stopped: the next entry is not taken.
+    if (!cut_off && (run.rfc.stopped() || RunClock::now() >= run.deadline)) {
+      cut_off = entry;
+    }
     if (cut_off) {
       ++not_reached;
       ++failed;

@@ -101,6 +101,8 @@ struct Run {
   RunSetup setup;
   RfcSession rfc;
   RunClock::time_point started;
+  /// When the run's time is up; set with its options, by PrepareSession.
+  RunClock::time_point deadline = RunClock::time_point::max();
 };
 
 /// Lines of the listing files are read in pieces of at most this many characters.
@@ -129,8 +131,8 @@ OrEnding<GlobalSelection> ReadServerListing(Platform &os, const ProfileLocation 
 /// Returns what ended it early, or nothing when the walk completed.
 std::optional<RunEnding> GlobalListingRun(Run &run);
 
-/// Binds the library for a run that has its options, and gives the session the run's deadline;
-/// the ending when no library can be used.
+/// Binds the library for a run that has its options, and sets the run's deadline, which the
+/// session keeps as well; the ending when no library can be used.
 std::optional<RunEnding> PrepareSession(Run &run, const RunOptions &options);
 
 /// "Error 1032: ...": the built-in test library refused the system because it is not on this

@@ -286,7 +286,8 @@ std::optional<RunEnding> PrepareSession(Run &run, const RunOptions &options) {
   if (std::optional<std::string> problem = run.rfc.Bind()) {
     return ErrorEnding{std::move(*problem)};
   }
-  run.rfc.SetDeadline(run.started + std::chrono::seconds(options.time_limit_seconds));
+  run.deadline = run.started + std::chrono::seconds(options.time_limit_seconds);
+  run.rfc.SetDeadline(run.deadline);
   if (options.syslog) {
     run.rfc.OpenLog(run.setup.profile.directory);
   }

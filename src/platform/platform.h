@@ -42,10 +42,16 @@ public:
   /// in memory that does not grow with the file. Null when the path names no regular file that
   /// can be opened for reading. A read error ends the text.
   virtual std::unique_ptr<TextSource> OpenText(const std::string &path) = 0;
-  /// Copies a regular file byte for byte, in memory that does not grow with the file, creating
-  /// or truncating the target. False when the source cannot be opened or the target cannot be
-  /// written completely. Copying a file onto itself leaves it as it is and succeeds.
-  virtual bool CopyFile(const std::string &from, const std::string &to) = 0;
+  /// The text of the last `last_bytes` bytes of a regular file, read as OpenText reads the whole
+  /// file, from the first line that begins within them; a file no larger is given whole. What a
+  /// file ends with is read in a time that does not grow with the file.
+  virtual std::unique_ptr<TextSource> OpenTextEnd(const std::string &path,
+                                                  std::uint64_t last_bytes) = 0;
+  /// Copies a regular file of at most `largest` bytes byte for byte, creating or truncating the
+  /// target. False when the source cannot be opened, is larger (the target is then left as it
+  /// was) or the target cannot be written completely. Copying a file onto itself leaves it as it
+  /// is and succeeds.
+  virtual bool CopyFile(const std::string &from, const std::string &to, std::uint64_t largest) = 0;
   /// True when the path names a regular file that can be opened for reading; nothing is read.
   virtual bool IsFile(const std::string &path) = 0;
 
@@ -63,7 +69,7 @@ public:
   virtual bool StdoutFailed() const = 0;
 };
 
-/// How many bytes OpenText and CopyFile read from the file at a time.
+/// How many bytes OpenText, OpenTextEnd and CopyFile read from the file at a time.
 inline constexpr std::size_t kFileReadChunk = 64 * 1024;
 
 /// The platform of the machine the program runs on. On POSIX systems Windows paths are

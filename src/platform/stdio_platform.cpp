@@ -5,6 +5,7 @@
 #include "platform/text_pieces.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -71,6 +72,9 @@ bool SameFile(int a, int b) {
 
 bool Truncate(int fd) { return _chsize(fd, 0) == 0; }
 
+/// The new position, or -1.
+std::int64_t Seek(int fd, std::int64_t offset, int origin) { return _lseeki64(fd, offset, origin); }
+
 int OpenRegularForReading(const std::string &native) {
   const int fd = _open(native.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
   if (fd < 0) return -1;
@@ -135,6 +139,10 @@ bool SameFile(int a, int b) {
 }
 
 bool Truncate(int fd) { return ::ftruncate(fd, 0) == 0; }
+
+std::int64_t Seek(int fd, std::int64_t offset, int origin) {
+  return static_cast<std::int64_t>(::lseek(fd, static_cast<off_t>(offset), origin));
+}
 
 /// False only for something that exists and is no regular file; such a thing (a device, FIFO,
 /// socket, directory) is never opened, as opening some devices has effects of its own.
@@ -238,6 +246,18 @@ public:
     return true;
   }
 
+  /// Passes over the bytes up to and including the next line feed, untranslated: a text read
+  /// from the middle of a file starts with the first whole line.
+  void SkipPastLineFeed() {
+    int byte;
+    while ((byte = Peek()) >= 0) {
+      ++next_;
+      if (byte == '\n') {
+        return;
+      }
+    }
+  }
+
 private:
   /// The next raw byte without taking it; -1 at the end of the file or after a read error.
   int Peek() {
@@ -308,9 +328,49 @@ public:
     return std::make_unique<FileTextSource>(fd);
   }
 
-  bool CopyFile(const std::string &from, const std::string &to) override {
+  std::unique_ptr<TextSource> OpenTextEnd(const std::string &path,
+                                          std::uint64_t last_bytes) override {
+    const int fd = OpenForReading(path);
+    if (fd < 0) {
+      return nullptr;
+    }
+    auto text = std::make_unique<FileTextSource>(fd);
+    const std::int64_t size = Seek(fd, 0, SEEK_END);
+    if (size < 0 || Seek(fd, 0, SEEK_SET) != 0) {
+      return nullptr;
+    }
+    const auto length = static_cast<std::uint64_t>(size);
+    if (length > last_bytes) {
+      // One byte early: when the byte before the part is a line feed, the part is a whole line.
+      const auto from = static_cast<std::int64_t>(length - last_bytes - 1);
+      if (Seek(fd, from, SEEK_SET) != from) {
+        return nullptr;
+      }
+      text->SkipPastLineFeed();
+    }
+    return text;
+  }
+
+  bool CopyFile(const std::string &from, const std::string &to, std::uint64_t largest) override {
     Descriptor source(OpenForReading(from));
     if (!source.IsOpen()) {
+      return false;
+    }
+    // The whole source is read before the target is touched, and never more than one byte
+    // beyond what may be copied.
+    std::string content;
+    std::vector<char> buffer(kFileReadChunk);
+    long got = 0;
+    while (content.size() <= largest) {
+      const std::uint64_t room = largest - content.size();
+      const std::size_t want =
+          room >= buffer.size() ? buffer.size() : static_cast<std::size_t>(room + 1);
+      if ((got = ReadDescriptor(source.Get(), buffer.data(), want)) <= 0) {
+        break;
+      }
+      content.append(buffer.data(), static_cast<std::size_t>(got));
+    }
+    if (got < 0 || content.size() > largest) {
       return false;
     }
     const auto target_path = Native(to);
@@ -328,14 +388,7 @@ public:
     if (!Truncate(target.Get())) {
       return false;
     }
-    std::vector<char> buffer(kFileReadChunk);
-    long got;
-    while ((got = ReadDescriptor(source.Get(), buffer.data(), buffer.size())) > 0) {
-      if (!WriteAll(target.Get(), buffer.data(), static_cast<std::size_t>(got))) {
-        return false;
-      }
-    }
-    return got == 0 && target.Close();
+    return WriteAll(target.Get(), content.data(), content.size()) && target.Close();
   }
 
   bool IsFile(const std::string &path) override {

@@ -30,7 +30,7 @@ std::string DetailFrom(const std::string &piece, std::size_t from) {
 } // namespace
 
 std::optional<std::string> ReadTraceDetail(Platform &os) {
-  const auto trace = os.OpenText(std::string(kTraceFile));
+  const auto trace = os.OpenTextEnd(std::string(kTraceFile), kTraceEndScanned);
   if (!trace) {
     return std::nullopt;
   }

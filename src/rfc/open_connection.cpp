@@ -73,7 +73,10 @@ RFC_HANDLE OpenConnection(RfcSession &rfc, const ConnectionParameters &profile,
   }
 
   os.WriteStdout("* SapRfc.Ini.......: " + profile.destination + "<\n");
-  if (!os.CopyFile(per_destination, std::string(rfcfiles::kDestinationFile))) {
+  // Neither library reads a destination file beyond its limit: a larger one is not copied, and
+  // the open fails as for a destination file that cannot be written.
+  if (!os.CopyFile(per_destination, std::string(rfcfiles::kDestinationFile),
+                   rfcfiles::kLargestSettingsFile)) {
     return 0;
   }
 

@@ -236,8 +236,20 @@ TEST(GlobalListingRun, HalcrestLabelsAndTheTenChannelLimitAcrossSystems) {
 
 namespace {
 
+/// Answers that the listing's missing profiles are not there without asking the file system:
+/// what is walked is the listing, not a hundred thousand lookups, which a busy machine may take
+/// longer for than the run's time limit.
+class MissingProfilesAtOnce : public TestPlatform {
+public:
+  using TestPlatform::TestPlatform;
+  std::unique_ptr<TextSource> OpenText(const std::string &path) override {
+    return path.find("MISSING_") != std::string::npos ? nullptr : TestPlatform::OpenText(path);
+  }
+};
+
 TEST(GlobalListingRun, ListingsOfSeveralMegabytes) {
   Landscape l;
+  MissingProfilesAtOnce os(l.tree);
   l.tree.Write(kHostDir + "PRD.P00", Profile("PRD", "host12"));
   // 100,000 entries of 24 characters on listing lines of 188 characters: over 2 MiB of listing.
   std::string file;
@@ -255,10 +267,8 @@ TEST(GlobalListingRun, ListingsOfSeveralMegabytes) {
           kAllocation + ",Alias\n";
   ASSERT_GT(file.size(), 2u * 1024 * 1024);
   l.tree.Write(kHostDir + "SAP Tessaloy.Gbl", file);
-  l.Start({"GLOBAL", "PROD"});
-  EXPECT_EQ(l.exit_code, 0);
-  EXPECT_EQ(l.os.stdout_text,
-            kHead + Channel("PRD", "12") + Summary("Missing_Idices", 100001, 1, 0));
+  EXPECT_EQ(RunSensor(os, l.fake.Library(), {"kestrovan", "GLOBAL", "PROD"}), 0);
+  EXPECT_EQ(os.stdout_text, kHead + Channel("PRD", "12") + Summary("Missing_Idices", 100001, 1, 0));
 }
 
 } // namespace

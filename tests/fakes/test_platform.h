@@ -53,8 +53,12 @@ public:
   std::unique_ptr<TextSource> OpenText(const std::string &path) override {
     return real_->OpenText(path);
   }
-  bool CopyFile(const std::string &from, const std::string &to) override {
-    return real_->CopyFile(from, to);
+  std::unique_ptr<TextSource> OpenTextEnd(const std::string &path,
+                                          std::uint64_t last_bytes) override {
+    return real_->OpenTextEnd(path, last_bytes);
+  }
+  bool CopyFile(const std::string &from, const std::string &to, std::uint64_t largest) override {
+    return real_->CopyFile(from, to, largest);
   }
   bool IsFile(const std::string &path) override { return real_->IsFile(path); }
   void RemoveFile(const std::string &path) override { real_->RemoveFile(path); }

@@ -2,9 +2,11 @@
 // captured standard output, so that an input runs in microseconds and touches no disk.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/platform.h"
 #include "platform/text_pieces.h"
@@ -15,6 +17,10 @@ public:
   std::string stdout_text;
 
   std::unique_ptr<kestrovan::TextSource> OpenText(const std::string &path) override {
+    return OpenTextEnd(path, UINT64_MAX);
+  }
+  std::unique_ptr<kestrovan::TextSource> OpenTextEnd(const std::string &path,
+                                                     std::uint64_t last_bytes) override {
     const auto found = files.find(path);
     if (found == files.end()) return nullptr;
     struct Owned : kestrovan::TextSource {
@@ -25,12 +31,19 @@ public:
         return pieces.Next(max_chars, piece);
       }
     };
-    return std::make_unique<Owned>(kestrovan::TranslateTextMode(found->second));
+    std::string_view bytes = found->second;
+    if (bytes.size() > last_bytes) {
+      // From the first line that begins within the last bytes.
+      const std::size_t line_feed = bytes.find('\n', bytes.size() - last_bytes - 1);
+      bytes =
+          line_feed == std::string_view::npos ? std::string_view() : bytes.substr(line_feed + 1);
+    }
+    return std::make_unique<Owned>(kestrovan::TranslateTextMode(bytes));
   }
   bool IsFile(const std::string &path) override { return files.count(path) != 0; }
-  bool CopyFile(const std::string &from, const std::string &to) override {
+  bool CopyFile(const std::string &from, const std::string &to, std::uint64_t largest) override {
     const auto found = files.find(from);
-    if (found == files.end()) return false;
+    if (found == files.end() || found->second.size() > largest) return false;
     files[to] = found->second;
     return true;
   }

@@ -43,7 +43,7 @@ TEST(PathMapping, NewFilesGoIntoTheExistingDirectoryOfAnyCase) {
   tree.Write("D:\\Sensors\\EXEXML\\keep", "");
   TestPlatform os(tree);
   tree.Write("D:\\Sensors\\source.txt", "n");
-  ASSERT_TRUE(os.CopyFile("D:\\Sensors\\source.txt", "D:\\sensors\\ExeXml\\new.txt"));
+  ASSERT_TRUE(os.CopyFile("D:\\Sensors\\source.txt", "D:\\sensors\\ExeXml\\new.txt", 1));
   EXPECT_EQ(tree.Read("D:\\Sensors\\EXEXML\\new.txt"), "n");
 }
 

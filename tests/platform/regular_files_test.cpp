@@ -86,9 +86,10 @@ TEST(Platform, OnlyRegularFilesAndNoPathHoldingNul) {
   for (const std::string &path : paths) {
     const std::string name = path.substr(0, path.find('\0'));
     EXPECT_EQ(os.OpenText(path), nullptr) << name;
+    EXPECT_EQ(os.OpenTextEnd(path, 1), nullptr) << name;
     EXPECT_FALSE(os.IsFile(path)) << name;
-    EXPECT_FALSE(os.CopyFile(path, "copy")) << name;
-    EXPECT_FALSE(os.CopyFile("f", path)) << name;
+    EXPECT_FALSE(os.CopyFile(path, "copy", kFileReadChunk)) << name;
+    EXPECT_FALSE(os.CopyFile("f", path, kFileReadChunk)) << name;
     EXPECT_EQ(os.OpenAppend(path), nullptr) << name;
     os.RemoveFile(path);
     EXPECT_TRUE(fs::exists(fs::symlink_status(tree.Local(name)))) << name;
@@ -107,11 +108,15 @@ TEST(Platform, CopyFileCopiesEveryByteAndTruncatesTheTarget) {
   tree.Write("SapRfc.ini", std::string(4 * kFileReadChunk, 'o'));
   TestPlatform os(tree);
   EXPECT_TRUE(os.IsFile("saprfc.prd"));
-  ASSERT_TRUE(os.CopyFile("SapRfc.PRD", "SapRfc.ini"));
+  // One byte beyond the largest copy: refused, and the target stays as it was.
+  EXPECT_FALSE(os.CopyFile("SapRfc.PRD", "SapRfc.ini", bytes.size() - 1));
+  EXPECT_EQ(tree.Read("SapRfc.ini"), std::string(4 * kFileReadChunk, 'o'));
+  ASSERT_TRUE(os.CopyFile("SapRfc.PRD", "SapRfc.ini", bytes.size()));
   EXPECT_EQ(tree.Read("SapRfc.ini"), bytes);
-  ASSERT_TRUE(os.CopyFile("SapRfc.PRD", "SAPRFC.prd")); // the same file, found without case
+  // the same file, found without case
+  ASSERT_TRUE(os.CopyFile("SapRfc.PRD", "SAPRFC.prd", bytes.size()));
   EXPECT_EQ(tree.Read("SapRfc.PRD"), bytes);
-  EXPECT_FALSE(os.CopyFile("SapRfc.QAS", "SapRfc.ini"));
+  EXPECT_FALSE(os.CopyFile("SapRfc.QAS", "SapRfc.ini", bytes.size()));
   EXPECT_EQ(tree.Read("SapRfc.ini"), bytes);
 }
 
