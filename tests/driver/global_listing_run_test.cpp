@@ -1,8 +1,10 @@
 // Whole global listing runs in-process: counting, channels, carried-over values, error endings.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <map>
 #include <random>
+#include <regex>
 #include <set>
 
 #include "driver/sensor.h"
@@ -235,6 +237,48 @@ TEST(GlobalListingRun, HalcrestLabelsAndTheTenChannelLimitAcrossSystems) {
 } // namespace
 
 namespace {
+
+TEST(GlobalListingRun, ACloseTheTimeRunsOutOnCountsItsSystemAndTheWalkStopsAfterIt) {
+  Landscape l;
+  l.tree.Write(kHostDir + "PRD.P00", Profile("PRD", "host12"));
+  l.tree.Write(kHostDir + "QAS.P00", Profile("QAS", "host3"));
+  l.fake.close_takes = std::chrono::seconds(3);
+  l.Listing("PRD.P00#QAS.P00#", "Item=Missing_Idices,,TIMEOUT=1" + kAllocation + ",Alias");
+  l.Start({"GLOBAL", "PROD"});
+  EXPECT_EQ(l.exit_code, 0);
+  EXPECT_EQ(l.os.stdout_text, kHead + Channel("PRD", "12") +
+                                  "\n<Text>(***) Missing_Idices: NoSystems=2, Processed=1, "
+                                  "Failed=1, Time limit of 1 s reached at QAS.P00, Not "
+                                  "reached=1</Text>\n\n</Prtg>\n\n");
+}
+
+TEST(GlobalListingRun, TheWalkItselfEndsAtTheTimeLimit) {
+  // A million profiles that are not there: no library call, but lookups that take far longer
+  // than the limit.
+  Landscape l;
+  std::string file;
+  std::string line;
+  for (int i = 0; i < 1000000; ++i) {
+    char entry[16];
+    std::snprintf(entry, sizeof entry, "M%07d.P00#", i);
+    line += entry;
+    if (line.size() >= 168) {
+      file += "# GSNG: PROD      : " + line + "\n";
+      line.clear();
+    }
+  }
+  file += "# GSNG: PROD      : " + line + "\n# GSNX: PROD      : Item=Missing_Idices,,TIMEOUT=1" +
+          kAllocation + "\n";
+  l.tree.Write(kHostDir + "SAP Tessaloy.Gbl", file);
+  const auto start = std::chrono::steady_clock::now();
+  l.Start({"GLOBAL", "PROD"});
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+  EXPECT_EQ(l.exit_code, 0);
+  const std::regex summary(kHead + "\n<Text>\\(\\*\\*\\*\\) Missing_Idices: NoSystems=1000000, "
+                                   "Processed=0, Failed=([0-9]+), Time limit of 1 s reached at "
+                                   "M[0-9]{7}\\.P00, Not reached=\\1</Text>\n\n</Prtg>\n\n");
+  EXPECT_TRUE(std::regex_match(l.os.stdout_text, summary)) << l.os.stdout_text;
+}
 
 /// Answers that the listing's missing profiles are not there without asking the file system:
 /// what is walked is the listing, not a hundred thousand lookups, which a busy machine may take

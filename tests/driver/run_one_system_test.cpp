@@ -58,6 +58,27 @@ TEST(RunOneSystem, SuccessWritesTheDocumentAloneAndRemovesTheTrace) {
   EXPECT_EQ(r.fake.calls.back(), "RfcClose 7");
 }
 
+TEST(RunOneSystem, ACloseTheTimeRunsOutOnKeepsWhatTheChecksFound) {
+  struct {
+    const char *name;
+    RFC_RC receive;
+    std::string document;
+    int exit_code;
+  } cases[] = {
+      {"counted", RFC_OK, kSuccess, 0},
+      {"failed", RFC_FAILURE,
+       ExpectedError("Error 1014: RFC-Failure raised ! - partner not reached"), 2},
+  };
+  for (const auto &c : cases) {
+    SensorRun r;
+    r.fake.receive_result["DB_ORA_MISSING_INDICES"] = c.receive;
+    r.fake.close_takes = std::chrono::seconds(3);
+    r.Start({"PRD", ",TIMEOUT=1"});
+    EXPECT_EQ(r.os.stdout_text, c.document) << c.name;
+    EXPECT_EQ(r.exit_code, c.exit_code) << c.name;
+  }
+}
+
 TEST(RunOneSystem, ConsoleModeLines) {
   struct {
     const char *options;

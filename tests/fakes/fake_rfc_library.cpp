@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -75,6 +76,7 @@ void RFC_CALL Close(RFC_HANDLE handle) {
   g_fake->calls.push_back("RfcClose " + std::to_string(handle));
   if (handle != 0) {
     g_fake->MaybeCallHandler("RfcClose");
+    std::this_thread::sleep_for(g_fake->close_takes);
   }
 }
 

@@ -1,6 +1,7 @@
 // A scripted, in-process RFC library for unit tests of the connection layer and the checks.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -42,6 +43,9 @@ public:
   /// The operation ("RfcOpen", "ItFill", ...) during which the library calls the error handler
   /// with the operation's name, once, and then returns as if nothing had happened.
   std::string handler_during;
+  /// How long a close of a connection takes; a run may leave such a close behind, so once it
+  /// has waited it touches nothing of the fake.
+  std::chrono::milliseconds close_takes{0};
   /// Called at every open, before its result is taken: lets a test play several systems.
   std::function<void(FakeRfc &, const SeenOpen &)> on_open;
 
