@@ -64,6 +64,24 @@ TEST(DeadlineEndToEnd, SingleRunNamesTheStepThatDidNotAnswer) {
   }
 }
 
+TEST(DeadlineEndToEnd, AnAnswerInsideTheLimitIsTheResult) {
+  // Two of the limit's three seconds pass before the system answers.
+  Landscape l;
+  LimitsBeyondTheRun(l);
+  SimulatedSystemAnswers spec;
+  spec.extra = "delay.db_ora_missing_indices = 2000\n";
+  auto &sys = l.Start(spec, 46);
+  l.tree.Write(kHostDir + "PRD.P00", ProfileFor("PRD", sys.Address(), 46));
+  const Timed t = TimedSensor(l, {"PRD", ",TIMEOUT=3"});
+  EXPECT_EQ(t.result.stdout_text,
+            "\n<Prtg>\n\n<Text>(PRD) Indices: Not_Defined=3, Missing_Indices=1.234</Text>\n"
+            "\n<Result><Channel>Index_Undefined</Channel>\n<Value>3</Value></Result>\n"
+            "\n<Result><Channel>Missing_Idices</Channel>\n<Value>1234</Value></Result>\n"
+            "\n</Prtg>\n");
+  EXPECT_EQ(t.result.exit_code, 0);
+  EXPECT_GE(t.took, std::chrono::seconds(2));
+}
+
 TEST(DeadlineEndToEnd, ConsoleLinesComeBeforeTheEnding) {
   Landscape l;
   LimitsBeyondTheRun(l);
