@@ -59,6 +59,29 @@ TEST(ErrorReport, LongLinesAreScannedInPiecesOf99) {
   EXPECT_EQ(WithTraceDetail("", ReadTraceDetail(os)), " - " + std::string(87, 'e'));
 }
 
+TEST(ErrorReport, OnlyTheTracesEndIsScannedFromItsFirstWholeLine) {
+  // The end scanned holds an error line first or none at all; what stands before it decides
+  // whether that line begins there.
+  const std::string error_first =
+      "ERROR       cut\n" + std::string(kTraceEndScanned - 17, 'f') + "\n";
+  const std::string no_error = std::string(kTraceEndScanned - 1, 'f') + "\n";
+  struct {
+    const char *name;
+    std::string trace;
+    std::string appended;
+  } cases[] = {
+      {"line_begins_the_end", "x\n" + error_first, " - cut"},
+      {"line_cut_by_the_end", "x" + error_first, " - Please Check Trace-File !"},
+      {"error_before_the_end", "ERROR       early\n" + no_error, " - Please Check Trace-File !"},
+  };
+  for (const auto &c : cases) {
+    ScratchTree tree;
+    tree.Write("Dev_Rfc.Trc", c.trace);
+    TestPlatform os(tree);
+    EXPECT_EQ(WithTraceDetail("", ReadTraceDetail(os)), c.appended) << c.name;
+  }
+}
+
 TEST(ErrorReport, HandlerPrintsTheBlockAndTheRunEndsWithOneWhenTheCallReturns) {
   FakeRun f;
   FakeRfc &fake = f.fake;
