@@ -6,6 +6,7 @@
 #include "driver/options.h"
 #include "fake_run.h"
 #include "rfc/open_connection.h"
+#include "rfcfiles/file_names.h"
 
 using namespace kestrovan;
 
@@ -172,6 +173,16 @@ TEST(OpenConnection, UnwritableDestinationFileOpensNothing) {
   std::filesystem::create_directory(f.tree.work() / "SapRfc.ini");
   EXPECT_EQ(f.Open(), 0u);
   EXPECT_TRUE(f.fake.opens.empty());
+  EXPECT_EQ(f.os.stdout_text, "* SapRfc.Ini.......: PRD<\n");
+}
+
+TEST(OpenConnection, DestinationFileBeyondWhatTheLibrariesReadIsNotCopied) {
+  Fixture f;
+  f.tree.Write("SapRfc.PRD", "DEST=PRD\n" + std::string(rfcfiles::kLargestSettingsFile, '*'));
+  f.tree.Write("SapRfc.ini", "DEST=QAS\n");
+  EXPECT_EQ(f.Open(), 0u);
+  EXPECT_TRUE(f.fake.opens.empty());
+  EXPECT_EQ(f.tree.Read("SapRfc.ini"), "DEST=QAS\n");
   EXPECT_EQ(f.os.stdout_text, "* SapRfc.Ini.......: PRD<\n");
 }
 
