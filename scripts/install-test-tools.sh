@@ -3,7 +3,8 @@
 # missing; without the rights to install, says in one line what to install.
 set -euo pipefail
 
-needed=(g++ cmake make libgtest-dev libgmock-dev)
+# iproute2: the end-to-end cases that name addresses off loopback run in a network of their own.
+needed=(g++ cmake make libgtest-dev libgmock-dev iproute2)
 # With --fuzz: what the fuzz targets need instead.
 [ "${1:-}" = --fuzz ] && needed=(clang libclang-rt-14-dev cmake make)
 missing=()

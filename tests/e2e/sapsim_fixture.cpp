@@ -46,3 +46,17 @@ ProcessResult Landscape::Sensor(const std::vector<std::string> &args) const {
   return RunProcess(SensorProgram(), args, tree.work().string(),
                     {{"KESTROVAN_DRIVE_ROOT", tree.root().string()}});
 }
+
+std::optional<std::string> NoOwnNetwork() {
+  if (TestingWindowsPrograms()) {
+    return "the Windows programs' sockets belong to the wineserver, outside any namespace of the "
+           "test's own";
+  }
+  return OwnNetworkUnavailable();
+}
+
+ProcessResult Landscape::SensorInOwnNetwork(const std::vector<std::string> &args,
+                                            const std::vector<std::string> &addresses) const {
+  return RunProcessInOwnNetwork(SensorProgram(), args, tree.work().string(),
+                                {{"KESTROVAN_DRIVE_ROOT", tree.root().string()}}, addresses);
+}

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,10 @@ inline std::string TestLibraryRefusal(const std::string &destination) {
          "addresses only; install SAP's RFC library (see README)";
 }
 
+/// Why the sensor cannot be run in a network namespace of its own here; nothing when it can.
+/// Under Wine it never can: the sockets belong to the wineserver, which lives outside.
+std::optional<std::string> NoOwnNetwork();
+
 class Landscape {
 public:
   Landscape();
@@ -45,6 +50,11 @@ public:
   void ShortTimeouts();
 
   ProcessResult Sensor(const std::vector<std::string> &args) const;
+  /// The sensor in a network namespace of its own whose loopback device carries the addresses
+  /// off loopback that the profiles name: should the library try to reach one, nothing leaves
+  /// the machine. Only where NoOwnNetwork() says nothing.
+  ProcessResult SensorInOwnNetwork(const std::vector<std::string> &args,
+                                   const std::vector<std::string> &addresses) const;
 
   ScratchTree tree;
 

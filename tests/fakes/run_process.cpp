@@ -90,3 +90,46 @@ ProcessResult RunProcess(const std::string &program, const std::vector<std::stri
   result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
 }
+
+namespace {
+
+// A user namespace with a network namespace of its own (unshare -rn), set up by ip(8).
+const std::string kEnv = "/usr/bin/env";
+
+std::string OwnNetworkSetup(const std::vector<std::string> &addresses) {
+  std::string script = "ip link set lo up";
+  for (const std::string &address : addresses) {
+    const char *prefix = address.find(':') != std::string::npos ? "/128" : "/32";
+    script += " && ip addr add " + address + prefix + " dev lo";
+  }
+  return script;
+}
+
+} // namespace
+
+std::optional<std::string> OwnNetworkUnavailable() {
+  // The probe sets up a namespace as a run would and checks that only its loopback device is up.
+  static const std::optional<std::string> problem = []() -> std::optional<std::string> {
+    const std::string script = OwnNetworkSetup({"192.0.2.1", "2001:db8::1"}) +
+                               " && test \"$(ip -o link show up | grep -vc ': lo:')\" = 0";
+    const ProcessResult probe = RunProcess(kEnv, {"unshare", "-rn", "sh", "-c", script}, "/", {});
+    if (probe.exit_code == 0) {
+      return std::nullopt;
+    }
+    return "no network namespace of its own can be made here (unshare -rn with ip: exit code " +
+           std::to_string(probe.exit_code) + ", " + probe.stderr_text + ")";
+  }();
+  return problem;
+}
+
+ProcessResult RunProcessInOwnNetwork(const std::string &program,
+                                     const std::vector<std::string> &arguments,
+                                     const std::string &cwd,
+                                     const std::map<std::string, std::string> &environment,
+                                     const std::vector<std::string> &addresses) {
+  // The program replaces the shell once the namespace is set up; "$0" is the program.
+  std::vector<std::string> wrapped = {
+      "unshare", "-rn", "sh", "-c", OwnNetworkSetup(addresses) + " && exec \"$0\" \"$@\"", program};
+  wrapped.insert(wrapped.end(), arguments.begin(), arguments.end());
+  return RunProcess(kEnv, wrapped, cwd, environment);
+}

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,3 +18,17 @@ ProcessResult RunProcess(const std::string &program, const std::vector<std::stri
                          const std::string &cwd,
                          const std::map<std::string, std::string> &environment,
                          const std::string &stdin_text = "");
+
+/// Why no network namespace of the test's own can be made on this machine; nothing when one can.
+/// Such a namespace has its loopback device up, which also carries the addresses asked for, and
+/// no other device up: what a program sends there cannot leave the machine.
+std::optional<std::string> OwnNetworkUnavailable();
+
+/// Runs program as RunProcess does, inside a network namespace of its own whose loopback device
+/// carries addresses (IPv4 or IPv6, each on its own); call only where OwnNetworkUnavailable()
+/// says nothing.
+ProcessResult RunProcessInOwnNetwork(const std::string &program,
+                                     const std::vector<std::string> &arguments,
+                                     const std::string &cwd,
+                                     const std::map<std::string, std::string> &environment,
+                                     const std::vector<std::string> &addresses);
