@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "rfcfiles/bounded_file.h"
+#include "rfcfiles/connect_data.h"
 #include "rfcfiles/standin_settings.h"
 #include "rfcfiles/trace_block.h"
 
@@ -129,7 +130,10 @@ Rc OpenConnection(const nwrfc::ConnectionParameter *parameters, unsigned count,
   if (!settings.logon_record.empty()) {
     std::string record;
     for (const auto &[name, text] : values) {
-      record += name + "=" + (name == "PASSWD" ? std::string("(- secret -)") : Latin1(text)) + "\n";
+      record += name + "=" +
+                (name == "PASSWD" ? std::string("(- secret -)")
+                                  : rfcfiles::MaskRoutePasswords(Latin1(text))) +
+                "\n";
     }
     rfcfiles::AppendToRegularFile(settings.logon_record, record + "\n");
   }
