@@ -292,8 +292,9 @@ std::string LoadFailure(std::string_view file, DWORD error) {
   const std::vector<std::string> folders = SearchFolders();
   const std::string path = FindOnSearch(folders, file);
   if (path.empty()) {
-    return error == ERROR_MOD_NOT_FOUND ? text + ": no " + std::string(file) + " " + kSearchPlaces
-                                        : text;
+    return error == ERROR_MOD_NOT_FOUND
+               ? text + ": " + std::string(file) + " is neither " + kSearchPlaces
+               : text;
   }
   const LibraryImage image = ReadImageFile(path);
   if (const std::string why = NotLoadableImage(image, kProgramBits); !why.empty()) {

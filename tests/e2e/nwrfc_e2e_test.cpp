@@ -155,6 +155,26 @@ TEST(NwRfcEndToEnd, TheLibrariesFilesThatAreNoRegularFileNeitherBlockNorExhaustA
   }
 }
 
+// SAP's library writes notices to standard error, which the monitor does not read: they are
+// kept in a file beside the trace, and the program's standard error stays empty.
+TEST(NwRfcEndToEnd, WhatTheLibraryWritesToStandardErrorIsKeptInAFile) {
+  if (!TestingNwRfcBinding()) {
+    GTEST_SKIP() << "the classic stand-in writes nothing there";
+  }
+  Landscape l;
+  auto &sys = l.Start({}, 36);
+  l.tree.Write(kHostDir + "PRD.P00", ProfileFor("PRD", sys.Address(), 36));
+  const ProcessResult r =
+      RunProcess(SensorProgram(), {"PRD"}, l.tree.work().string(),
+                 {{"KESTROVAN_DRIVE_ROOT", l.tree.root().string()}, {"NLSUI_7BIT_FALLBACK", "1"}});
+  EXPECT_EQ(r.exit_code, 0) << r.stdout_text;
+  EXPECT_EQ(r.stderr_text, "");
+  EXPECT_NE(l.tree.Read("Rfc_Stderr.Log")
+                .find("NLSUI_7BIT_FALLBACK is set: the stand-in goes on in 7-bit mode"),
+            std::string::npos)
+      << l.tree.Read("Rfc_Stderr.Log");
+}
+
 TEST(NwRfcEndToEnd, SecureAndRoutedLogonKeysReachTheLibrary) {
   if (!TestingNwRfcBinding()) {
     GTEST_SKIP() << "the classic library reads SapRfc.ini itself";
