@@ -648,6 +648,9 @@ const RfcLibrary *BindClassic(HMODULE module, std::string *problem) {
 #endif
 
 const RfcLibrary *LoadLibraries(const std::string &folder, std::string *problem) {
+  // A file that cannot be loaded is reported in the document, never in a dialog box that waits
+  // for someone to close it.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   KeepLibraryStandardError();
   std::string classic_failure;
   std::string classic_not_tried;
