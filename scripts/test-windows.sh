@@ -129,6 +129,7 @@ if [ "$wine32_runs" = yes ] && expect_output "$windows_build/kestrovan.exe" wine
   #   both        with both DLLs: the classic one is used
   #   both_nwrfc  with both DLLs and Kestrovan.NwRfc: the NetWeaver one is used
   #   none        without any library
+  #   none_nwrfc  without any library, with Kestrovan.NwRfc
   #   incomplete  with a librfc32.dll that lacks RfcLastError
   #   nw_incomplete  with only a sapnwrfc.dll that lacks RfcInvoke
   classic_dll=$windows_build/rfc-standin/librfc32.dll
@@ -139,10 +140,12 @@ if [ "$wine32_runs" = yes ] && expect_output "$windows_build/kestrovan.exe" wine
   install_program both "$windows_build" "$classic_dll" "$nw_dll"
   install_program both_nwrfc "$windows_build" "$classic_dll" "$nw_dll" "$WINEPREFIX/Kestrovan.NwRfc"
   install_program none "$windows_build"
+  install_program none_nwrfc "$windows_build" "$WINEPREFIX/Kestrovan.NwRfc"
   install_program incomplete "$windows_build" "$windows_build/testing/rfc-incomplete/librfc32.dll"
   install_program nw_incomplete "$windows_build" "$windows_build/testing/nwrfc-incomplete/sapnwrfc.dll"
   export KESTROVAN_TEST_SENSOR_WITHOUT_LIBRARY="$programs/none/kestrovan"
   export KESTROVAN_TEST_SENSOR_INCOMPLETE_LIBRARY="$programs/incomplete/kestrovan"
+  export KESTROVAN_TEST_SENSOR_NWRFC_CHOSEN_WITHOUT_LIBRARY="$programs/none_nwrfc/kestrovan"
 
   for installation in standin dll; do
     suite "32-bit, $installation" KESTROVAN_TEST_SENSOR="$programs/$installation/kestrovan" \
@@ -155,7 +158,8 @@ if [ "$wine32_runs" = yes ] && expect_output "$windows_build/kestrovan.exe" wine
     KESTROVAN_TEST_SENSOR_INCOMPLETE_NWRFC="$programs/nw_incomplete/kestrovan" \
     KESTROVAN_TEST_SENSOR_BOTH_LIBRARIES="$programs/both/kestrovan" \
     KESTROVAN_TEST_SENSOR_BOTH_LIBRARIES_NWRFC="$programs/both_nwrfc/kestrovan"
-  unset KESTROVAN_TEST_SENSOR_WITHOUT_LIBRARY KESTROVAN_TEST_SENSOR_INCOMPLETE_LIBRARY
+  unset KESTROVAN_TEST_SENSOR_WITHOUT_LIBRARY KESTROVAN_TEST_SENSOR_INCOMPLETE_LIBRARY \
+    KESTROVAN_TEST_SENSOR_NWRFC_CHOSEN_WITHOUT_LIBRARY
   unset_icu_programs
 elif [ "$kernel_runs_32bit" = no ]; then
   echo "test-windows: this machine's kernel runs no 32-bit programs; the 32-bit Windows programs were built, not run" >&2

@@ -28,6 +28,11 @@ TEST(WindowsLibraryEndToEnd, MissingOrIncompleteLibraryIsAnErrorDocument) {
        "system folders, the working directory nor on PATH)..."},
       {"KESTROVAN_TEST_SENSOR_INCOMPLETE_LIBRARY",
        "RFC library librfc32.dll lacks the operation RfcLastError..."},
+      {"KESTROVAN_TEST_SENSOR_NWRFC_CHOSEN_WITHOUT_LIBRARY",
+       "RFC library sapnwrfc.dll cannot be loaded (Windows error 126: sapnwrfc.dll is neither in "
+       "the program's folder, the system folders, the working directory nor on PATH; "
+       "librfc32.dll was not tried: Kestrovan.NwRfc beside the program asks for the NetWeaver "
+       "library)..."},
   };
   bool ran = false;
   for (const auto &c : cases) {
