@@ -57,7 +57,8 @@ windows:
 	cmake -S . -B $(WIN_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
 	cmake --build $(WIN_DIR) -j $(JOBS)
 	cmake -S . -B $(WIN64_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
-	cmake --build $(WIN64_DIR) -j $(JOBS) --target kestrovan kestrovan-profile sapnwrfc sapnwrfc_incomplete
+	cmake --build $(WIN64_DIR) -j $(JOBS) --target kestrovan kestrovan-profile sapnwrfc sapnwrfc_incomplete \
+	  sapucum_standin icu_standin
 
 # The end-to-end suite once more, against the Windows programs under Wine (32- and 64-bit).
 test-windows: windows build

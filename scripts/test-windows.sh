@@ -53,12 +53,47 @@ install_program() { # folder, build, extra files...
   [ "$build" = "$windows64_build" ] && loader=$wine64_loader
   mkdir -p "$folder"
   cp "$build/kestrovan.exe" "$build/kestrovan-profile.exe" "$folder/"
-  for extra in "$@"; do cp "$extra" "$folder/"; done
+  # An extra file is a path, copied as it is named, or name=path (name=: an empty file).
+  for extra in "$@"; do
+    if [[ "$extra" == *=* ]]; then
+      if [ -n "${extra#*=}" ]; then cp "${extra#*=}" "$folder/${extra%%=*}"; else : >"$folder/${extra%%=*}"; fi
+    else
+      cp "$extra" "$folder/"
+    fi
+  done
   for program in kestrovan kestrovan-profile; do
     printf '#!/bin/sh\nKESTROVAN_WINE="%s" exec "%s" "%s" "$@"\n' "$loader" \
       "$PWD/scripts/wine-program.sh" "$folder/$program.exe" >"$folder/$program"
     chmod +x "$folder/$program"
   done
+}
+
+# The NetWeaver stand-in with a unicode layer of our own beside it that names ICU 50 files, with
+# those files missing, empty, of the other bitness, or all there (our own library under their
+# names); and an empty file as the library itself. For a program of one bitness (its build, the
+# other build, a suffix for the folders).
+install_icu_programs() {
+  local build=$1 other=$2 suffix=$3
+  local nw="$build/nwrfc-standin/sapnwrfc.dll" ucum="$build/testing/sapucum/libsapucum.dll"
+  local icu="$build/testing/icu/icu_standin.dll" wrong="$other/testing/icu/icu_standin.dll"
+  install_program "icu_missing$suffix" "$build" "$nw" "$ucum"
+  install_program "icu_complete$suffix" "$build" "$nw" "$ucum" "icuuc50.dll=$icu" \
+    "icuin50.dll=$icu" "icudt50.dll=$icu"
+  install_program "icu_empty$suffix" "$build" "$nw" "$ucum" "icuuc50.dll=$icu" \
+    "icuin50.dll=$icu" "icudt50.dll="
+  install_program "icu_other_bits$suffix" "$build" "$nw" "$ucum" "icuuc50.dll=$icu" \
+    "icuin50.dll=$icu" "icudt50.dll=$wrong"
+  install_program "not_a_library$suffix" "$build" "sapnwrfc.dll="
+  export KESTROVAN_TEST_SENSOR_ICU_MISSING="$programs/icu_missing$suffix/kestrovan"
+  export KESTROVAN_TEST_SENSOR_ICU_COMPLETE="$programs/icu_complete$suffix/kestrovan"
+  export KESTROVAN_TEST_SENSOR_ICU_EMPTY="$programs/icu_empty$suffix/kestrovan"
+  export KESTROVAN_TEST_SENSOR_ICU_OTHER_BITS="$programs/icu_other_bits$suffix/kestrovan"
+  export KESTROVAN_TEST_SENSOR_NOT_A_LIBRARY="$programs/not_a_library$suffix/kestrovan"
+}
+unset_icu_programs() {
+  unset KESTROVAN_TEST_SENSOR_ICU_MISSING KESTROVAN_TEST_SENSOR_ICU_COMPLETE \
+    KESTROVAN_TEST_SENSOR_ICU_EMPTY KESTROVAN_TEST_SENSOR_ICU_OTHER_BITS \
+    KESTROVAN_TEST_SENSOR_NOT_A_LIBRARY
 }
 
 # The first program of a fresh server starts Wine's helper processes, which inherit its output:
@@ -94,6 +129,7 @@ if [ "$wine32_runs" = yes ] && expect_output "$windows_build/kestrovan.exe" wine
   #   both        with both DLLs: the classic one is used
   #   both_nwrfc  with both DLLs and Kestrovan.NwRfc: the NetWeaver one is used
   #   none        without any library
+  #   none_nwrfc  without any library, with Kestrovan.NwRfc
   #   incomplete  with a librfc32.dll that lacks RfcLastError
   #   nw_incomplete  with only a sapnwrfc.dll that lacks RfcInvoke
   classic_dll=$windows_build/rfc-standin/librfc32.dll
@@ -104,22 +140,27 @@ if [ "$wine32_runs" = yes ] && expect_output "$windows_build/kestrovan.exe" wine
   install_program both "$windows_build" "$classic_dll" "$nw_dll"
   install_program both_nwrfc "$windows_build" "$classic_dll" "$nw_dll" "$WINEPREFIX/Kestrovan.NwRfc"
   install_program none "$windows_build"
+  install_program none_nwrfc "$windows_build" "$WINEPREFIX/Kestrovan.NwRfc"
   install_program incomplete "$windows_build" "$windows_build/testing/rfc-incomplete/librfc32.dll"
   install_program nw_incomplete "$windows_build" "$windows_build/testing/nwrfc-incomplete/sapnwrfc.dll"
   export KESTROVAN_TEST_SENSOR_WITHOUT_LIBRARY="$programs/none/kestrovan"
   export KESTROVAN_TEST_SENSOR_INCOMPLETE_LIBRARY="$programs/incomplete/kestrovan"
+  export KESTROVAN_TEST_SENSOR_NWRFC_CHOSEN_WITHOUT_LIBRARY="$programs/none_nwrfc/kestrovan"
 
   for installation in standin dll; do
     suite "32-bit, $installation" KESTROVAN_TEST_SENSOR="$programs/$installation/kestrovan" \
       KESTROVAN_TEST_PROFILE_WRITER="$programs/$installation/kestrovan-profile"
   done
+  [ -n "$windows64_build" ] && install_icu_programs "$windows_build" "$windows64_build" ""
   suite "32-bit, NetWeaver library" KESTROVAN_TEST_SENSOR="$programs/nwrfc/kestrovan" \
     KESTROVAN_TEST_PROFILE_WRITER="$programs/nwrfc/kestrovan-profile" \
     KESTROVAN_TEST_RFC_BINDING=nwrfc KESTROVAN_TEST_NWRFC_FILE=sapnwrfc.dll \
     KESTROVAN_TEST_SENSOR_INCOMPLETE_NWRFC="$programs/nw_incomplete/kestrovan" \
     KESTROVAN_TEST_SENSOR_BOTH_LIBRARIES="$programs/both/kestrovan" \
     KESTROVAN_TEST_SENSOR_BOTH_LIBRARIES_NWRFC="$programs/both_nwrfc/kestrovan"
-  unset KESTROVAN_TEST_SENSOR_WITHOUT_LIBRARY KESTROVAN_TEST_SENSOR_INCOMPLETE_LIBRARY
+  unset KESTROVAN_TEST_SENSOR_WITHOUT_LIBRARY KESTROVAN_TEST_SENSOR_INCOMPLETE_LIBRARY \
+    KESTROVAN_TEST_SENSOR_NWRFC_CHOSEN_WITHOUT_LIBRARY
+  unset_icu_programs
 elif [ "$kernel_runs_32bit" = no ]; then
   echo "test-windows: this machine's kernel runs no 32-bit programs; the 32-bit Windows programs were built, not run" >&2
 elif [ "$wine32_installed" = no ]; then
@@ -139,6 +180,7 @@ if [ -n "$windows64_build" ]; then
   install_program none64 "$windows64_build"
   install_program nw_incomplete64 "$windows64_build" \
     "$windows64_build/testing/nwrfc-incomplete/sapnwrfc.dll"
+  install_icu_programs "$windows64_build" "$windows_build" 64
   suite "64-bit, NetWeaver library" KESTROVAN_TEST_SENSOR="$programs/nwrfc64/kestrovan" \
     KESTROVAN_TEST_PROFILE_WRITER="$programs/nwrfc64/kestrovan-profile" \
     KESTROVAN_TEST_RFC_BINDING=nwrfc KESTROVAN_TEST_NWRFC_FILE=sapnwrfc.dll \

@@ -10,6 +10,10 @@
 #include "output/result_document.h"
 #include "rfc/system_library.h"
 
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
+
 using namespace kestrovan;
 
 namespace {
@@ -46,6 +50,10 @@ void ReportInternalFailure(Platform *os, std::string_view what) {
 } // namespace
 
 int main(int argc, char **argv) {
+#ifdef __linux__
+  // The logon password passes through this process's memory in clear: no core file of it.
+  prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+#endif
 #ifndef _WIN32
   // A monitor that stopped reading gets a run that ends with exit code 2, as for any output that
   // did not arrive, not one killed by the signal.

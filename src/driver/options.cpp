@@ -31,15 +31,18 @@ std::optional<long> SelectedChannel(const RunOptions &options) {
   return ReadLeadingInteger(rest.substr(0, rest.find(',')));
 }
 
-/// The seconds after ",TIMEOUT=": digits only, 1 to 900; anything else leaves the default.
-int TimeLimitSeconds(const RunOptions &options) {
+/// The seconds after ",TIMEOUT=": digits only, 1 to 900; none for anything else.
+std::optional<int> TimeLimitSeconds(const RunOptions &options) {
   const std::optional<std::string> value = ValueAfter(options, ",TIMEOUT=");
   if (!value || value->empty() || value->size() > 3 ||
       value->find_first_not_of("0123456789") != std::string::npos) {
-    return kDefaultTimeLimitSeconds;
+    return std::nullopt;
   }
   const int seconds = std::stoi(*value);
-  return seconds >= 1 && seconds <= kLongestTimeLimitSeconds ? seconds : kDefaultTimeLimitSeconds;
+  if (seconds < 1 || seconds > kLongestTimeLimitSeconds) {
+    return std::nullopt;
+  }
+  return seconds;
 }
 
 } // namespace
@@ -61,7 +64,9 @@ RunOptions ParseOptions(std::string text) {
   options.overrides.hostname = ValueAfter(options, ",HOST=");
   options.overrides.sysnr = ValueAfter(options, ",NO=");
   options.selected_channel = SelectedChannel(options);
-  options.time_limit_seconds = TimeLimitSeconds(options);
+  const std::optional<int> seconds = TimeLimitSeconds(options);
+  options.time_limit_given = seconds.has_value();
+  options.time_limit_seconds = seconds.value_or(kDefaultTimeLimitSeconds);
   return options;
 }
 

@@ -31,6 +31,7 @@ struct RunOptions {
   ConnectionOverrides overrides;        // ",HOST=", ",NO="
   std::optional<long> selected_channel; // "CH=": the one channel "Morvane" prints
   int time_limit_seconds = kDefaultTimeLimitSeconds; // ",TIMEOUT=": the run's deadline
+  bool time_limit_given = false; // ",TIMEOUT=" held a value it takes, not the default
 
   bool Has(std::string_view keyword) const { return upper.find(keyword) != std::string::npos; }
 };

@@ -71,7 +71,7 @@ OrEnding<GlobalSelection> Checked(GlobalSelection selection) {
 }
 
 /// "SAP Tessaloy.Gbl": the listing of the global sensor the options name, and its extension text,
-/// which replaces the run's options from here on.
+/// which replaces the run's options from here on (but for a time limit the command line gives).
 OrEnding<GlobalSelection> ReadListingRoute(Platform &os, const ProfileLocation &profile,
                                            const RunOptions &options,
                                            const std::string &sensor_argument) {
@@ -130,6 +130,12 @@ OrEnding<GlobalSelection> ReadListingRoute(Platform &os, const ProfileLocation &
     return ErrorEnding{"Error 1030: Global Sensor " + sensor_argument + " not found..."};
   }
   selection.options = ParseOptions(std::move(option_text));
+  // The monitor's timeout is set per sensor, and a global sensor's own parameters are the command
+  // line: its ",TIMEOUT=" holds over the GSNX line's.
+  if (options.time_limit_given) {
+    selection.options.time_limit_seconds = options.time_limit_seconds;
+    selection.options.time_limit_given = true;
+  }
   return Checked(std::move(selection));
 }
 

@@ -3,9 +3,12 @@
 
 #include <array>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <ctime>
 
 #include "rfcfiles/bounded_file.h"
+#include "rfcfiles/connect_data.h"
 #include "rfcfiles/standin_settings.h"
 #include "rfcfiles/trace_block.h"
 
@@ -98,6 +101,11 @@ bool AwaitAnswer(Connection &connection) {
 
 Rc OpenConnection(const nwrfc::ConnectionParameter *parameters, unsigned count,
                   nwrfc::ConnectionHandle &handle, ErrorInfo *error) {
+  // SAP's library, told to go on without its ICU files, says so on standard error at each open.
+  if (std::getenv("NLSUI_7BIT_FALLBACK") != nullptr) {
+    std::fputs("NLSUI_7BIT_FALLBACK is set: the stand-in goes on in 7-bit mode\n", stderr);
+    std::fflush(stderr);
+  }
   std::map<std::string, std::u16string> values;
   for (unsigned i = 0; parameters != nullptr && i < count; ++i) {
     values[ToUpper(Latin1(Terminated(parameters[i].name)))] = Terminated(parameters[i].value);
@@ -129,7 +137,10 @@ Rc OpenConnection(const nwrfc::ConnectionParameter *parameters, unsigned count,
   if (!settings.logon_record.empty()) {
     std::string record;
     for (const auto &[name, text] : values) {
-      record += name + "=" + (name == "PASSWD" ? std::string("(- secret -)") : Latin1(text)) + "\n";
+      record += name + "=" +
+                (name == "PASSWD" ? std::string("(- secret -)")
+                                  : rfcfiles::MaskRoutePasswords(Latin1(text))) +
+                "\n";
     }
     rfcfiles::AppendToRegularFile(settings.logon_record, record + "\n");
   }

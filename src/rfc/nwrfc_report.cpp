@@ -5,6 +5,7 @@
 #include <array>
 
 #include "rfc/nwrfc_text.h"
+#include "rfcfiles/connect_data.h"
 #include "rfcfiles/file_names.h"
 #include "rfcfiles/trace_block.h"
 
@@ -81,9 +82,11 @@ std::string MaskedAs(std::string text, std::string_view password) {
 }
 
 /// A text of the library with the password, should it ever appear there, masked: as the
-/// profile holds it, and as the library's text gives it back once narrowed.
+/// profile holds it, and as the library's text gives it back once narrowed; and with a route's
+/// router password, which the library may repeat with the route.
 std::string Masked(std::string text, std::string_view password) {
-  return MaskedAs(MaskedAs(std::move(text), password), NarrowToAnsi(WidenProfileText(password)));
+  return rfcfiles::MaskRoutePasswords(
+      MaskedAs(MaskedAs(std::move(text), password), NarrowToAnsi(WidenProfileText(password))));
 }
 
 std::string Location(std::string_view operation, std::string_view where) {
@@ -142,7 +145,7 @@ void NwErrorLog::Reset(Platform *files, std::string release) {
 void NwErrorLog::Own(std::string_view operation, std::string_view where, std::string_view key,
                      std::string_view reason, std::string_view detail, int rc) {
   Report report;
-  const std::string location = Location(operation, where);
+  const std::string location = rfcfiles::MaskRoutePasswords(Location(operation, where));
   CopyText(report.record.key, sizeof report.record.key, key);
   CopyText(report.record.status, sizeof report.record.status, reason);
   CopyText(report.record.message, sizeof report.record.message,
@@ -160,7 +163,7 @@ void NwErrorLog::FromLibrary(std::string_view operation, std::string_view where,
                              std::string_view reason, std::string_view note) {
   Report report;
   report.record = ClassicErrorRecord(error, operation, password);
-  report.location = Location(operation, where);
+  report.location = rfcfiles::MaskRoutePasswords(Location(operation, where));
   const std::string message =
       Masked(NarrowField(error.message, std::size(error.message)), password);
   const std::string key = Masked(NarrowField(error.key, std::size(error.key)), password);

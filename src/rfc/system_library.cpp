@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <set>
 #include <type_traits>
 #include <vector>
@@ -14,11 +15,14 @@
 #include "rfcapi/nwrfc_api.h"
 
 #ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 #else
-#include <dirent.h>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <limits.h>
+#include <link.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -28,27 +32,58 @@ namespace kestrovan {
 namespace {
 
 constexpr int kProgramBits = static_cast<int>(sizeof(void *) * 8);
-/// SAP's libraries are a few MiB; a file beyond this is read only this far for its headers.
-constexpr std::size_t kMaxImageRead = std::size_t{128} << 20;
+/// SAP's libraries are a few MiB; the ICU names are looked for in this much of each file.
+constexpr std::uint64_t kMaxIcuScan = std::uint64_t{64} << 20;
+/// The files are searched for ICU names in pieces of this size, each overlapping the one before
+/// by more than the longest name in UTF-16.
+constexpr std::size_t kIcuScanPiece = std::size_t{1} << 20;
+constexpr std::size_t kIcuScanOverlap = 64;
 
-/// Up to limit bytes of a regular file, read in pieces; empty when it cannot be opened.
-std::string ReadHead(const std::string &path, std::size_t limit) {
-  std::string bytes;
-  std::FILE *file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) {
-    return bytes;
+/// The headers of a file, read only as far as they go; an Unknown image when it cannot be opened.
+LibraryImage ReadImageFile(const std::string &path) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    return {};
   }
-  std::vector<char> piece(65536);
-  while (bytes.size() < limit) {
-    const std::size_t got =
-        std::fread(piece.data(), 1, std::min(piece.size(), limit - bytes.size()), file);
+  file.seekg(0, std::ios::end);
+  const std::streamoff end = file.tellg();
+  if (end <= 0) {
+    return {};
+  }
+  return ReadLibraryImage(static_cast<std::uint64_t>(end), [&](std::uint64_t at, std::size_t size) {
+    std::string bytes(size, '\0');
+    file.clear();
+    file.seekg(static_cast<std::streamoff>(at));
+    file.read(bytes.data(), static_cast<std::streamsize>(size));
+    bytes.resize(file ? size
+                      : static_cast<std::size_t>(std::max<std::streamsize>(file.gcount(), 0)));
+    return bytes;
+  });
+}
+
+/// The ICU file names written in a file, in the order they can be loaded.
+std::vector<std::string> IcuNamesInFile(const std::string &path, IcuNaming naming) {
+  std::vector<std::string> names;
+  std::ifstream file(path, std::ios::binary);
+  std::string piece;
+  std::uint64_t scanned = 0;
+  std::vector<char> buffer(kIcuScanPiece);
+  while (file && scanned < kMaxIcuScan) {
+    file.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+    const auto got = static_cast<std::size_t>(std::max<std::streamsize>(file.gcount(), 0));
     if (got == 0) {
       break;
     }
-    bytes.append(piece.data(), got);
+    scanned += got;
+    piece.append(buffer.data(), got);
+    for (std::string &name : IcuFileNamesIn(naming, piece)) {
+      if (std::find(names.begin(), names.end(), name) == names.end()) {
+        names.push_back(std::move(name));
+      }
+    }
+    piece.erase(0, piece.size() > kIcuScanOverlap ? piece.size() - kIcuScanOverlap : 0);
   }
-  std::fclose(file);
-  return bytes;
+  return IcuLoadOrder(naming, names);
 }
 
 std::vector<std::string> SplitList(std::string_view list, char separator) {
@@ -92,7 +127,10 @@ void *Symbol(Module module, const char *name) {
 }
 
 constexpr IcuNaming kIcuNaming = IcuNaming::Windows;
-constexpr const char *kIcuPlaces = "beside it nor on PATH";
+constexpr const char *kLibraryUnicodeFile = "libsapucum.dll";
+/// Where LoadLibrary looks for a plain name, in words.
+constexpr const char *kSearchPlaces =
+    "in the program's folder, the system folders, the working directory nor on PATH";
 
 std::string EnvironmentValue(const char *name) {
   const DWORD size = GetEnvironmentVariableA(name, nullptr, 0);
@@ -105,8 +143,12 @@ std::string EnvironmentValue(const char *name) {
   return value;
 }
 
+/// True when the variable is set at all, also to an empty value.
 bool EnvironmentHas(const char *name) {
-  return GetEnvironmentVariableA(name, nullptr, 0) != 0 || GetLastError() != ERROR_ENVVAR_NOT_FOUND;
+  SetLastError(ERROR_SUCCESS);
+  char value[2] = {};
+  return GetEnvironmentVariableA(name, value, sizeof value) != 0 ||
+         GetLastError() != ERROR_ENVVAR_NOT_FOUND;
 }
 
 std::string Join(std::string folder, std::string_view name) {
@@ -121,27 +163,16 @@ std::string FolderOf(const std::string &path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-std::string ModuleFolder(Module module) {
+std::string ModulePath(Module module) {
   char path[MAX_PATH + 1] = {};
   const DWORD length = GetModuleFileNameA(module, path, MAX_PATH);
-  return FolderOf(std::string(path, length < MAX_PATH ? length : MAX_PATH));
+  return std::string(path, length < MAX_PATH ? length : 0);
 }
 
-/// Names of the files in a folder that start with prefix.
-std::vector<std::string> FolderFiles(const std::string &folder, std::string_view prefix) {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAA found{};
-  const HANDLE search = FindFirstFileA(Join(folder, std::string(prefix) + "*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) {
-    return names;
-  }
-  do {
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-      names.emplace_back(found.cFileName);
-    }
-  } while (names.size() < 4096 && FindNextFileA(search, &found));
-  FindClose(search);
-  return names;
+/// The file of a loaded module of this name, or empty when none is loaded.
+std::string LoadedModulePath(const char *name) {
+  const HMODULE module = GetModuleHandleA(name);
+  return module ? ModulePath(module) : std::string();
 }
 
 /// Where LoadLibrary looks for a plain name, in its order: the program's folder, the system
@@ -177,6 +208,35 @@ std::string FindOnSearch(const std::vector<std::string> &folders, std::string_vi
   return {};
 }
 
+/// True when one of the side-by-side assemblies of the Visual C++ runtimes (WinSxS) holds the
+/// file: a library that names them in its manifest is given them from there, not by the search.
+bool InSideBySideRuntime(std::string_view name) {
+  char buffer[MAX_PATH + 1] = {};
+  const UINT length = GetWindowsDirectoryA(buffer, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) {
+    return false;
+  }
+  const std::string assemblies = Join(std::string(buffer, length), "WinSxS");
+  bool found = false;
+  for (const char *kind : {"*.crt_*", "*.mfc_*", "*.openmp_*"}) {
+    WIN32_FIND_DATAA entry{};
+    const HANDLE search = FindFirstFileA(Join(assemblies, kind).c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) {
+      continue;
+    }
+    int seen = 0;
+    do {
+      found = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+              IsFile(Join(Join(assemblies, entry.cFileName), name));
+    } while (!found && ++seen < 4096 && FindNextFileA(search, &entry));
+    FindClose(search);
+    if (found) {
+      break;
+    }
+  }
+  return found;
+}
+
 /// Names Windows resolves without a file of that name (API sets).
 bool IsApiSet(std::string name) {
   for (char &c : name) {
@@ -185,8 +245,8 @@ bool IsApiSet(std::string name) {
   return name.rfind("api-ms-", 0) == 0 || name.rfind("ext-ms-", 0) == 0;
 }
 
-/// The first DLL below path (its imports, theirs, ...) that the search does not find, with the
-/// library that imports it; empty when every one is found.
+/// The first DLL below path (its imports, theirs, ...) that neither the search nor the runtimes'
+/// side-by-side assemblies hold, with the library that imports it; empty when every one is found.
 std::pair<std::string, std::string> MissingImport(const std::vector<std::string> &folders,
                                                   const std::string &system,
                                                   const std::string &path, int depth,
@@ -194,13 +254,16 @@ std::pair<std::string, std::string> MissingImport(const std::vector<std::string>
   if (depth > 4 || !visited.insert(path).second) {
     return {};
   }
-  const LibraryImage image = ReadLibraryImage(ReadHead(path, kMaxImageRead));
+  const LibraryImage image = ReadImageFile(path);
   for (const std::string &name : image.needed) {
     if (IsApiSet(name)) {
       continue;
     }
     const std::string found = FindOnSearch(folders, name);
     if (found.empty()) {
+      if (InSideBySideRuntime(name)) {
+        continue;
+      }
       return {name, path};
     }
     // Windows' own DLLs import only each other; SAP's and the runtimes are worth following.
@@ -214,18 +277,31 @@ std::pair<std::string, std::string> MissingImport(const std::vector<std::string>
   return {};
 }
 
-/// "Windows error N", and when the file is there, what is wrong with it: the other bitness, or a
-/// DLL it imports that the search does not find.
+/// True when LoadLibrary failed because no file of the name is on its search.
+bool NotOnSearch(std::string_view file, DWORD error) {
+  return error == ERROR_MOD_NOT_FOUND && FindOnSearch(SearchFolders(), file).empty();
+}
+
+/// "Windows error N", and what is wrong with the file: none of the name on the search; a file
+/// that is empty, no library or of the other bitness; a DLL it imports that is nowhere to be
+/// found. A missing import is named only for a failure to find a module: a library bound to a
+/// runtime through its manifest fails for other reasons with its runtime where the search does
+/// not look.
 std::string LoadFailure(std::string_view file, DWORD error) {
   std::string text = "Windows error " + std::to_string(error);
   const std::vector<std::string> folders = SearchFolders();
   const std::string path = FindOnSearch(folders, file);
   if (path.empty()) {
-    return text;
+    return error == ERROR_MOD_NOT_FOUND
+               ? text + ": " + std::string(file) + " is neither " + kSearchPlaces
+               : text;
   }
-  const LibraryImage image = ReadLibraryImage(ReadHead(path, kMaxImageRead));
-  if (const std::string mismatch = BitnessMismatch(image, kProgramBits); !mismatch.empty()) {
-    return text + ": " + path + " is " + mismatch;
+  const LibraryImage image = ReadImageFile(path);
+  if (const std::string why = NotLoadableImage(image, kProgramBits); !why.empty()) {
+    return text + ": " + path + " " + why;
+  }
+  if (error != ERROR_MOD_NOT_FOUND) {
+    return text;
   }
   std::set<std::string> visited;
   const auto [missing, importer] =
@@ -235,7 +311,53 @@ std::string LoadFailure(std::string_view file, DWORD error) {
   }
   return text + ": " + path + " needs " + missing +
          (importer == path ? std::string() : " (imported by " + importer + ")") +
-         ", which is neither in the program's folder, the system folders nor on PATH";
+         ", which is neither " + kSearchPlaces;
+}
+
+/// Loads one ICU file as SAP's library will: LoadLibrary by its plain name. Empty when it
+/// loaded (it stays loaded, so the library's own load finds it); else why not.
+std::string LoadIcuFile(const std::string &name) {
+  if (LoadLibraryA(name.c_str()) != nullptr) {
+    return {};
+  }
+  const DWORD error = GetLastError();
+  if (NotOnSearch(name, error)) {
+    return "which is neither " + std::string(kSearchPlaces);
+  }
+  return "which cannot be loaded (" + LoadFailure(name, error) + ")";
+}
+
+/// SAP's library writes to the process's standard error, which the monitor does not read: from
+/// here on it goes to a file in the working directory (to the null device when that cannot be
+/// opened). Done before the library is loaded: its runtime takes the handle when it starts.
+/// Both the handle and this program's runtime are redirected, for a library that shares it.
+void KeepLibraryStandardError() {
+  HANDLE file = CreateFileA(std::string(kLibraryStandardErrorFile).c_str(), FILE_APPEND_DATA,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE && GetFileType(file) != FILE_TYPE_DISK) {
+    CloseHandle(file);
+    file = INVALID_HANDLE_VALUE;
+  }
+  if (file == INVALID_HANDLE_VALUE) {
+    file = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
+  if (file == INVALID_HANDLE_VALUE) {
+    return;
+  }
+  SetStdHandle(STD_ERROR_HANDLE, file);
+  HANDLE own = INVALID_HANDLE_VALUE;
+  if (DuplicateHandle(GetCurrentProcess(), file, GetCurrentProcess(), &own, 0, FALSE,
+                      DUPLICATE_SAME_ACCESS)) {
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(own), _O_APPEND);
+    if (descriptor >= 0) {
+      _dup2(descriptor, 2);
+      _close(descriptor);
+    } else {
+      CloseHandle(own);
+    }
+  }
 }
 
 #else
@@ -258,8 +380,9 @@ using Module = void *;
 void *Symbol(Module module, const char *name) { return dlsym(module, name); }
 
 constexpr IcuNaming kIcuNaming = IcuNaming::Linux;
-constexpr const char *kIcuPlaces = "beside it nor on the library path";
+constexpr const char *kLibraryUnicodeFile = "libsapucum.so";
 
+/// True when the variable is set at all, also to an empty value.
 bool EnvironmentHas(const char *name) { return std::getenv(name) != nullptr; }
 
 std::string Join(std::string folder, std::string_view name) {
@@ -269,33 +392,126 @@ std::string Join(std::string folder, std::string_view name) {
   return folder + std::string(name);
 }
 
-std::string ModuleFolder(Module module) {
-  char origin[PATH_MAX + 1] = {};
-  return dlinfo(module, RTLD_DI_ORIGIN, origin) == 0 ? std::string(origin) : std::string();
+std::string FolderOf(const std::string &path) {
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-std::vector<std::string> FolderFiles(const std::string &folder, std::string_view prefix) {
-  std::vector<std::string> names;
-  DIR *directory = opendir(folder.empty() ? "." : folder.c_str());
-  if (directory == nullptr) {
-    return names;
+std::string ModulePath(Module module) {
+  link_map *map = nullptr;
+  return dlinfo(module, RTLD_DI_LINKMAP, &map) == 0 && map != nullptr && map->l_name != nullptr
+             ? std::string(map->l_name)
+             : std::string();
+}
+
+/// The file of a loaded shared object of this name, or empty when none is loaded.
+std::string LoadedModulePath(const char *name) {
+  void *module = dlopen(name, RTLD_LAZY | RTLD_NOLOAD);
+  if (module == nullptr) {
+    return {};
   }
-  while (const dirent *entry = readdir(directory)) {
-    if (std::string_view(entry->d_name).substr(0, prefix.size()) == prefix) {
-      names.emplace_back(entry->d_name);
-    }
-    if (names.size() >= 4096) {
-      break;
-    }
-  }
-  closedir(directory);
-  return names;
+  std::string path = ModulePath(module);
+  dlclose(module);
+  return path;
 }
 
 /// The folders of LD_LIBRARY_PATH, in order.
 std::vector<std::string> LibraryPath() {
   const char *path = std::getenv("LD_LIBRARY_PATH");
   return SplitList(path ? path : "", ':');
+}
+
+/// A folder of a run path with $ORIGIN (or ${ORIGIN}) made the folder of the file that has it.
+std::string ExpandOrigin(std::string folder, const std::string &origin) {
+  for (const std::string_view token : {"${ORIGIN}", "$ORIGIN"}) {
+    for (std::size_t at = folder.find(token); at != std::string::npos;
+         at = folder.find(token, at + origin.size())) {
+      folder.replace(at, token.size(), origin);
+    }
+  }
+  return folder;
+}
+
+/// dlopen's reason, or when the file was found, what is wrong with it: empty, no library, the
+/// other class, or a library it needs that the system's search does not find.
+std::string LoadFailure(const std::string &path, const std::string &reason) {
+  if (path.empty()) {
+    return reason;
+  }
+  const LibraryImage image = ReadImageFile(path);
+  if (const std::string why = NotLoadableImage(image, kProgramBits); !why.empty()) {
+    return path + " " + why;
+  }
+  // dlerror names what could not be opened first: "libsapucum.so: cannot open shared object ...".
+  const std::size_t colon = reason.find(": cannot open shared object file");
+  const std::string failed = colon == std::string::npos ? std::string() : reason.substr(0, colon);
+  for (const std::string &needed : image.needed) {
+    if (needed == failed) {
+      return path + " needs " + needed +
+             ", which the system's search (LD_LIBRARY_PATH, ldconfig) does not find";
+    }
+  }
+  return reason;
+}
+
+/// Loads one ICU file as SAP's library will: from the folders of LD_LIBRARY_PATH and of its run
+/// path, then by its plain name through the system's search. Empty when it loaded (it stays
+/// loaded, so the library's own load finds it); else why not.
+std::string LoadIcuFile(const std::string &name, const std::vector<std::string> &run_path) {
+  std::string failed_path, failed_reason;
+  std::vector<std::string> folders = LibraryPath();
+  folders.insert(folders.end(), run_path.begin(), run_path.end());
+  for (const std::string &folder : folders) {
+    const std::string path = Join(folder, name);
+    if (!IsFile(path)) {
+      continue;
+    }
+    if (dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL) != nullptr) {
+      return {};
+    }
+    if (failed_path.empty()) {
+      const char *error = dlerror();
+      failed_path = path;
+      failed_reason = error ? error : "unknown reason";
+    }
+  }
+  if (dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL) != nullptr) {
+    return {};
+  }
+  const char *error = dlerror();
+  const std::string reason = error ? error : "unknown reason";
+  if (!failed_path.empty()) {
+    return "which cannot be loaded (" + LoadFailure(failed_path, failed_reason) + ")";
+  }
+  if (reason.find(name + ": cannot open shared object file") != 0) {
+    return "which cannot be loaded (" + reason + ")";
+  }
+  std::string places = "on LD_LIBRARY_PATH";
+  for (const std::string &folder : run_path) {
+    places += ", in " + folder;
+  }
+  return "which is neither " + places + " nor in the system's search (ldconfig)";
+}
+
+/// SAP's library writes to the process's standard error, which the monitor does not read: from
+/// here on it goes to a file in the working directory (to the null device when no regular file
+/// can be opened there). The C library writes standard error to descriptor 2 at every write, so
+/// what the library writes once it is loaded lands there.
+void KeepLibraryStandardError() {
+  int file = open(std::string(kLibraryStandardErrorFile).c_str(),
+                  O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0644);
+  struct stat status {};
+  if (file >= 0 && (fstat(file, &status) != 0 || !S_ISREG(status.st_mode))) {
+    close(file);
+    file = -1;
+  }
+  if (file < 0) {
+    file = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  }
+  if (file >= 0) {
+    dup2(file, 2);
+    close(file);
+  }
 }
 
 #endif
@@ -313,9 +529,8 @@ bool Resolve(Module module, std::string_view file, const char *name, Function *t
   return true;
 }
 
-/// Binds the NetWeaver library's operations; null with what it lacks.
-const RfcLibrary *BindNwRfc(Module module, std::string *problem) {
-  kestrovan::NwRfcFunctions functions;
+/// Looks up the NetWeaver library's operations; false with what it lacks.
+bool ResolveNwRfc(Module module, NwRfcFunctions &functions, std::string *problem) {
   bool complete = true;
   kestrovan::ForEachNwRfcExport(functions, [&](const char *name, bool required, auto &member) {
     if (!complete) {
@@ -327,82 +542,70 @@ const RfcLibrary *BindNwRfc(Module module, std::string *problem) {
       member = reinterpret_cast<std::remove_reference_t<decltype(member)>>(address);
     }
   });
-  return complete ? kestrovan::BindNwRfcLibrary(functions) : nullptr;
+  return complete;
 }
 
-/// Our own stand-in says so in its version text. RfcGetVersion is safe to call before any open:
-/// the binding calls it at binding time anyway, and SAP's library loads ICU only at the first
-/// open (measured with 7.11). SAP's text is a release number and never names this program.
-bool IsOwnStandin(Module module) {
-  const auto version = reinterpret_cast<nwrfc::GetVersionFn>(Symbol(module, "RfcGetVersion"));
-  if (version == nullptr) {
-    return false;
-  }
-  unsigned major = 0, minor = 0, patch = 0;
-  const nwrfc::Unit *text = version(&major, &minor, &patch);
-  if (text == nullptr) {
-    return false;
-  }
-  std::u16string units;
-  for (std::size_t i = 0; i < 256 && text[i] != 0; ++i) {
-    units += text[i];
-  }
-  return units.find(u"Kestrovan stand-in") != std::u16string::npos;
-}
-
-/// SAP's library loads its three ICU files at the first open, and when one cannot be loaded it
-/// ends the process without a word on standard output. So they are looked for now, where it will
-/// look: beside it and on PATH (Windows: with the rest of the normal search) or the library path
-/// (Linux: with its RUNPATH /usr/sap/lib and the system's search). Empty when they are there.
+/// SAP's library loads its ICU files at the first open, and when one cannot be loaded it ends
+/// the process without a word on standard output. Which files it loads is written in its own
+/// files (the library and its unicode layer libsapucum); each is loaded now, by the same name and
+/// through the same search, and kept loaded. Empty when all loaded or none is named, or when
+/// NLSUI_7BIT_FALLBACK (set at all) lets the library go on without them.
 std::string IcuProblem(Module module) {
-  if (EnvironmentHas("NLSUI_7BIT_FALLBACK") || IsOwnStandin(module)) {
+  if (EnvironmentHas("NLSUI_7BIT_FALLBACK")) {
     return {};
   }
-  std::vector<std::string> folders{ModuleFolder(module)};
-#ifdef _WIN32
-  for (std::string &folder : SearchFolders()) {
-    folders.push_back(std::move(folder));
+  const std::string own = ModulePath(module);
+  std::vector<std::string> files{own};
+  std::string unicode = LoadedModulePath(kLibraryUnicodeFile);
+  if (unicode.empty() && IsFile(Join(FolderOf(own), kLibraryUnicodeFile))) {
+    unicode = Join(FolderOf(own), kLibraryUnicodeFile);
   }
-  const std::string_view prefix = "icu";
-#else
-  for (std::string &folder : LibraryPath()) {
-    folders.push_back(std::move(folder));
+  if (!unicode.empty() && unicode != own) {
+    files.push_back(unicode);
   }
-  folders.emplace_back("/usr/sap/lib");
-  const std::string_view prefix = "libicu";
-#endif
-  std::vector<std::string> present;
-  for (const std::string &folder : folders) {
-    for (std::string &name : FolderFiles(folder, prefix)) {
-      present.push_back(std::move(name));
-    }
-  }
-  std::string missing = MissingIcuFile(kIcuNaming, present);
+  std::vector<std::string> names;
 #ifndef _WIN32
-  // The system's own search (ld.so.cache, /usr/lib) finds what no listed folder holds.
-  for (int tries = 0; tries < 3 && !missing.empty() && !IcuVersionOf(kIcuNaming, missing).empty();
-       ++tries) {
-    void *found = dlopen(missing.c_str(), RTLD_LAZY | RTLD_LOCAL);
-    if (found == nullptr) {
-      break;
-    }
-    dlclose(found);
-    present.push_back(missing);
-    missing = MissingIcuFile(kIcuNaming, present);
-  }
+  std::vector<std::string> run_path;
 #endif
-  if (missing.empty()) {
-    return {};
+  for (const std::string &file : files) {
+    for (std::string &name : IcuNamesInFile(file, kIcuNaming)) {
+      if (std::find(names.begin(), names.end(), name) == names.end()) {
+        names.push_back(std::move(name));
+      }
+    }
+#ifndef _WIN32
+    for (const std::string &folder : ReadImageFile(file).run_path) {
+      std::string origin = FolderOf(file);
+      if (origin.size() > 1 && origin.back() == '/') {
+        origin.pop_back();
+      }
+      run_path.push_back(ExpandOrigin(folder, origin.empty() ? "." : origin));
+    }
+#endif
   }
-  return "RFC library " + std::string(kNwRfcLibraryFile) + " needs " + missing +
-         ", which is neither " + kIcuPlaces +
-         "; install the NetWeaver RFC SDK's whole lib folder...";
+  for (const std::string &name : IcuLoadOrder(kIcuNaming, names)) {
+#ifdef _WIN32
+    const std::string why = LoadIcuFile(name);
+#else
+    const std::string why = LoadIcuFile(name, run_path);
+#endif
+    if (!why.empty()) {
+      return "RFC library " + std::string(kNwRfcLibraryFile) + " needs " + name + ", " + why +
+             "; install the NetWeaver RFC SDK's whole lib folder...";
+    }
+  }
+  return {};
 }
 
-/// Binds SAP's library once its ICU files are known to be there; null with the reason.
+/// Binds SAP's library once it is known to be one (it has the operations) and its ICU files are
+/// loaded; null with the reason.
 const RfcLibrary *CheckAndBindNwRfc(Module module, std::string *problem) {
+  NwRfcFunctions functions;
+  if (!ResolveNwRfc(module, functions, problem)) {
+    return nullptr;
+  }
   *problem = IcuProblem(module);
-  return problem->empty() ? BindNwRfc(module, problem) : nullptr;
+  return problem->empty() ? kestrovan::BindNwRfcLibrary(functions) : nullptr;
 }
 
 #ifdef _WIN32
@@ -445,7 +648,12 @@ const RfcLibrary *BindClassic(HMODULE module, std::string *problem) {
 #endif
 
 const RfcLibrary *LoadLibraries(const std::string &folder, std::string *problem) {
+  // A file that cannot be loaded is reported in the document, never in a dialog box that waits
+  // for someone to close it.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  KeepLibraryStandardError();
   std::string classic_failure;
+  std::string classic_not_tried;
 #if !defined(_WIN64)
   // The 32-bit program keeps to the classic library while it can be loaded at all.
   if (!IsFile(folder + std::string(kNwRfcSwitchFile))) {
@@ -458,6 +666,10 @@ const RfcLibrary *LoadLibraries(const std::string &folder, std::string *problem)
     classic_failure = std::string(kRfcLibraryFile) + " cannot be loaded (";
     classic_failure += LoadFailure(kRfcLibraryFile, error);
     classic_failure += ")";
+  } else {
+    classic_not_tried = "; " + std::string(kRfcLibraryFile) +
+                        " was not tried: " + std::string(kNwRfcSwitchFile) +
+                        " beside the program asks for the NetWeaver library";
   }
 #endif
   PutProgramFolderOnPath(folder);
@@ -467,6 +679,7 @@ const RfcLibrary *LoadLibraries(const std::string &folder, std::string *problem)
     // Appended piece by piece: GCC 12 takes "(" + text for an overlapping copy (-Wrestrict).
     std::string failure = "(";
     failure += LoadFailure(kNwRfcLibraryFile, error);
+    failure += classic_not_tried;
     failure += ")";
     *problem = classic_failure.empty() ? "RFC library " + std::string(kNwRfcLibraryFile) +
                                              " cannot be loaded " + failure + "..."
@@ -498,28 +711,6 @@ std::string FindOnLibraryPath() {
   return {};
 }
 
-/// dlopen's reason, or when the file was found, what is wrong with it: the other class, or a
-/// library it needs that the system's search does not find.
-std::string LoadFailure(const std::string &path, const std::string &reason) {
-  if (path.empty()) {
-    return reason;
-  }
-  const LibraryImage image = ReadLibraryImage(ReadHead(path, kMaxImageRead));
-  if (const std::string mismatch = BitnessMismatch(image, kProgramBits); !mismatch.empty()) {
-    return path + " is " + mismatch;
-  }
-  // dlerror names what could not be opened first: "libsapucum.so: cannot open shared object ...".
-  const std::size_t colon = reason.find(": cannot open shared object file");
-  const std::string failed = colon == std::string::npos ? std::string() : reason.substr(0, colon);
-  for (const std::string &needed : image.needed) {
-    if (needed == failed) {
-      return path + " needs " + needed +
-             ", which the system's search (LD_LIBRARY_PATH, ldconfig) does not find";
-    }
-  }
-  return reason;
-}
-
 const RfcLibrary *LoadLibraries(const std::string &folder, std::string *problem) {
   // Beside the program first, as Windows searches, then the system's own search. SAP's library
   // is used wherever it is found; only when there is none at all does the program keep to the
@@ -533,14 +724,19 @@ const RfcLibrary *LoadLibraries(const std::string &folder, std::string *problem)
     const std::string reason = error ? error : "unknown reason";
     // The system's search passes over a file of the other class as if it were not there.
     const std::string path = is_beside ? beside : FindOnLibraryPath();
-    if (path.empty() && !IsFile(folder + std::string(kNwRfcSwitchFile)) &&
-        NotFoundBySearch(reason)) {
+    const bool not_found = path.empty() && NotFoundBySearch(reason);
+    if (not_found && !IsFile(folder + std::string(kNwRfcSwitchFile))) {
       return &LinkedRfcLibrary();
     }
     *problem = "RFC library " + std::string(kNwRfcLibraryFile) + " cannot be loaded (" +
-               LoadFailure(path, reason) + ")...";
+               (not_found ? "no " + std::string(kNwRfcLibraryFile) +
+                                " beside the program, on LD_LIBRARY_PATH nor in the system's "
+                                "search (ldconfig)"
+                          : LoadFailure(path, reason)) +
+               ")...";
     return nullptr;
   }
+  KeepLibraryStandardError();
   const RfcLibrary *library = CheckAndBindNwRfc(nw, problem);
   if (!library) {
     dlclose(nw);
@@ -549,6 +745,16 @@ const RfcLibrary *LoadLibraries(const std::string &folder, std::string *problem)
 }
 
 #endif
+
+/// A problem's text as the error document can hold it: no markup, no control characters.
+std::string DocumentSafe(std::string text) {
+  for (char &c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f || c == '<' || c == '>' || c == '&') {
+      c = '?';
+    }
+  }
+  return text;
+}
 
 } // namespace
 
@@ -560,6 +766,7 @@ const RfcLibrary *SystemRfcLibrary(std::string *problem) {
   static const RfcLibrary *bound = nullptr;
   if (!bound) {
     bound = LoadLibraries(folder, problem);
+    *problem = DocumentSafe(std::move(*problem));
   }
   return bound;
 }

@@ -25,6 +25,10 @@ inline constexpr std::string_view kStandinSwitchFile = "Kestrovan.RfcStandin";
 /// one is there (on Linux: a missing libsapnwrfc.so is then an error, not the linked stand-in).
 inline constexpr std::string_view kNwRfcSwitchFile = "Kestrovan.NwRfc";
 
+/// What the RFC library writes to standard error goes to this file in the working directory,
+/// beside the trace file; the program's own standard error stays empty.
+inline constexpr std::string_view kLibraryStandardErrorFile = "Rfc_Stderr.Log";
+
 /// The library to use, or null with the reason in *problem.
 const RfcLibrary *SystemRfcLibrary(std::string *problem);
 

@@ -130,4 +130,19 @@ RoutedHost SplitRoute(const std::string &host) {
   return {host.substr(0, last), target};
 }
 
+std::string MaskRoutePasswords(std::string text) {
+  for (std::size_t at = 0; at + 3 <= text.size(); ++at) {
+    if (text[at] != '/' || (text[at + 1] != 'W' && text[at + 1] != 'w') || text[at + 2] != '/') {
+      continue;
+    }
+    std::size_t end = at + 3;
+    while (end < text.size() && text[end] != '/' && text[end] != ' ' && text[end] != '\t' &&
+           text[end] != '\n' && text[end] != '\r') {
+      text[end++] = '*';
+    }
+    at = end - 1;
+  }
+  return text;
+}
+
 } // namespace rfcfiles

@@ -37,4 +37,8 @@ struct RoutedHost {
 };
 RoutedHost SplitRoute(const std::string &host);
 
+/// The text with every router password of a route ("/W/secret", up to the next "/", blank or
+/// the end) made asterisks, so that a route can be written where a password may not be.
+std::string MaskRoutePasswords(std::string text);
+
 } // namespace rfcfiles

@@ -79,6 +79,20 @@ std::vector<std::string> KeyedLines(std::string_view message) {
     if (line.find_first_not_of(' ') == std::string_view::npos) {
       continue;
     }
+    // A value that runs on continues on the next line, indented and without a key: it belongs
+    // to the key above, joined by one blank.
+    if (line.front() == ' ' && !lines.empty()) {
+      std::string &above = lines.back();
+      above.erase(std::max(above.find_last_not_of(' ') + 1, LineKey(above).size()));
+      if (above.size() > kTraceKeyWidth) {
+        above += ' ';
+      } else {
+        above.resize(kTraceKeyWidth, ' ');
+      }
+      const std::string_view more = line.substr(line.find_first_not_of(' '));
+      above.append(more.substr(0, more.find_last_not_of(' ') + 1));
+      continue;
+    }
     const std::string_view key = LineKey(line);
     if (key.empty()) {
       return {};

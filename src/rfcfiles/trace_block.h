@@ -42,6 +42,8 @@ struct TraceWriter {
 /// The lines of a library message that is a block of keyed lines (each key padded with blanks to
 /// column 12, lines ended by LF, as SAP's network layer reports a failure), without empty lines;
 /// none when the message is anything else, such as one line of text. It must hold an ERROR line.
+/// A line that starts with blanks continues the value of the keyed line above it: the two are
+/// one line, the value joined by one blank. Line ends (LF, CR LF) are not part of a line.
 std::vector<std::string> KeyedLines(std::string_view message);
 
 /// The value (from column 13) of the last of the lines with this key; empty when none has it.

@@ -124,6 +124,28 @@ TEST(ServerListing, OptionsAfterTheAllocationHaveNoEffectAndColonsBecomeBlanks) 
   EXPECT_EQ(s.selection.options.text, " Item=X,a b");
 }
 
+// The monitor's timeout is set per sensor; a global sensor's own parameters are its command line.
+TEST(ServerListing, TheCommandLinesTimeLimitHoldsOverTheListings) {
+  const struct {
+    std::vector<std::string> args;
+    std::string gsnx;
+    int seconds;
+  } cases[] = {
+      {{"GLOBAL", "PROD", ",TIMEOUT=290"}, ",TIMEOUT=40", 290},
+      {{"GLOBAL", "PROD", ",TIMEOUT=290"}, "", 290},
+      {{"GLOBAL", "PROD"}, ",TIMEOUT=40", 40},
+      {{"GLOBAL", "PROD", ",TIMEOUT=29s"}, ",TIMEOUT=40", 40},
+      {{"GLOBAL", "PROD"}, "", kDefaultTimeLimitSeconds},
+  };
+  for (const auto &c : cases) {
+    Selection s = Listing("# GSNG: PROD      : A.P00#\n# GSNX: PROD      : Item=X" + c.gsnx +
+                              kAllocation + "\n",
+                          c.args);
+    EXPECT_EQ(s.exit_code, 0) << c.args.back() << c.gsnx;
+    EXPECT_EQ(s.selection.options.time_limit_seconds, c.seconds) << c.args.back() << c.gsnx;
+  }
+}
+
 TEST(ServerListing, Errors) {
   const std::string ok_listing = "# GSNG: PROD      : A.P00#\n";
   struct {

@@ -155,6 +155,26 @@ TEST(NwRfcEndToEnd, TheLibrariesFilesThatAreNoRegularFileNeitherBlockNorExhaustA
   }
 }
 
+// SAP's library writes notices to standard error, which the monitor does not read: they are
+// kept in a file beside the trace, and the program's standard error stays empty.
+TEST(NwRfcEndToEnd, WhatTheLibraryWritesToStandardErrorIsKeptInAFile) {
+  if (!TestingNwRfcBinding()) {
+    GTEST_SKIP() << "the classic stand-in writes nothing there";
+  }
+  Landscape l;
+  auto &sys = l.Start({}, 36);
+  l.tree.Write(kHostDir + "PRD.P00", ProfileFor("PRD", sys.Address(), 36));
+  const ProcessResult r =
+      RunProcess(SensorProgram(), {"PRD"}, l.tree.work().string(),
+                 {{"KESTROVAN_DRIVE_ROOT", l.tree.root().string()}, {"NLSUI_7BIT_FALLBACK", "1"}});
+  EXPECT_EQ(r.exit_code, 0) << r.stdout_text;
+  EXPECT_EQ(r.stderr_text, "");
+  EXPECT_NE(l.tree.Read("Rfc_Stderr.Log")
+                .find("NLSUI_7BIT_FALLBACK is set: the stand-in goes on in 7-bit mode"),
+            std::string::npos)
+      << l.tree.Read("Rfc_Stderr.Log");
+}
+
 TEST(NwRfcEndToEnd, SecureAndRoutedLogonKeysReachTheLibrary) {
   if (!TestingNwRfcBinding()) {
     GTEST_SKIP() << "the classic library reads SapRfc.ini itself";
@@ -162,7 +182,8 @@ TEST(NwRfcEndToEnd, SecureAndRoutedLogonKeysReachTheLibrary) {
   Landscape l;
   auto &sys = l.Start({}, 31);
   l.tree.Write(kHostDir + "PRD.P00", ProfileFor("PRD", "127.0.0.2", 9));
-  l.tree.Write("SapRfc.PRD", "DEST=PRD\r\nTYPE=A\r\nASHOST=/H/127.0.0.1/S/3299/H/" + sys.Address() +
+  l.tree.Write("SapRfc.PRD", "DEST=PRD\r\nTYPE=A\r\nASHOST=/H/127.0.0.1/S/3299/W/Rt-Secret-77/H/" +
+                                 sys.Address() +
                                  "\r\nSYSNR=31\r\nSNC_MODE=1\r\nSNC_PARTNERNAME=p:CN=PRD\r\n"
                                  "SNC_QOP=9\r\nSNC_MYNAME=p:CN=MONITOR\r\n"
                                  "SNC_LIB=C:\\sec\\sapcrypto.dll\r\nOTHER_KEY=x\r\n");
@@ -171,10 +192,10 @@ TEST(NwRfcEndToEnd, SecureAndRoutedLogonKeysReachTheLibrary) {
   EXPECT_EQ(r.exit_code, 0) << r.stdout_text;
   std::string record = l.tree.Read("logons.txt");
   record = "\n" + std::regex_replace(record, std::regex("\r\n"), "\n");
-  // The route goes to SAPROUTER, its last hop to ASHOST; SNC keys pass as named; the password
-  // arrives but is never written down.
+  // The route goes to SAPROUTER, its last hop to ASHOST; SNC keys pass as named; the passwords
+  // (the router's as well) arrive but are never written down.
   for (const std::string &line :
-       {"ASHOST=" + sys.Address(), std::string("SAPROUTER=/H/127.0.0.1/S/3299"),
+       {"ASHOST=" + sys.Address(), std::string("SAPROUTER=/H/127.0.0.1/S/3299/W/************"),
         std::string("SNC_MODE=1"), std::string("SNC_PARTNERNAME=p:CN=PRD"),
         std::string("SNC_QOP=9"), std::string("SNC_MYNAME=p:CN=MONITOR"),
         std::string("SNC_LIB=C:\\sec\\sapcrypto.dll"), std::string("PASSWD=(- secret -)")}) {
@@ -182,6 +203,7 @@ TEST(NwRfcEndToEnd, SecureAndRoutedLogonKeysReachTheLibrary) {
   }
   EXPECT_EQ(record.find("OTHER_KEY"), std::string::npos) << record;
   EXPECT_EQ(record.find("Secret1"), std::string::npos);
+  EXPECT_EQ(record.find("Rt-Secret-77"), std::string::npos);
 }
 
 } // namespace

@@ -1,5 +1,5 @@
-// The version text of SAP's own library, for a copy of the NetWeaver stand-in that is to be taken
-// for SAP's library (its own RfcGetVersion is renamed away when this copy is built).
+// A few exports of our own with SAP's version text, for a library in tests that is taken for SAP's
+// and needs another that the system's search cannot find.
 #include "rfcapi/nwrfc_api.h"
 
 extern "C" {

@@ -10,36 +10,39 @@ namespace {
 
 using kestrovan::IcuNaming;
 
-TEST(IcuFilesTest, TheFirstMissingFileOfTheMostCompleteVersion) {
+TEST(IcuFilesTest, TheNamesALibrarysBytesHoldInTheOrderTheyLoad) {
+  const auto wide = [](std::string_view text) {
+    std::string units;
+    for (const char c : text) {
+      units += c;
+      units += '\0';
+    }
+    return units;
+  };
   struct Case {
     IcuNaming naming;
-    std::vector<std::string> present;
-    std::string missing; // empty: a complete set is there
+    std::string bytes;
+    std::vector<std::string> names;
   } cases[] = {
-      {IcuNaming::Windows, {}, "icuuc*.dll"},
-      {IcuNaming::Windows, {"icuuc34.dll", "icuin34.dll", "icudt34.dll"}, ""},
-      {IcuNaming::Windows, {"ICUUC50.DLL", "IcuIn50.dll", "icudt50.dll", "sapnwrfc.dll"}, ""},
-      {IcuNaming::Windows, {"icuuc34.dll", "icuin34.dll"}, "icudt34.dll"},
-      {IcuNaming::Windows, {"icudt57.dll"}, "icuuc57.dll"},
-      {IcuNaming::Windows, {"icuuc50.dll", "icuin74.dll", "icudt74.dll"}, "icuuc74.dll"},
-      {IcuNaming::Windows, {"icuuc50.dll", "icuuc74.dll"}, "icuin50.dll"}, // a tie: first seen
-      {IcuNaming::Windows, {"icuuc.dll", "icuin.dll", "icudt.dll"}, "icuuc*.dll"}, // Windows' own
-      {IcuNaming::Windows, {"icuuc5.dll", "icuuc1234.dll", "icuuc5x.dll"}, "icuuc*.dll"},
-      {IcuNaming::Windows, {"icuuc74.dll", "icuin74.dll", "icudt74.dll", "icuuc50.dll"}, ""},
-      {IcuNaming::Linux, {"libicuuc.so.50", "libicui18n.so.50", "libicudata.so.50"}, ""},
-      {IcuNaming::Linux, {"libicuuc.so.50", "libicui18n.so.50"}, "libicudata.so.50"},
-      {IcuNaming::Linux, {"libicuuc.so.50.1", "libicuuc.so", "LIBICUUC.SO.50"}, "libicuuc.so.*"},
-      {IcuNaming::Linux, {"libicuin.so.50", "icuuc50.dll"}, "libicuuc.so.*"},
-      {IcuNaming::Linux, {"libicudata.so.100"}, "libicuuc.so.100"},
+      {IcuNaming::Windows,
+       std::string("\0icuuc34.dll\0icuin34.dll\0ICUDT34.DLL\0icuuc34.dll\0", 49),
+       {"ICUDT34.DLL", "icuuc34.dll", "icuin34.dll"}},
+      {IcuNaming::Windows,
+       "x" + wide("icuin50.dll") + wide("icudt50.dll"),
+       {"icudt50.dll", "icuin50.dll"}},
+      {IcuNaming::Windows, "icuuc.dll icuuc5.dll icuuc1234.dll icuuc50.dl icu50.dll", {}},
+      {IcuNaming::Linux,
+       std::string("libicuuc.so.50\0libicudata.so.50\0libicui18n.so.50", 48),
+       {"libicudata.so.50", "libicuuc.so.50", "libicui18n.so.50"}},
+      {IcuNaming::Linux,
+       "LIBICUUC.SO.50 libicuuc.so.5 libicuuc.so.5000 libicuuc.so icuuc50.dll",
+       {}},
   };
   for (const Case &c : cases) {
-    EXPECT_EQ(kestrovan::MissingIcuFile(c.naming, c.present), c.missing)
-        << testing::PrintToString(c.present);
+    EXPECT_EQ(kestrovan::IcuLoadOrder(c.naming, kestrovan::IcuFileNamesIn(c.naming, c.bytes)),
+              c.names)
+        << c.bytes;
   }
-  EXPECT_EQ(kestrovan::IcuFileNames(IcuNaming::Linux, "74"),
-            (std::vector<std::string>{"libicuuc.so.74", "libicui18n.so.74", "libicudata.so.74"}));
-  EXPECT_EQ(kestrovan::IcuVersionOf(IcuNaming::Windows, "icuIN34.dll"), "34");
-  EXPECT_EQ(kestrovan::IcuVersionOf(IcuNaming::Linux, "libicui18n.so.57"), "57");
 }
 
 /// Writes a little-endian number into a file being built, growing it as needed.
@@ -170,6 +173,37 @@ TEST(LibraryImageTest, BitnessAndImportsOfPeAndElfFiles) {
   EXPECT_EQ(kestrovan::BitnessMismatch(kestrovan::ReadLibraryImage(PeFile(true, {})), 32),
             "a 64-bit library; this program needs the 32-bit one");
   EXPECT_EQ(kestrovan::BitnessMismatch(kestrovan::ReadLibraryImage(pe32), 32), "");
+  // Why the loader refused a file, as far as its headers tell.
+  EXPECT_EQ(kestrovan::NotLoadableImage(kestrovan::ReadLibraryImage(""), 64), "is empty");
+  EXPECT_EQ(kestrovan::NotLoadableImage(kestrovan::ReadLibraryImage("MZ but nothing more"), 64),
+            "is not a library");
+  EXPECT_EQ(kestrovan::NotLoadableImage(kestrovan::ReadLibraryImage(pe32), 64),
+            "is a 32-bit library; this program needs the 64-bit one");
+  EXPECT_EQ(kestrovan::NotLoadableImage(kestrovan::ReadLibraryImage(pe32), 32), "");
+}
+
+// A name from the headers goes into an error document: it cannot bring markup along.
+TEST(LibraryImageTest, NamesKeepToCharactersADocumentHolds) {
+  EXPECT_EQ(
+      kestrovan::ReadLibraryImage(ElfFile({"lib</Text><Error>0</Error>&x.so", "a\tb"})).needed,
+      (std::vector<std::string>{"lib?/Text??Error?0?/Error??x.so", "a?b"}));
+}
+
+// A file of 2 GiB whose header claims 65,535 sections: only the headers' bytes are read.
+TEST(LibraryImageTest, OnlyTheHeadersOfAHugeFileAreRead) {
+  std::string head = PeFile(true, {"icuuc50.dll"});
+  Put(head, 0x46, 0xFFFF, 2);
+  Put(head, 0x58 + 240, 0, 40); // the first section no longer holds the import table
+  std::uint64_t read = 0;
+  const kestrovan::LibraryImage image =
+      kestrovan::ReadLibraryImage(std::uint64_t{2} << 30, [&](std::uint64_t at, std::size_t size) {
+        read += size;
+        return at < head.size() ? head.substr(static_cast<std::size_t>(at), size)
+                                : std::string(size, '\0');
+      });
+  EXPECT_EQ(image.bits, 64);
+  EXPECT_TRUE(image.needed.empty());
+  EXPECT_LE(read, kestrovan::kMaxImageBytesRead);
 }
 
 } // namespace

@@ -27,6 +27,7 @@ struct Fake {
   nwrfc::Rc invoke_rc = nwrfc::kOk;
   nwrfc::Group invoke_group = nwrfc::kGroupOk;
   std::u16string invoke_key, invoke_message;
+  std::u16string open_message; // not empty: the open fails with it
   bool hang = false;
   bool cancelled = false;
   bool unknown_function = false; // the system has no such function module
@@ -81,11 +82,16 @@ nwrfc::Rc Fail(nwrfc::ErrorInfo *error, nwrfc::Rc code, const std::u16string &me
 }
 
 nwrfc::ConnectionHandle NWRFC_CALL FakeOpen(const nwrfc::ConnectionParameter *parameters,
-                                            unsigned count, nwrfc::ErrorInfo *) {
+                                            unsigned count, nwrfc::ErrorInfo *error) {
   ++g_fake->opens;
   g_fake->logon.clear();
   for (unsigned i = 0; i < count; ++i) {
     g_fake->logon.emplace_back(parameters[i].name, parameters[i].value);
+  }
+  if (!g_fake->open_message.empty()) {
+    Fail(error, nwrfc::kCommunicationFailure, g_fake->open_message);
+    error->group = nwrfc::kGroupCommunicationFailure;
+    return nullptr;
   }
   return reinterpret_cast<nwrfc::ConnectionHandle>(1);
 }
@@ -484,6 +490,41 @@ TEST(NwRfcBinding, LogonParametersFromTheOptionsOrTheDestinationEntry) {
   EXPECT_EQ(info.group, 3);
   EXPECT_EQ(b.LastTraceError(), "invalid connect data");
   EXPECT_EQ(b.fake.opens, 4);
+}
+
+// The profile's host may carry a route with a router password; the library needs both
+// passwords, nothing it writes or says back may carry either of them on.
+TEST(NwRfcBinding, ARouteInTheProfilesHostGoesToSaprouterAndNoPasswordReachesTheTrace) {
+  Bound b;
+  b.host = "/H/127.0.0.1/S/3299/W/Rt-Secret-77/H/prdhost";
+#ifdef _WIN32
+  b.password = "Gr\xFC\xDF"
+               "1"; // as the profile holds it on Windows: Windows-1252
+#else
+  b.password = "Gr\xC3\xBC\xC3\x9F"
+               "1"; // as the profile holds it on Linux: UTF-8
+#endif
+  b.fake.open_message = u"partner '/H/127.0.0.1/S/3299/W/Rt-Secret-77/H/prdhost:3304' not "
+                        u"reached for Grüß1";
+  EXPECT_EQ(b.Open(), 0u);
+  ASSERT_EQ(b.fake.logon.size(), 7u);
+  EXPECT_EQ(b.fake.logon[0], (std::pair<std::u16string, std::u16string>{u"ASHOST", u"prdhost"}));
+  EXPECT_EQ(b.fake.logon[6], (std::pair<std::u16string, std::u16string>{
+                                 u"SAPROUTER", u"/H/127.0.0.1/S/3299/W/Rt-Secret-77"}));
+  const std::string trace = b.os.files["Dev_Rfc.Trc"];
+  const std::string message = Text(b.Last(), "message");
+  for (const std::string secret : {"Rt-Secret-77",
+                                   "Gr\xFC\xDF"
+                                   "1",
+                                   "Gr\xC3\xBC\xC3\x9F"
+                                   "1"}) {
+    EXPECT_EQ(trace.find(secret), std::string::npos) << trace;
+    EXPECT_EQ(message.find(secret), std::string::npos) << message;
+  }
+  EXPECT_NE(trace.find("LOCATION    RfcOpen to ASHOST /H/127.0.0.1/S/3299/W/************/H/prdhost "
+                       "SYSNR 04\n"),
+            std::string::npos)
+      << trace;
 }
 
 TEST(NwRfcBinding, ReceivedValuesFillTheClassicBuffersByName) {

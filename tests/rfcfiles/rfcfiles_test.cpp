@@ -216,6 +216,32 @@ TEST(TraceBlockTest, PartnerTextsCannotForgeLines) {
   EXPECT_EQ(block.find("DETAIL"), std::string::npos) << "no DETAIL line without a detail";
 }
 
+// SAP writes some values over two lines, the second indented and without a key; its lines may
+// end in CR LF.
+TEST(TraceBlockTest, KeyedValuesRunOnAndLeaveTheirLineEnds) {
+  const struct {
+    std::string message;
+    std::string error; // the ERROR value; empty: not a block of keyed lines
+  } cases[] = {
+      {"LOCATION    CPIC (TCP/IP) on local host with Unicode\n"
+       "ERROR       Unable to load the GSS-API DLL\n"
+       "             named \"C:\\nosuch\\sapcrypto.dll\"\n"
+       "TIME        Thu Mar 07 09:05:03 2024\n",
+       "Unable to load the GSS-API DLL named \"C:\\nosuch\\sapcrypto.dll\""},
+      {"LOCATION    CPIC\r\nERROR       partner '10.1.2.3:3300' not reached\r\nRC          -10\r\n",
+       "partner '10.1.2.3:3300' not reached"},
+      {"ERROR\n             timeout occured\nRC          -10\n", "timeout occured"},
+      {"   runs on from nothing\nERROR       x\nRC          1\n", ""},
+  };
+  for (const auto &c : cases) {
+    const std::vector<std::string> lines = rfcfiles::KeyedLines(c.message);
+    EXPECT_EQ(rfcfiles::KeyedValue(lines, "ERROR"), c.error) << c.message;
+    for (const std::string &line : lines) {
+      EXPECT_EQ(line.find('\r'), std::string::npos) << c.message;
+    }
+  }
+}
+
 #ifndef _WIN32
 TEST(BoundedFileTest, OnlyRegularFilesOfBoundedSizeAreRead) {
   ScopedTempDir folder;
