@@ -55,15 +55,21 @@ std::optional<std::string> ReadSecretLine(std::string_view prompt) {
   HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
   DWORD mode = 0;
   const bool console = GetConsoleMode(input, &mode) != 0;
-  if (console) SetConsoleMode(input, mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
+  if (console) {
+    SetConsoleMode(input, mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
+  }
   auto line = ReadLine();
-  if (console) SetConsoleMode(input, mode);
+  if (console) {
+    SetConsoleMode(input, mode);
+  }
   std::cerr << "\n";
   return line;
 }
 
 bool WritePrivateFile(const std::string &path, std::string_view bytes, bool replace) {
-  if (path.empty() || path.find('\0') != std::string::npos) return false;
+  if (path.empty() || path.find('\0') != std::string::npos) {
+    return false;
+  }
   std::string temporary;
   int fd = -1;
   for (unsigned attempt = 0; attempt < 100 && fd < 0; ++attempt) {
@@ -71,15 +77,21 @@ bool WritePrivateFile(const std::string &path, std::string_view bytes, bool repl
         path + ".new-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt);
     fd = _open(temporary.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
                _S_IREAD | _S_IWRITE);
-    if (fd < 0 && errno != EEXIST) return false;
+    if (fd < 0 && errno != EEXIST) {
+      return false;
+    }
   }
-  if (fd < 0) return false;
+  if (fd < 0) {
+    return false;
+  }
   bool written = true;
   for (std::size_t done = 0; written && done < bytes.size();) {
     const std::size_t part = std::min<std::size_t>(bytes.size() - done, 1u << 20);
     const int n = _write(fd, bytes.data() + done, static_cast<unsigned>(part));
     written = n > 0;
-    if (written) done += static_cast<std::size_t>(n);
+    if (written) {
+      done += static_cast<std::size_t>(n);
+    }
   }
   written = _commit(fd) == 0 && written;
   written = _close(fd) == 0 && written;
