@@ -13,9 +13,8 @@ static int ShowAccess(const char *file) {
   LPSTR text = NULL;
   if (GetNamedSecurityInfoA(file, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, NULL, NULL, &dacl,
                             NULL, &descriptor) != ERROR_SUCCESS ||
-      !ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1,
-                                                            DACL_SECURITY_INFORMATION, &text,
-                                                            NULL)) {
+      !ConvertSecurityDescriptorToStringSecurityDescriptorA(
+          descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, NULL)) {
     fprintf(stderr, "show_file: cannot read the access list of %s\n", file);
     return 1;
   }
