@@ -134,13 +134,21 @@ bool IsWellKnown(PSID sid, WELL_KNOWN_SID_TYPE type) {
   return CreateWellKnownSid(type, nullptr, buffer, &size) != 0 && EqualSid(sid, buffer) != 0;
 }
 
-/// The accounts whose reading opens a profile to every user of the machine.
-constexpr WELL_KNOWN_SID_TYPE kEveryUser[] = {WinWorldSid, WinBuiltinUsersSid,
-                                              WinAuthenticatedUserSid};
+/// The accounts whose reading opens a profile to every user of the machine, by the names an
+/// English Windows gives them.
+struct EveryUser {
+  WELL_KNOWN_SID_TYPE type;
+  const char *name;
+};
+constexpr EveryUser kEveryUser[] = {
+    {WinWorldSid, "Everyone"},
+    {WinBuiltinUsersSid, "Users"},
+    {WinAuthenticatedUserSid, "Authenticated Users"},
+};
 
 bool IsEveryUser(PSID sid) {
   return std::any_of(std::begin(kEveryUser), std::end(kEveryUser),
-                     [sid](WELL_KNOWN_SID_TYPE type) { return IsWellKnown(sid, type); });
+                     [sid](const EveryUser &every) { return IsWellKnown(sid, every.type); });
 }
 
 bool IsPlainFile(const std::string &path) {
@@ -237,14 +245,6 @@ OpenAccess ExamineAccess(const std::string &path) {
     return result;
   }
   constexpr DWORD kReading = FILE_READ_DATA | GENERIC_READ | GENERIC_ALL;
-  const struct {
-    WELL_KNOWN_SID_TYPE type;
-    const char *name;
-  } kOthers[] = {
-      {WinWorldSid, "Everyone"},
-      {WinBuiltinUsersSid, "Users"},
-      {WinAuthenticatedUserSid, "Authenticated Users"},
-  };
   for (DWORD i = 0; i < dacl->AceCount; ++i) {
     void *entry = nullptr;
     if (GetAce(dacl, i, &entry) == 0) {
@@ -259,7 +259,7 @@ OpenAccess ExamineAccess(const std::string &path) {
     if ((allowed->Mask & kReading) == 0) {
       continue;
     }
-    for (const auto &other : kOthers) {
+    for (const EveryUser &other : kEveryUser) {
       if (IsWellKnown(&allowed->SidStart, other.type)) {
         if (!result.who.empty()) {
           result.who += ", ";
