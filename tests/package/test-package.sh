@@ -140,6 +140,10 @@ run 'kestrovan-profile.exe check PRD.P00 OPEN.P00' /dev/null
 [ "$code" -eq 1 ] || fail "check of an open profile: exit code $code"
 expect_in "check of an open profile" "$out" "PRD.P00: no one else can read it
 OPEN.P00: others have access: Everyone; close it with: kestrovan-profile protect OPEN.P00"
+# A further reader is one account; the groups of every user would open the profile again.
+run 'kestrovan-profile.exe protect OPEN.P00 --grant-read Users' /dev/null
+[ "$code" -eq 2 ] || fail "--grant-read Users: exit code $code"
+expect_in "--grant-read Users" "$err" "Users stands for every user of the machine"
 run 'kestrovan-profile.exe protect OPEN.P00' /dev/null
 run 'kestrovan-profile.exe check OPEN.P00' /dev/null
 [ "$code" -eq 0 ] || fail "check after protect: exit code $code: $out"
