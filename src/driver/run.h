@@ -9,6 +9,8 @@
 #include <variant>
 #include <vector>
 
+#include "kestrovan_version.h"
+
 #include "checks/checks.h"
 #include "driver/options.h"
 #include "output/result_document.h"
@@ -19,7 +21,9 @@
 namespace kestrovan {
 
 inline constexpr std::string_view kProgramName = "Kestrovan";
-inline constexpr std::string_view kVersionText = "Vers 4.3 / 29.08.22";
+/// The banner's version text, made in cmake/version.cmake with the
+/// Windows programs' version resources.
+inline constexpr std::string_view kVersionText = KESTROVAN_VERSION_TEXT;
 
 inline constexpr std::string_view kInstallPathFile = "C:\\PRTG_Path.Txt";
 /// "C:\PRTG_Path.Txt" is read in pieces of at most this many characters.
