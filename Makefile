@@ -8,7 +8,7 @@ WIN64_DIR ?= build-win64
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all build test test-sanitize fuzz demo bench windows test-windows clean
+.PHONY: all build test test-sanitize fuzz demo bench windows test-windows release test-release clean
 
 all: build
 
@@ -36,7 +36,7 @@ fuzz:
 	tests/fuzz/run-fuzz.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
 
 clean:
-	rm -rf $(BUILD_DIR) $(SAN_DIR) $(WIN_DIR) $(WIN64_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(SAN_DIR) $(WIN_DIR) $(WIN64_DIR) $(FUZZ_DIR) build-release-* dist
 
 # Builds the programs the demo runs (not the test suites), then runs the sensor against two
 # bundled simulated SAP systems.
@@ -63,3 +63,16 @@ windows:
 # The end-to-end suite once more, against the Windows programs under Wine (32- and 64-bit).
 test-windows: windows build
 	scripts/test-windows.sh $(BUILD_DIR) $(WIN_DIR) $(WIN64_DIR)
+
+# The packages of the checked-out commit (scripts/make-release.sh): dist/kestrovan-VERSION-windows.zip
+# (x86/ and x64/ programs, install guide, sample listing, SHA256SUMS),
+# dist/kestrovan-VERSION-linux-x86_64.tar.gz and dist/SHA256SUMS; the same bytes in any clone.
+release:
+	JOBS=$(JOBS) CMAKE_FLAGS="$(CMAKE_FLAGS)" scripts/make-release.sh
+
+# The release made in two clones of the commit (same bytes), then the Windows package unpacked
+# into a Wine prefix and its install guide's commands run against simulated systems.
+RELEASE_CHECK_DIR ?= build-release-check
+test-release: build windows
+	JOBS=$(JOBS) CMAKE_FLAGS="$(CMAKE_FLAGS)" tests/package/test-reproducible.sh $(RELEASE_CHECK_DIR)
+	tests/package/test-package.sh $(RELEASE_CHECK_DIR)/kestrovan-$$(sed -n 's/^project(Kestrovan VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)-windows.zip $(BUILD_DIR) $(WIN64_DIR)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Windows cross compilers (32- and 64-bit) and Wine (32- and 64-bit) on Debian,
-# non-interactively, when missing.
+# Installs the Windows cross compilers (32- and 64-bit), Wine (32- and 64-bit) and what the release
+# and its tests need (zip, unzip, ccache) on Debian, non-interactively, when missing.
 set -euo pipefail
 
 export DEBIAN_FRONTEND=noninteractive
@@ -8,6 +8,11 @@ installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install o
 need=()
 command -v i686-w64-mingw32-g++-posix >/dev/null 2>&1 || need+=(g++-mingw-w64-i686)
 command -v x86_64-w64-mingw32-g++-posix >/dev/null 2>&1 || need+=(g++-mingw-w64-x86-64)
+# make release packs with zip; make test-release unpacks, and compiles its second clone from
+# the first one's ccache.
+for tool in zip unzip ccache; do
+  command -v "$tool" >/dev/null 2>&1 || need+=("$tool")
+done
 # The 64-bit program needs wine64; wine64 alone runs no 32-bit program (it prints nothing and
 # exits 0), so the 32-bit suite needs wine32 as well.
 installed wine64 || need+=(wine wine64)

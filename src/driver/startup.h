@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "kestrovan_version.h"
+
 #include "driver/endings.h"
 #include "driver/options.h"
 #include "output/result_document.h"
@@ -15,7 +17,9 @@
 namespace kestrovan {
 
 inline constexpr std::string_view kProgramName = "Kestrovan";
-inline constexpr std::string_view kVersionText = "Vers 4.3 / 29.08.22";
+/// The banner's version text, made in cmake/version.cmake with the
+/// Windows programs' version resources.
+inline constexpr std::string_view kVersionText = KESTROVAN_VERSION_TEXT;
 
 inline constexpr std::string_view kInstallPathFile = "C:\\PRTG_Path.Txt";
 /// "C:\PRTG_Path.Txt" is read in pieces of at most this many characters.

@@ -1,4 +1,5 @@
-// kestrovan-profile: writes sensor profiles with the scrambled password, and scrambles passwords.
+// kestrovan-profile: writes sensor profiles only the probe can read, checks who can read them, and
+// scrambles passwords.
 #include <cstring>
 #include <iostream>
 #include <map>
@@ -8,6 +9,7 @@
 
 #include "profile/password.h"
 #include "profile/profile.h"
+#include "platform/private_file.h"
 #include "platform/secret_input.h"
 #include "profile/password_scrambler.h"
 
@@ -16,6 +18,9 @@ using namespace kestrovan;
 namespace {
 
 constexpr int kExitUsage = 2;
+/// check: a profile others can read was named.
+constexpr int kExitOpenProfile = 1;
+constexpr std::string_view kGrantReadOption = "--grant-read";
 /// The sensor refuses a profile whose password is shorter.
 constexpr std::size_t kMinPasswordLength = 2;
 
@@ -24,9 +29,15 @@ constexpr const char *kUsage =
     "         Reads one password line from standard input and prints its stored form.\n"
     "       kestrovan-profile write FILE --extcompany TEXT --destination SID --client NNN\n"
     "         --user NAME --language L --mode R/3 --hostname HOST --sysnr NN --gwhost HOST\n"
-    "         --gwservice SERVICE [--force]\n"
+    "         --gwservice SERVICE [--force] [--grant-read ACCOUNT]\n"
     "         Writes a complete profile. The password is asked for without echo on a\n"
-    "         terminal, or read as one line from standard input; never from the command line.\n";
+    "         terminal, or read as one line from standard input; never from the command line.\n"
+    "         Only SYSTEM, Administrators and you can read it (on Windows; elsewhere only\n"
+    "         you); --grant-read lets one more Windows account read it.\n"
+    "       kestrovan-profile check FILE...\n"
+    "         Names each file others can read and says how to close it; exit code 1 then.\n"
+    "       kestrovan-profile protect FILE [--grant-read ACCOUNT]\n"
+    "         Closes an existing file to others as write does.\n";
 
 /// The option name of each profile key: "Extcompany.:" -> "--extcompany".
 std::string OptionName(std::string_view key) {
@@ -148,8 +159,16 @@ int Write(const std::vector<std::string> &args) {
     values[option] = value;
     given.erase(it);
   }
+  PrivateAccess access;
+  if (auto it = given.find(std::string(kGrantReadOption)); it != given.end()) {
+    access.reader = it->second;
+    given.erase(it);
+  }
   if (!given.empty()) {
     return Fail("unknown option " + given.begin()->first);
+  }
+  if (auto refused = CheckPrivateAccess(access)) {
+    return Fail(*refused);
   }
 
   const auto stored = StoredPassword(ReadPassword(), kMinPasswordLength);
@@ -167,11 +186,62 @@ int Write(const std::vector<std::string> &args) {
     }
     profile += "\n";
   }
-  if (!WritePrivateFile(file, profile, force)) {
+  if (!WritePrivateFile(file, profile, force, access)) {
     return Fail("cannot write " + file +
                 (force ? "" : " (it may exist already; --force replaces it)"));
   }
   std::cout << "wrote " << file << "\n";
+  return 0;
+}
+
+/// The file name as a command line takes it back.
+std::string Quoted(const std::string &file) {
+  return file.find(' ') == std::string::npos ? file : "\"" + file + "\"";
+}
+
+int Check(const std::vector<std::string> &files) {
+  if (files.empty()) {
+    return Fail("check needs the profile file names");
+  }
+  bool named = false, unexamined = false;
+  for (const std::string &file : files) {
+    const OpenAccess found = ExamineAccess(file);
+    if (!found.examined) {
+      Fail("cannot examine " + file + " (no such file, or its permissions cannot be read)");
+      unexamined = true;
+    } else if (found.open) {
+      std::cout << file << ": others have access: " << found.who
+                << "; close it with: kestrovan-profile protect " << Quoted(file) << "\n";
+      named = true;
+    } else {
+      std::cout << file << ": no one else can read it\n";
+    }
+  }
+  return named ? kExitOpenProfile : unexamined ? kExitUsage : 0;
+}
+
+int Protect(const std::vector<std::string> &args) {
+  PrivateAccess access;
+  std::string file;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == kGrantReadOption && i + 1 < args.size() && access.reader.empty()) {
+      access.reader = args[++i];
+    } else if (file.empty() && args[i].rfind("--", 0) != 0) {
+      file = args[i];
+    } else {
+      return Fail("protect takes one file and at most one --grant-read ACCOUNT");
+    }
+  }
+  if (file.empty()) {
+    return Fail("protect needs the profile file name");
+  }
+  if (auto refused = CheckPrivateAccess(access)) {
+    return Fail(*refused);
+  }
+  if (!ProtectFile(file, access)) {
+    return Fail("cannot change the permissions of " + file);
+  }
+  std::cout << "protected " << file << "\n";
   return 0;
 }
 
@@ -190,6 +260,12 @@ int main(int argc, char **argv) {
   }
   if (command == "write") {
     return Write(args);
+  }
+  if (command == "check") {
+    return Check(args);
+  }
+  if (command == "protect") {
+    return Protect(args);
   }
   std::cerr << kUsage;
   return kExitUsage;
