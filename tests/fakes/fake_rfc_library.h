@@ -42,6 +42,8 @@ public:
   /// The operation ("RfcOpen", "ItFill", ...) during which the library calls the error handler
   /// with the operation's name, once, and then returns as if nothing had happened.
   std::string handler_during;
+  /// Runs inside ItFill: lets a test call the error handler as the library would.
+  std::function<void()> during_fill;
   /// Called at every open, before its result is taken: lets a test play several systems.
   std::function<void(FakeRfc &, const SeenOpen &)> on_open;
 
