@@ -92,7 +92,8 @@ struct HandlerRecord {
 //   it, and fails an open that comes back late), looks again every kOverrunGrace, and leaves the
 //   call at the run's deadline: the session then stops with RfcDeadline.
 // - The local operations (ItCreate, ItFill, ItGetLine, ItDelete, RfcInstallStructure) wait for
-//   no partner and run on the run's thread, while the library's thread is idle.
+//   no partner and run on the run's thread, while the library's thread is idle. The error block's
+//   RfcLastError and RfcClose(0) run on the thread of the operation that failed.
 // - No other thread calls the library: a NetWeaver call involves the run's thread and the
 //   library's, nothing else.
 // - Everything a remote operation writes (parameter and table lists, values, connect text, error
