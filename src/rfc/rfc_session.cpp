@@ -331,6 +331,11 @@ void RfcSession::Abort(std::string_view operation) {
 ErrorHandlerScope::ErrorHandlerScope(RfcSession &session)
     : session_(session), previous_(session.handler_reports_) {
   session.handler_reports_ = true;
+  // The library keeps its handler: a walk installs it once, not once a system.
+  if (session.handler_installed_) {
+    return;
+  }
+  session.handler_installed_ = true;
   session.Guarded(
       "RfcEnvironment", RfcWait::Other, 0, 0,
       [](const RfcLibrary &library) {

@@ -187,15 +187,16 @@ private:
   std::shared_ptr<const void> latest_call_; // the lists of the call whose reply is due
   std::string last_function_;               // the function module a Receive answers
   RunClock::time_point deadline_ = RunClock::time_point::max();
-  bool handler_reports_ = false; // a handler scope is open
+  bool handler_reports_ = false;   // a handler scope is open
+  bool handler_installed_ = false; // RfcEnvironment was called
   std::optional<RfcStop> stopped_;
   RunLog log_;
   LibraryThread thread_;
 };
 
-/// Installs the error handler with the library (RfcEnvironment) for one session; the handler
-/// reports to that session until the scope ends, and to nobody after. A handler that ran already
-/// during the installation has stopped the session.
+/// Installs the error handler with the library (RfcEnvironment) at the session's first scope; the
+/// handler reports to that session until the scope ends, and to nobody after. A handler that ran
+/// already during the installation has stopped the session.
 class ErrorHandlerScope {
 public:
   explicit ErrorHandlerScope(RfcSession &session);
