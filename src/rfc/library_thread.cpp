@@ -5,8 +5,12 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <thread>
 
 namespace kestrovan {
+
+/// How often the library's thread gives its core away before it sleeps for the next call.
+constexpr int kYieldsBeforeSleeping = 100;
 
 /// Each side sleeps on a mutex and condition of its own, so that a wake-up never finds the mutex
 /// it needs held by the side that woke it: one wake-up each way per call, none for a side that is
@@ -89,6 +93,11 @@ void LibraryThread::Serve(const std::shared_ptr<Shared> &shared) {
            shared->quit.load(std::memory_order_relaxed);
   };
   for (;;) {
+    // The next call follows within microseconds when the run's thread is busy with the answer:
+    // giving the core away a few times costs less than a sleep and a wake-up.
+    for (int i = 0; i < kYieldsBeforeSleeping && !pending(); ++i) {
+      std::this_thread::yield();
+    }
     if (!pending()) {
       std::unique_lock lock(shared->library_mutex);
       shared->library_asleep = true;
