@@ -1,6 +1,7 @@
 # Thin wrapper over CMake: `make` builds into build/, `make test` builds and runs every test suite.
 BUILD_DIR ?= build
 SAN_DIR ?= build-sanitize
+TSAN_DIR ?= build-tsan
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 5
 WIN_DIR ?= build-win32
@@ -8,7 +9,7 @@ WIN64_DIR ?= build-win64
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all build test test-sanitize fuzz demo bench windows test-windows release test-release clean
+.PHONY: all build test test-sanitize test-thread fuzz demo bench windows test-windows release test-release clean
 
 all: build
 
@@ -28,6 +29,16 @@ test-sanitize:
 	cmake -S . -B $(SAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DKESTROVAN_SANITIZE=ON -DKESTROVAN_REQUIRE_TESTS=ON $(CMAKE_FLAGS)
 	cmake --build $(SAN_DIR) -j $(JOBS)
 	ctest --test-dir $(SAN_DIR) --output-on-failure -j $(JOBS)
+	$(MAKE) test-thread CMAKE_FLAGS="$(CMAKE_FLAGS)"
+
+# The calls handed to the library's thread under ThreadSanitizer: the library thread and session
+# tests, the NetWeaver binding's, and the end-to-end deadline tests through both libraries.
+TSAN_TESTS = ^(LibraryThread|RfcSession|NwRfcBinding|DeadlineEndToEnd|nwrfc\.DeadlineEndToEnd)\.
+test-thread:
+	scripts/install-test-tools.sh
+	cmake -S . -B $(TSAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTROVAN_THREAD_SANITIZE=ON -DKESTROVAN_REQUIRE_TESTS=ON $(CMAKE_FLAGS)
+	cmake --build $(TSAN_DIR) -j $(JOBS) --target rfc_tests nwrfc_tests e2e_tests
+	TSAN_OPTIONS="halt_on_error=1 $(TSAN_OPTIONS)" ctest --test-dir $(TSAN_DIR) --output-on-failure -j $(JOBS) -R '$(TSAN_TESTS)'
 
 # Every fuzz target in $(FUZZ_DIR)/fuzz for FUZZ_SECONDS each, on a scratch copy of its seeds.
 fuzz:
@@ -36,7 +47,7 @@ fuzz:
 	tests/fuzz/run-fuzz.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
 
 clean:
-	rm -rf $(BUILD_DIR) $(SAN_DIR) $(WIN_DIR) $(WIN64_DIR) $(FUZZ_DIR) build-release-* dist
+	rm -rf $(BUILD_DIR) $(SAN_DIR) $(TSAN_DIR) $(WIN_DIR) $(WIN64_DIR) $(FUZZ_DIR) build-release-* dist
 
 # Builds the programs the demo runs (not the test suites), then runs the sensor against two
 # bundled simulated SAP systems.

@@ -11,10 +11,12 @@ namespace kestrovan {
 
 using RunClock = std::chrono::steady_clock;
 
-/// Every library call goes to this thread, one at a time, and the caller waits for it up to a
-/// deadline. A call still running at the deadline is left to itself: neither the call nor the
-/// library can be stopped from outside, and the run must answer its monitor before it is killed.
-/// The thread is started at the first call; after a call was left, no further call is taken.
+/// Remote library calls go to this thread, one at a time, and the caller waits for each up to a
+/// time of its choosing. A call still running when the caller gives up on it is left to itself:
+/// the library cannot always be stopped from outside, and the run must answer its monitor before
+/// it is killed. The thread is started at the first call; after a call was left, no further call
+/// is taken. A hand-off costs at most one wake-up each way, and none while the other side is
+/// still looking.
 class LibraryThread {
 public:
   LibraryThread() = default;
@@ -22,10 +24,17 @@ public:
   LibraryThread(const LibraryThread &) = delete;
   LibraryThread &operator=(const LibraryThread &) = delete;
 
-  /// Runs call on the library's thread and waits until it is done or the deadline has passed;
-  /// false when the call was left running. The call must own what it still touches after the
-  /// deadline: the caller's frames may be gone by then.
-  bool Run(std::function<void()> call, RunClock::time_point deadline);
+  /// Hands call to the library's thread; false, without running it, once a call was left. The
+  /// call must own what it touches: once it is left, the caller's frames may be gone.
+  bool Start(std::function<void()> call);
+
+  /// Waits until the call handed over last has come back or `until` has passed; true when it
+  /// has come back (and everything it wrote is visible to the caller).
+  bool WaitUntil(RunClock::time_point until);
+
+  /// Leaves the call handed over last running: no further call is taken, and the thread is not
+  /// waited for when this object goes.
+  void Leave() { abandoned_ = true; }
 
   /// A call was left running: the process should end without waiting for it.
   bool abandoned() const { return abandoned_; }

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -18,7 +19,6 @@
 #include "rfc/nwrfc_handles.h"
 #include "rfc/nwrfc_text.h"
 #include "rfc/nwrfc_values.h"
-#include "rfc/nwrfc_watch.h"
 #include "rfcfiles/bounded_file.h"
 #include "rfcfiles/connect_data.h"
 #include "rfcfiles/destination_file.h"
@@ -30,6 +30,7 @@ namespace kestrovan {
 namespace {
 
 using std::chrono::milliseconds;
+using NwClock = std::chrono::steady_clock;
 
 constexpr std::size_t kMaxConnections = 64;
 
@@ -146,6 +147,9 @@ public:
     log_.Own(operation, "", kKeyInternal, what, "");
   }
 
+  long long StepLimit(RfcWait wait, RFC_HANDLE handle);
+  void Overrun();
+
 private:
   using Parameters = std::vector<std::pair<std::string, std::string>>;
 
@@ -202,6 +206,10 @@ private:
     return where;
   }
 
+  /// Runs work, a step the run's watchdog may end, on connection nw (null for an open): true when
+  /// the watchdog said the step outran its limit (and cancelled it where the library can).
+  template <typename Work> bool Watched(nwrfc::ConnectionHandle nw, Work work);
+
   RFC_HANDLE OpenWith(const char *operation, const Parameters &parameters,
                       const std::string &partner, nwrfc::ErrorInfo &error, bool &violation,
                       bool &reported);
@@ -224,7 +232,64 @@ private:
   std::string password_;
   /// The exception name RfcReceive hands out; valid until the next receive.
   std::string exception_;
+  /// What the watchdog on the run's thread shares with the step under way, under watch_mutex_.
+  std::mutex watch_mutex_;
+  bool step_under_way_ = false;
+  nwrfc::ConnectionHandle step_connection_ = nullptr;
+  bool step_overrun_ = false;
 };
+
+/// The limits for the next open: the settings file's, or the defaults.
+rfcfiles::TimeLimits ReadLimits(Platform &files) {
+  std::string text;
+  return ReadSettingsFile(files, kNwRfcLimitsFile, text) == rfcfiles::FileRead::Ok
+             ? rfcfiles::ParseTimeLimits(text, kNwRfcDefaultLimits)
+             : kNwRfcDefaultLimits;
+}
+
+long long Binding::StepLimit(RfcWait wait, RFC_HANDLE handle) {
+  if (wait == RfcWait::Logon && files_) {
+    const rfcfiles::TimeLimits limits = ReadLimits(*files_);
+    return std::min(limits.connect, limits.connection).count();
+  }
+  const Connection *connection = wait == RfcWait::Remote ? Find(handle) : nullptr;
+  if (connection == nullptr) {
+    return -1;
+  }
+  const NwClock::time_point now = NwClock::now();
+  const NwClock::time_point end = std::min(now + connection->call_limit, connection->end);
+  return std::max(milliseconds(0), std::chrono::duration_cast<milliseconds>(end - now)).count();
+}
+
+void Binding::Overrun() {
+  const std::lock_guard lock(watch_mutex_);
+  if (!step_under_way_) {
+    return; // not begun yet, or back already: the watchdog says it again while it waits
+  }
+  step_overrun_ = true;
+  if (step_connection_ && fn_.Cancel) {
+    nwrfc::ErrorInfo ignored{};
+    fn_.Cancel(step_connection_, &ignored);
+  }
+}
+
+template <typename Work> bool Binding::Watched(nwrfc::ConnectionHandle nw, Work work) {
+  {
+    const std::lock_guard lock(watch_mutex_);
+    step_under_way_ = true;
+    step_connection_ = nw;
+    step_overrun_ = false;
+  }
+  work();
+  // A cancel under way is waited for, so the connection is never cancelled after it was left.
+  const std::lock_guard lock(watch_mutex_);
+  step_under_way_ = false;
+  step_connection_ = nullptr;
+  // Without RfcCancel a call is not bounded: it ran to its end, and what it brought counts.
+  const bool ended = step_overrun_ && (nw == nullptr || fn_.Cancel != nullptr);
+  step_overrun_ = false;
+  return ended;
+}
 
 RFC_HANDLE Binding::OpenWith(const char *operation, const Parameters &parameters,
                              const std::string &partner, nwrfc::ErrorInfo &error, bool &violation,
@@ -236,26 +301,35 @@ RFC_HANDLE Binding::OpenWith(const char *operation, const Parameters &parameters
     reported = true;
     return 0;
   }
-  std::string text;
-  const rfcfiles::TimeLimits limits =
-      ReadSettingsFile(*files_, kNwRfcLimitsFile, text) == rfcfiles::FileRead::Ok
-          ? rfcfiles::ParseTimeLimits(text, kNwRfcDefaultLimits)
-          : kNwRfcDefaultLimits;
+  const rfcfiles::TimeLimits limits = ReadLimits(*files_);
   const NwClock::time_point start = NwClock::now();
-  std::vector<std::pair<std::u16string, std::u16string>> wide;
+  std::vector<std::u16string> names, values;
   for (const auto &[name, value] : parameters) {
-    wide.emplace_back(WidenAnsi(name), WidenProfileText(value));
+    names.push_back(WidenAnsi(name));
+    values.push_back(WidenProfileText(value));
   }
+  std::vector<nwrfc::ConnectionParameter> wide;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    wide.push_back({names[i].c_str(), values[i].c_str()});
+  }
+  // RfcCancel cannot reach a connection that does not exist yet: an open that outruns its limit
+  // fails when it comes back, and a connection it made is closed again.
   const milliseconds limit = std::min(limits.connect, limits.connection);
-  const BoundedOpen opened = OpenWithin(fn_.OpenConnection, fn_.CloseConnection, wide, limit);
-  if (opened.timed_out) {
+  nwrfc::ConnectionHandle opened = nullptr;
+  const bool timed_out = Watched(nullptr, [&] {
+    opened = fn_.OpenConnection(wide.data(), static_cast<unsigned>(wide.size()), &error);
+  });
+  if (timed_out) {
+    if (opened) {
+      nwrfc::ErrorInfo ignored{};
+      fn_.CloseConnection(opened, &ignored);
+    }
     Own(operation, "to " + partner, kKeyCommunication, "timeout during open",
         "no logon answer within " + std::to_string(limit.count()) + " ms");
     reported = true;
     return 0;
   }
-  if (opened.handle == nullptr) {
-    error = opened.error;
+  if (opened == nullptr) {
     violation = ClassicInvokeOutcome(error.code).protocol_violation;
     return 0;
   }
@@ -264,7 +338,7 @@ RFC_HANDLE Binding::OpenWith(const char *operation, const Parameters &parameters
   }
   const RFC_HANDLE handle = next_handle_++;
   Connection &connection = connections_[handle];
-  connection.nw = opened.handle;
+  connection.nw = opened;
   connection.partner = partner;
   connection.end = start + limits.connection;
   connection.call_limit = limits.call;
@@ -486,10 +560,7 @@ RFC_RC Binding::Call(RFC_HANDLE handle, const char *function, const RFC_PARAMETE
   const std::u16string wide_name = WidenAnsi(name);
   nwrfc::ErrorInfo error{};
   nwrfc::FunctionDescHandle description = nullptr;
-  bool timed_out = false;
-  const NwClock::time_point deadline =
-      std::min(NwClock::now() + connection->call_limit, connection->end);
-  timed_out = Watched(fn_.Cancel, connection->nw, deadline, [&] {
+  const bool timed_out = Watched(connection->nw, [&] {
     description = fn_.GetFunctionDesc(connection->nw, wide_name.c_str(), &error);
   });
   if (description == nullptr) {
@@ -575,7 +646,7 @@ RFC_RC Binding::Receive(RFC_HANDLE handle, const RFC_PARAMETER *importing, const
     const NwClock::time_point deadline = std::min(now + connection->call_limit, connection->end);
     // The connection's time may be used up already: then the watchdog cancels at once.
     limit = std::max(milliseconds(0), std::chrono::duration_cast<milliseconds>(deadline - now));
-    timed_out = Watched(fn_.Cancel, connection->nw, deadline,
+    timed_out = Watched(connection->nw,
                         [&] { rc = fn_.Invoke(connection->nw, connection->pending, &error); });
   }
 
@@ -817,6 +888,13 @@ void RFC_CALL Close(RFC_HANDLE handle) {
   });
 }
 
+long long StepLimit(RfcWait wait, RFC_HANDLE handle) {
+  return Guarded("StepLimit", -1LL,
+                 [&](bool &) { return Binding::Instance().StepLimit(wait, handle); });
+}
+
+void Overrun(RfcWait, RFC_HANDLE) { Binding::Instance().Overrun(); }
+
 } // namespace
 
 ClassicOutcome ClassicInvokeOutcome(nwrfc::Rc code) {
@@ -858,8 +936,8 @@ ClassicOutcome ClassicInvokeOutcome(nwrfc::Rc code) {
 
 const RfcLibrary *BindNwRfcLibrary(const NwRfcFunctions &functions, Platform &files) {
   static const RfcLibrary library = {
-      Environment, Open,      OpenEx,       InstallStructure, Call,      Receive,
-      TableCreate, TableFill, TableGetLine, TableDelete,      LastError, Close,
+      Environment, Open,         OpenEx,      InstallStructure, Call,  Receive,   TableCreate,
+      TableFill,   TableGetLine, TableDelete, LastError,        Close, StepLimit, Overrun,
   };
   Binding::Instance().Reset(functions, files);
   return &library;

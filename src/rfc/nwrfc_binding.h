@@ -2,6 +2,7 @@
 // keeps calling its RfcLibrary table; this binding turns each operation into NetWeaver calls.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <string_view>
 
@@ -9,8 +10,20 @@
 #include "rfc/nwrfc_report.h"
 #include "rfc/rfc_library.h"
 #include "rfcapi/nwrfc_api.h"
+#include "rfcfiles/limits_file.h"
 
 namespace kestrovan {
+
+/// The binding's settings file, read from the working directory at every open.
+inline constexpr std::string_view kNwRfcLimitsFile = "NwRfcLimits.ini";
+
+/// The NetWeaver library has no call timeout of its own: these bound every remote operation
+/// unless the settings file says otherwise. The run's thread waits for each step until its limit
+/// and then has the binding cancel it (RfcCancel) or fail an open that comes back late. With them
+/// a run of one system ends within about 46 s, inside a monitor's usual 60 s.
+inline constexpr rfcfiles::TimeLimits kNwRfcDefaultLimits{std::chrono::milliseconds(10000),
+                                                          std::chrono::milliseconds(20000),
+                                                          std::chrono::milliseconds(45000)};
 
 /// The NetWeaver operations the binding calls, as found in the loaded library. The three marked
 /// optional may be null: without RfcCancel calls are not bounded, without

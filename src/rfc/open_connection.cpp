@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <memory>
 
 #include "rfcfiles/file_names.h"
 #include "rfcfiles/standin_settings.h"
@@ -31,7 +32,8 @@ int SystemNumber(const std::string &text) {
 
 RFC_HANDLE OpenConnection(RfcSession &rfc, const ConnectionParameters &profile,
                           const ConnectionOverrides &overrides) {
-  RfcOpenTexts &copies = rfc.open_texts();
+  const auto texts = std::make_shared<RfcOpenTexts>();
+  RfcOpenTexts &copies = *texts;
   copies.destination = profile.destination;
   copies.client = profile.client;
   copies.user = profile.user;
@@ -67,7 +69,7 @@ RFC_HANDLE OpenConnection(RfcSession &rfc, const ConnectionParameters &profile,
   Platform &os = rfc.os();
   const std::string per_destination = std::string(kPerDestinationPrefix) + profile.destination;
   if (!os.IsFile(per_destination)) {
-    const RFC_HANDLE handle = rfc.Open(&options);
+    const RFC_HANDLE handle = rfc.Open(texts);
     rfc.log().Write(handle, "RfcOpen called", "");
     return handle;
   }
@@ -83,8 +85,7 @@ RFC_HANDLE OpenConnection(RfcSession &rfc, const ConnectionParameters &profile,
   const std::string connect_text = "CLIENT=" + profile.client + " USER=" + profile.user +
                                    " PASSWD=" + profile.password +
                                    " LANG=D DEST=" + profile.destination;
-  RFC_ERROR_INFO_EX error_info{};
-  const RFC_HANDLE handle = rfc.OpenEx(connect_text.c_str(), &error_info);
+  const RFC_HANDLE handle = rfc.OpenEx(connect_text);
   rfc.log().Write(handle, "RfcOpenEx called", "");
   return handle;
 }

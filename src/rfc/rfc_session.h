@@ -2,9 +2,11 @@
 // run's deadline, and the error handler with the record it keeps.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -39,8 +41,9 @@ private:
   std::unique_ptr<AppendFile> file_;
 };
 
-/// The texts an open hands to the library. They live as long as the session, because the
-/// options record points into them while the library may still hold it.
+/// The texts an open hands to the library, and the options record pointing into them. The
+/// session keeps the record of its latest open, because the library may still hold it, and the
+/// open's call keeps it while it runs.
 struct RfcOpenTexts {
   std::string destination, client, user, password, language, mode, hostname, sysnr, gwhost,
       gwservice;
@@ -66,16 +69,46 @@ struct RfcDeadline {
 /// Why a session takes no further calls.
 using RfcStop = std::variant<RfcAbort, RfcDeadline>;
 
-/// The handler the library calls: records the library's last error for the session in scope and
-/// closes every connection, then returns, so the library's own frames are never unwound.
+/// The handler the library calls: records the library's last error for the operation running on
+/// this thread, when its session's handler scope is open, and closes every connection, then
+/// returns, so the library's own frames are never unwound.
 extern "C" void RFC_CALL RfcErrorHandler(char *operation);
 
-/// Every call of the sensor into the library goes through here: those that wait for a partner on
-/// the library's own thread and within the run's deadline, the local ones directly. Once the
-/// library's error handler ran, a library operation failed or the deadline passed, the session
-/// stops: stopped() says why, and every later call returns a failure without reaching the library.
-/// The run is ended from the sensor's own frames, never by unwinding through the library's: a
-/// library built by another compiler (SAP's own DLL) cannot pass C++ exceptions.
+/// What the error handler reports to: one library operation, on the thread that runs it.
+struct HandlerRecord {
+  const RfcLibrary *library = nullptr;
+  bool reports = false; // the session's handler scope was open when the operation began
+  std::optional<RfcAbort> record;
+};
+
+// Which thread runs what, and what ends each wait:
+//
+// - The remote operations (RfcEnvironment, RfcOpen, RfcOpenEx, RfcCall, RfcReceive, RfcClose,
+//   RfcLastError) run on the session's one LibraryThread; the run's thread waits for each. It
+//   waits until the step's own limit, which the library names (StepLimit: the NetWeaver
+//   binding's NwRfcLimits.ini; none for the classic libraries, whose RfcStandin.ini or built-in
+//   limits end their calls from inside), never beyond the run's deadline. At the step's limit it
+//   tells the library (Overrun: the binding cancels the call with RfcCancel where the library has
+//   it, and fails an open that comes back late), looks again every kOverrunGrace, and leaves the
+//   call at the run's deadline: the session then stops with RfcDeadline.
+// - The local operations (ItCreate, ItFill, ItGetLine, ItDelete, RfcInstallStructure) wait for
+//   no partner and run on the run's thread, while the library's thread is idle. The error block's
+//   RfcLastError and RfcClose(0) run on the thread of the operation that failed.
+// - No other thread calls the library: a NetWeaver call involves the run's thread and the
+//   library's, nothing else.
+// - Everything a remote operation writes (parameter and table lists, values, connect text, error
+//   records, the error handler's record, its result) lives in a block the call owns; the
+//   caller's buffers get the values only from a call that came back in time.
+
+/// How often the run's thread tells the library again that a step has outrun its limit, while it
+/// waits for the step to come back.
+inline constexpr std::chrono::milliseconds kOverrunGrace{100};
+
+/// Every call of the sensor into the library goes through here. Once the library's error handler
+/// ran, a library operation failed or the deadline passed, the session stops: stopped() says why,
+/// and every later call returns a failure without reaching the library. The run is ended from the
+/// sensor's own frames, never by unwinding through the library's: a library built by another
+/// compiler (SAP's own DLL) cannot pass C++ exceptions. The session belongs to the run's thread.
 class RfcSession {
 public:
   RfcSession(Platform &os, RfcBinder binder) : os_(os), binder_(std::move(binder)) {}
@@ -92,8 +125,9 @@ public:
   /// The moment by which every call must have come back; later calls are not made.
   void SetDeadline(RunClock::time_point deadline) { deadline_ = deadline; }
 
-  RFC_HANDLE Open(RFC_OPTIONS *options);
-  RFC_HANDLE OpenEx(const char *connect_text, RFC_ERROR_INFO_EX *error_info);
+  /// Opens from the options record in texts, which points into texts.
+  RFC_HANDLE Open(std::shared_ptr<RfcOpenTexts> texts);
+  RFC_HANDLE OpenEx(std::string connect_text);
   RFC_RC Call(RFC_HANDLE handle, const char *function, RFC_PARAMETER *exporting, RFC_TABLE *tables);
   RFC_RC Receive(RFC_HANDLE handle, RFC_PARAMETER *importing, RFC_TABLE *tables, char **exception);
   ITAB_H ItCreate(const char *name, unsigned line_length);
@@ -123,44 +157,46 @@ public:
     log_ = RunLog::Open(os_, profile_directory);
   }
   RunLog &log() { return log_; }
-  RfcOpenTexts &open_texts() { return open_texts_; }
   Platform &os() { return os_; }
 
 private:
   friend class ErrorHandlerScope;
-  friend void RFC_CALL RfcErrorHandler(char *operation);
 
   /// Runs one library operation on the library's thread; failed is what the caller sees when the
-  /// session has stopped or stops now.
-  template <typename Result, typename Operation>
-  Result Guarded(std::string_view step, Result failed, Operation operation);
+  /// session has stopped or stops now. operation(library) must own everything it touches;
+  /// answered(result) takes what it wrote back into the caller's buffers, on this thread, only
+  /// when it came back in time.
+  template <typename Result, typename Operation, typename Answered>
+  Result Guarded(std::string_view step, RfcWait wait, RFC_HANDLE handle, Result failed,
+                 Operation operation, Answered answered);
+  /// Waits for the call handed over last: until its step's limit, then telling the library, then
+  /// until the run's deadline; false when it was left.
+  bool AwaitCall(RunClock::time_point step_end, RfcWait wait, RFC_HANDLE handle);
   /// Runs one of the library's local operations (internal tables, structure installation) on
   /// the calling thread: they wait for no partner, and a count of a million lines must not cross
   /// threads twice a line. The library's thread is idle meanwhile.
   template <typename Result, typename Operation> Result Local(Result failed, Operation operation);
-  /// A record the error handler left during the last operation stops the session.
-  bool StoppedByHandler();
-  /// The library's last error as the block shows it; closes every connection. Runs on the thread
-  /// of the operation that failed.
-  RfcAbort RecordAbort(std::string_view operation);
+  /// A record the error handler left during an operation stops the session.
+  bool StoppedByHandler(HandlerRecord &handler);
 
   Platform &os_;
   RfcBinder binder_;
   const RfcLibrary *library_ = nullptr;
-  RFC_ENV environment_{};
   std::map<std::string, RFC_TYPEHANDLE, std::less<>> structures_;
-  RfcOpenTexts open_texts_;
-  std::string last_function_; // the function module a Receive answers
+  std::shared_ptr<const void> latest_open_; // the options record the library may still hold
+  std::shared_ptr<const void> latest_call_; // the lists of the call whose reply is due
+  std::string last_function_;               // the function module a Receive answers
   RunClock::time_point deadline_ = RunClock::time_point::max();
-  std::optional<RfcAbort> handler_record_; // written by the handler on the library's thread
+  bool handler_reports_ = false;   // a handler scope is open
+  bool handler_installed_ = false; // RfcEnvironment was called
   std::optional<RfcStop> stopped_;
   RunLog log_;
   LibraryThread thread_;
 };
 
-/// Installs the error handler with the library (RfcEnvironment) for one session; the handler
-/// reports to that session until the scope ends, and to nobody after. A handler that ran already
-/// during the installation has stopped the session.
+/// Installs the error handler with the library (RfcEnvironment) at the session's first scope; the
+/// handler reports to that session until the scope ends, and to nobody after. A handler that ran
+/// already during the installation has stopped the session.
 class ErrorHandlerScope {
 public:
   explicit ErrorHandlerScope(RfcSession &session);
@@ -169,7 +205,8 @@ public:
   ErrorHandlerScope &operator=(const ErrorHandlerScope &) = delete;
 
 private:
-  RfcSession *previous_;
+  RfcSession &session_;
+  bool previous_;
 };
 
 } // namespace kestrovan

@@ -45,6 +45,9 @@ ITAB_H RFC_CALL Create(char *name, unsigned length, unsigned, unsigned) {
 }
 unsigned RFC_CALL Fill(ITAB_H table) {
   g_fake->MaybeCallHandler("ItFill");
+  if (g_fake->during_fill) {
+    g_fake->during_fill();
+  }
   if (table == 0) {
     return 0;
   }

@@ -46,6 +46,8 @@ public:
   /// How long a close of a connection takes; a run may leave such a close behind, so once it
   /// has waited it touches nothing of the fake.
   std::chrono::milliseconds close_takes{0};
+  /// Runs inside ItFill: lets a test call the error handler as the library would.
+  std::function<void()> during_fill;
   /// Called at every open, before its result is taken: lets a test play several systems.
   std::function<void(FakeRfc &, const SeenOpen &)> on_open;
 

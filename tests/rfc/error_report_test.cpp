@@ -93,10 +93,13 @@ TEST(ErrorReport, HandlerPrintsTheBlockAndTheRunEndsWithOneWhenTheCallReturns) {
   {
     ErrorHandlerScope handler(f.rfc);
     // The library calls its handler in the middle of an operation; the handler returns to it.
-    fake.environment.errorhandler(const_cast<char *>("ItGetLine MISSING_INDEX"));
-    fake.environment.errorhandler(const_cast<char *>("again")); // printed once only
+    fake.during_fill = [&] {
+      fake.environment.errorhandler(const_cast<char *>("ItGetLine MISSING_INDEX"));
+      fake.environment.errorhandler(const_cast<char *>("again")); // printed once only
+    };
     // The operation returns: the run ends from here.
     exit_code = f.Ending([&] { f.rfc.ItFill(0); });
+    fake.during_fill = nullptr;
   }
   // Once the scope is left the handler reports to nobody.
   fake.environment.errorhandler(const_cast<char *>("after"));

@@ -2,10 +2,12 @@
 // operation asks of the library, and what it makes of the library's answers.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <thread>
 
 #include "rfc/error_report.h"
 #include "rfc/nwrfc_binding.h"
@@ -605,33 +607,50 @@ TEST(NwRfcBinding, ATableBeyondTheClassicBoundIsRefusedBeforeItsRowsAreRead) {
   EXPECT_EQ(b.fake.closes, 1) << "the connection is closed, as the classic library closes it";
 }
 
-/// RFC_PING against a library that never answers: the call is accepted and its receive fails.
-void ReceiveWithoutAnswer(Bound &b) {
+/// RFC_PING against a library that never answers, received on a thread of its own as the
+/// session receives it, while this thread plays the run's watchdog: it asks for the step's limit
+/// and says the step is overrun until it is back. Returns the limit.
+long long ReceiveWithoutAnswer(Bound &b) {
   b.fake.hang = true;
   const RFC_HANDLE handle = b.Open();
   RFC_PARAMETER none[] = {RFC_PARAMETER{}};
   RFC_TABLE no_tables[] = {RFC_TABLE{}};
-  ASSERT_EQ(b.library->Call(handle, "RFC_PING", none, no_tables), RFC_OK);
-  char *exception = nullptr;
-  EXPECT_EQ(b.library->Receive(handle, none, no_tables, &exception), RFC_FAILURE);
+  EXPECT_EQ(b.library->Call(handle, "RFC_PING", none, no_tables), RFC_OK);
+  const long long limit = b.library->StepLimit(kestrovan::RfcWait::Remote, handle);
+  std::atomic<bool> back{false};
+  RFC_RC code = RFC_OK;
+  std::thread library([&] {
+    char *exception = nullptr;
+    code = b.library->Receive(handle, none, no_tables, &exception);
+    back = true;
+  });
+  while (!back) {
+    b.library->Overrun(kestrovan::RfcWait::Remote, handle);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  library.join();
+  EXPECT_EQ(code, RFC_FAILURE);
+  return limit;
 }
 
-TEST(NwRfcBinding, TheConnectionsTimeEndsAHangingCall) {
+TEST(NwRfcBinding, TheConnectionsTimeCutsTheLimitOfACall) {
   Bound b;
   b.os.files["NwRfcLimits.ini"] = "CALL_TIMEOUT=2s\nCONNECTION_TIMEOUT=100ms\n";
-  ReceiveWithoutAnswer(b);
+  // The limit the call is given is what is left of the connection's 100 ms, not the call's 2 s.
+  const long long limit = ReceiveWithoutAnswer(b);
+  EXPECT_LE(limit, 100);
+  EXPECT_GE(limit, 0);
   EXPECT_TRUE(b.fake.cancelled);
-  // The limit the call was given is what is left of the connection's 100 ms, not the call's 2 s.
   const std::string trace = b.os.files["Dev_Rfc.Trc"];
   const std::size_t at = trace.find("no answer within ");
   ASSERT_NE(at, std::string::npos) << trace;
   EXPECT_LE(std::stoi(trace.substr(at + 17)), 100) << trace;
 }
 
-TEST(NwRfcBinding, TheWatchdogCancelsAHangingCall) {
+TEST(NwRfcBinding, AnOverrunCallIsCancelledAndFailsAsATimeout) {
   Bound b;
   b.os.files["NwRfcLimits.ini"] = "# short, for the test\nCALL_TIMEOUT=50ms\n";
-  ReceiveWithoutAnswer(b);
+  EXPECT_EQ(ReceiveWithoutAnswer(b), 50);
   EXPECT_TRUE(b.fake.cancelled);
   EXPECT_EQ(b.LastTraceError(), "timeout during receive");
   const std::string trace = b.os.files["Dev_Rfc.Trc"];
