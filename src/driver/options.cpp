@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "output/result_document.h"
+#include "wire/text_util.h"
 
 namespace kestrovan {
 
@@ -34,8 +35,7 @@ std::optional<long> SelectedChannel(const RunOptions &options) {
 /// The seconds after ",TIMEOUT=": digits only, 1 to 900; none for anything else.
 std::optional<int> TimeLimitSeconds(const RunOptions &options) {
   const std::optional<std::string> value = ValueAfter(options, ",TIMEOUT=");
-  if (!value || value->empty() || value->size() > 3 ||
-      value->find_first_not_of("0123456789") != std::string::npos) {
+  if (!value || value->size() > 3 || !rfcwire::AllDigits(*value)) {
     return std::nullopt;
   }
   const int seconds = std::stoi(*value);

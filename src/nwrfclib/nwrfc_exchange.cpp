@@ -8,6 +8,7 @@
 #include <ctime>
 
 #include "rfcfiles/bounded_file.h"
+#include "rfcfiles/destination_file.h"
 #include "rfcfiles/connect_data.h"
 #include "rfcfiles/standin_settings.h"
 #include "rfcfiles/trace_block.h"
@@ -124,7 +125,7 @@ Rc OpenConnection(const nwrfc::ConnectionParameter *parameters, unsigned count,
   if (host.empty()) {
     return BadParameter(error, "Parameter ASHOST, GWHOST, MSHOST or PORT is missing.");
   }
-  if (sysnr.size() != 2 || sysnr.find_first_not_of("0123456789") != std::string::npos) {
+  if (!rfcfiles::IsSystemNumber(sysnr)) {
     return BadParameter(error, "Parameter SYSNR is missing or not two digits.");
   }
   const std::string port = std::to_string(3300 + std::stoi(sysnr));

@@ -55,7 +55,9 @@ HANDLE HandleOf(int fd) { return reinterpret_cast<HANDLE>(_get_osfhandle(fd)); }
 /// A file on a disk, not a directory: consoles, printers, pipes and sockets are other types.
 bool IsRegular(int fd) {
   const HANDLE handle = HandleOf(fd);
-  if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK) return false;
+  if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK) {
+    return false;
+  }
   BY_HANDLE_FILE_INFORMATION info{};
   return GetFileInformationByHandle(handle, &info) != 0 &&
          (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
@@ -77,7 +79,9 @@ std::int64_t Seek(int fd, std::int64_t offset, int origin) { return _lseeki64(fd
 
 int OpenRegularForReading(const std::string &native) {
   const int fd = _open(native.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
-  if (fd < 0) return -1;
+  if (fd < 0) {
+    return -1;
+  }
   if (!IsRegular(fd)) {
     _close(fd);
     return -1;
@@ -91,7 +95,9 @@ int OpenRegularForWriting(const std::string &native, bool append) {
   const int flags =
       _O_WRONLY | _O_CREAT | _O_NOINHERIT | (append ? _O_APPEND | _O_TEXT : _O_BINARY);
   const int fd = _open(native.c_str(), flags, _S_IREAD | _S_IWRITE);
-  if (fd < 0) return -1;
+  if (fd < 0) {
+    return -1;
+  }
   if (!IsRegular(fd)) {
     _close(fd);
     return -1;
@@ -103,7 +109,9 @@ std::FILE *AppendStream(int fd) { return _fdopen(fd, "a"); }
 
 void RemoveRegularFile(const std::string &native) {
   const DWORD attributes = GetFileAttributesA(native.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return;
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return;
+  }
   DeleteFileA(native.c_str());
 }
 #else

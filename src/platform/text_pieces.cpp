@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "wire/text_util.h"
+
 namespace kestrovan {
 
 bool TextPieces::Next(std::size_t max_chars, std::string *piece) {
@@ -44,15 +46,7 @@ void StripLineFeed(std::string *line) {
   }
 }
 
-std::string UpperAscii(std::string_view text) {
-  std::string upper(text);
-  for (char &c : upper) {
-    if (c >= 'a' && c <= 'z') {
-      c = static_cast<char>(c - 'a' + 'A');
-    }
-  }
-  return upper;
-}
+std::string UpperAscii(std::string_view text) { return rfcwire::ToUpper(text); }
 
 long ReadLeadingInteger(std::string_view text) {
   const std::string terminated(text.substr(0, text.find('\0')));

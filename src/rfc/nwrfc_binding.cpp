@@ -21,6 +21,7 @@
 #include "rfc/nwrfc_values.h"
 #include "rfcfiles/bounded_file.h"
 #include "rfcfiles/connect_data.h"
+#include "rfcfiles/destination_file.h"
 #include "rfcfiles/file_names.h"
 #include "rfcfiles/guarded_entry.h"
 
@@ -414,21 +415,13 @@ RFC_HANDLE Binding::OpenEx(const char *connect_text, RFC_ERROR_INFO_EX *error_in
   }
   const std::string destination = given.count("DEST") ? given["DEST"] : "";
   if (usable && !destination.empty()) {
-    const std::string file(rfcfiles::kDestinationFile);
-    std::string content;
-    rfcfiles::FileRead read = ReadSettingsFile(*files_, file, content);
-    if (read == rfcfiles::FileRead::Missing) {
-      read = ReadSettingsFile(*files_, rfcfiles::kDestinationFileLower, content);
-    }
-    if (read == rfcfiles::FileRead::Missing) {
-      problem = file + " is missing in the working directory";
-      usable = false;
-    } else if (read == rfcfiles::FileRead::TooLarge) {
-      problem =
-          file + " is larger than " + std::to_string(rfcfiles::kLargestSettingsFile) + " bytes";
-      usable = false;
-    } else if (!rfcfiles::FindDestinationEntry(content, destination, values)) {
-      problem = "no DEST=" + destination + " entry in " + file;
+    const rfcfiles::DestinationLookup lookup = rfcfiles::LookUpDestination(
+        [this](std::string_view name, std::string &content) {
+          return ReadSettingsFile(*files_, name, content);
+        },
+        destination, values);
+    if (lookup.result != rfcfiles::EntryLookup::Found) {
+      problem = lookup.problem;
       usable = false;
     }
   }

@@ -145,4 +145,14 @@ std::string MaskRoutePasswords(std::string text) {
   return text;
 }
 
+void MaskPassword(std::string &text, std::string_view password) {
+  if (password.empty()) {
+    return;
+  }
+  for (std::size_t at = text.find(password); at != std::string::npos;
+       at = text.find(password, at + password.size())) {
+    text.replace(at, password.size(), password.size(), '*');
+  }
+}
+
 } // namespace rfcfiles

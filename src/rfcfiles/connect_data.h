@@ -41,4 +41,8 @@ RoutedHost SplitRoute(const std::string &host);
 /// the end) made asterisks, so that a route can be written where a password may not be.
 std::string MaskRoutePasswords(std::string text);
 
+/// Replaces every occurrence of the logon password in the text by as many asterisks: a partner
+/// or a library may repeat it in any text that is written down.
+void MaskPassword(std::string &text, std::string_view password);
+
 } // namespace rfcfiles

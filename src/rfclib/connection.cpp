@@ -122,16 +122,6 @@ std::unique_ptr<Connection> Connection::Open(const Endpoint &endpoint,
   }
 }
 
-void MaskPassword(std::string &text, std::string_view password) {
-  if (password.empty()) {
-    return;
-  }
-  for (std::size_t at = text.find(password); at != std::string::npos;
-       at = text.find(password, at + password.size())) {
-    text.replace(at, password.size(), password.size(), '*');
-  }
-}
-
 Connection::Connection(rfcwire::WireClient client, std::string partner, Timeouts timeouts,
                        rfcwire::Deadline end, std::string password)
     : client_(std::move(client)), partner_(std::move(partner)), timeouts_(timeouts), end_(end),

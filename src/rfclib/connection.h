@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "rfcfiles/connect_data.h"
 #include "rfclib/endpoint.h"
 #include "rfclib/failure.h"
 #include "rfclib/settings.h"
@@ -72,7 +73,6 @@ private:
   std::string password_;
 };
 
-/// Replaces every occurrence of the password in the text by as many stars.
-void MaskPassword(std::string &text, std::string_view password);
+using rfcfiles::MaskPassword;
 
 } // namespace rfclib

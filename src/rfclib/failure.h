@@ -3,30 +3,31 @@
 
 #include <string>
 
+#include "rfcfiles/error_keys.h"
 #include "rfcfiles/standin_settings.h"
 
 namespace rfclib {
 
 /// Keys reported by RfcLastError.
-inline constexpr const char *kKeyCommunication = "RFC_ERROR_COMMUNICATION";
-inline constexpr const char *kKeyLogon = "RFC_ERROR_LOGON_FAILURE";
-inline constexpr const char *kKeyProtocol = "RFC_ERROR_PROTOCOL";
-inline constexpr const char *kKeySystemFailure = "RFC_ERROR_SYSTEM_FAILURE";
-inline constexpr const char *kKeyException = "RFC_ERROR_APPLICATION_EXCEPTION";
-inline constexpr const char *kKeyParameter = "RFC_ERROR_INVALID_PARAMETER";
-inline constexpr const char *kKeyHandle = "RFC_ERROR_INVALID_HANDLE";
-inline constexpr const char *kKeyConfiguration = "RFC_ERROR_CONFIGURATION";
-inline constexpr const char *kKeyInternal = "RFC_ERROR_INTERNAL";
+inline constexpr const char *kKeyCommunication = rfcfiles::kKeyCommunication.data();
+inline constexpr const char *kKeyLogon = rfcfiles::kKeyLogon.data();
+inline constexpr const char *kKeyProtocol = rfcfiles::kKeyProtocol.data();
+inline constexpr const char *kKeySystemFailure = rfcfiles::kKeySystemFailure.data();
+inline constexpr const char *kKeyException = rfcfiles::kKeyException.data();
+inline constexpr const char *kKeyParameter = rfcfiles::kKeyParameter.data();
+inline constexpr const char *kKeyHandle = rfcfiles::kKeyHandle.data();
+inline constexpr const char *kKeyConfiguration = rfcfiles::kKeyConfiguration.data();
+inline constexpr const char *kKeyInternal = rfcfiles::kKeyInternal.data();
 /// A partner off this machine and outside the test networks: refused before anything is sent.
 inline constexpr const char *kKeyTestLibrary = rfcfiles::kTestLibraryKey.data();
 
 /// Reasons shown on the trace file's ERROR line.
-inline constexpr const char *kReasonNotReached = "partner not reached";
-inline constexpr const char *kReasonTimeout = "timeout during receive";
-inline constexpr const char *kReasonClosed = "connection closed by partner";
-inline constexpr const char *kReasonBroken = "connection broken";
-inline constexpr const char *kReasonMalformed = "malformed data from partner";
-inline constexpr const char *kReasonLogonRejected = "Name or password is incorrect";
+inline constexpr const char *kReasonNotReached = rfcfiles::kReasonNotReached.data();
+inline constexpr const char *kReasonTimeout = rfcfiles::kReasonTimeout.data();
+inline constexpr const char *kReasonClosed = rfcfiles::kReasonClosed.data();
+inline constexpr const char *kReasonBroken = rfcfiles::kReasonBroken.data();
+inline constexpr const char *kReasonMalformed = rfcfiles::kReasonMalformed.data();
+inline constexpr const char *kReasonLogonRejected = rfcfiles::kReasonLogonRejected.data();
 inline constexpr const char *kReasonOutOfReach =
     "partner not on this machine: the stand-in is a test library";
 

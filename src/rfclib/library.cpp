@@ -5,6 +5,7 @@
 
 #include "rfcfiles/bounded_file.h"
 #include "rfcfiles/connect_data.h"
+#include "rfcfiles/destination_file.h"
 #include "rfcfiles/file_names.h"
 #include "rfclib/parameters.h"
 #include "rfclib/settings.h"
@@ -29,15 +30,24 @@ std::string Lookup(const Settings &settings, const char *key) {
   return found == settings.end() ? std::string() : found->second;
 }
 
-/// The destination file's text by either name; what it found otherwise.
-rfcfiles::FileRead ReadDestinationFile(std::string &content) {
-  rfcfiles::FileRead read = rfcfiles::ReadRegularFile(std::string(rfcfiles::kDestinationFile),
-                                                      rfcfiles::kLargestSettingsFile, content);
-  if (read == rfcfiles::FileRead::Missing) {
-    read = rfcfiles::ReadRegularFile(std::string(rfcfiles::kDestinationFileLower),
-                                     rfcfiles::kLargestSettingsFile, content);
+/// The stand-in reads the destination file as bytes, as every file of its own.
+rfcfiles::FileRead ReadLibraryFile(std::string_view name, std::string &content) {
+  return rfcfiles::ReadRegularFile(std::string(name), rfcfiles::kLargestSettingsFile, content);
+}
+
+/// The trace's reason for a destination that could not be looked up.
+std::string LookupReason(rfcfiles::EntryLookup result, const std::string &destination) {
+  switch (result) {
+  case rfcfiles::EntryLookup::FileMissing:
+    return "destination file not found";
+  case rfcfiles::EntryLookup::FileTooLarge:
+    return "destination file too large";
+  case rfcfiles::EntryLookup::NoEntry:
+    return "destination " + destination + " not found";
+  case rfcfiles::EntryLookup::Found:
+    break;
   }
-  return read;
+  return "";
 }
 
 // Logon values come padded to SAP's field widths; the padding is not sent.
@@ -204,21 +214,11 @@ RFC_HANDLE Library::OpenEx(const char *connect_text, RFC_ERROR_INFO_EX *error_in
   }
   const std::string destination = Lookup(given, "DEST");
   if (usable && !destination.empty()) {
-    const std::string file(rfcfiles::kDestinationFile);
-    std::string content;
-    const rfcfiles::FileRead read = ReadDestinationFile(content);
-    if (read == rfcfiles::FileRead::Missing) {
-      failure.reason = "destination file not found";
-      problem = file + " is missing in the working directory";
-      usable = false;
-    } else if (read == rfcfiles::FileRead::TooLarge) {
-      failure.reason = "destination file too large";
-      problem =
-          file + " is larger than " + std::to_string(rfcfiles::kLargestSettingsFile) + " bytes";
-      usable = false;
-    } else if (!rfcfiles::FindDestinationEntry(content, destination, merged)) {
-      failure.reason = "destination " + destination + " not found";
-      problem = "no DEST=" + destination + " entry in " + file;
+    const rfcfiles::DestinationLookup lookup =
+        rfcfiles::LookUpDestination(ReadLibraryFile, destination, merged);
+    if (lookup.result != rfcfiles::EntryLookup::Found) {
+      failure.reason = LookupReason(lookup.result, destination);
+      problem = lookup.problem;
       usable = false;
     }
   }
@@ -229,26 +229,30 @@ RFC_HANDLE Library::OpenEx(const char *connect_text, RFC_ERROR_INFO_EX *error_in
   Endpoint endpoint;
   rfcwire::LogonRequest logon;
   if (usable) {
-    const std::string type = rfcwire::ToUpper(rfcwire::Trim(Lookup(merged, "TYPE")));
-    const std::string sysnr_text(rfcwire::Trim(Lookup(merged, "SYSNR")));
-    const std::string gateway_service(rfcwire::Trim(Lookup(merged, "GWSERV")));
-    unsigned long sysnr = 0;
-    if (type == "B" || (type.empty() && !Lookup(merged, "MSHOST").empty())) {
+    // An entry opens here exactly when SAP's NetWeaver library would take it: an application
+    // server and its two-digit system number.
+    const rfcfiles::ServerKind kind = rfcfiles::ServerKindOf(merged);
+    const std::string host = Lookup(merged, "ASHOST");
+    const std::string sysnr = Lookup(merged, "SYSNR");
+    if (kind == rfcfiles::ServerKind::LoadBalancing) {
       problem = "load balancing (TYPE=B) is not supported; use TYPE=A with ASHOST and SYSNR";
       usable = false;
-    } else if (!type.empty() && type != "A") {
-      problem = "connection TYPE=" + type + " is not supported";
+    } else if (kind == rfcfiles::ServerKind::Unsupported) {
+      problem = rfcfiles::UnsupportedTypeProblem(merged);
       usable = false;
-    } else if ((!sysnr_text.empty() || gateway_service.empty()) &&
-               !rfcwire::ParseUnsigned(sysnr_text, 99, sysnr)) {
-      problem = sysnr_text.empty() ? "no SYSNR given" : "SYSNR " + sysnr_text + " is not 00..99";
+    } else if (host.empty()) {
+      problem = "no ASHOST given";
+      usable = false;
+    } else if (!rfcfiles::IsSystemNumber(sysnr)) {
+      problem = rfcfiles::SystemNumberProblem(sysnr);
       usable = false;
     } else {
-      usable = ApplicationServerEndpoint(
-                   rfcwire::Trim(Lookup(merged, "ASHOST")), static_cast<int>(sysnr),
-                   rfcwire::Trim(Lookup(merged, "GWHOST")), gateway_service, endpoint, problem) &&
-               MakeLogon(destination, Lookup(merged, "CLIENT"), Lookup(merged, "USER"),
-                         Lookup(merged, "PASSWD"), Lookup(merged, "LANG"), logon, problem);
+      usable =
+          ApplicationServerEndpoint(host, (sysnr[0] - '0') * 10 + (sysnr[1] - '0'),
+                                    rfcwire::Trim(Lookup(merged, "GWHOST")),
+                                    rfcwire::Trim(Lookup(merged, "GWSERV")), endpoint, problem) &&
+          MakeLogon(destination, Lookup(merged, "CLIENT"), Lookup(merged, "USER"),
+                    Lookup(merged, "PASSWD"), Lookup(merged, "LANG"), logon, problem);
     }
   }
   RFC_HANDLE handle = 0;

@@ -1,4 +1,5 @@
-// Small text helpers shared by the library stand-in and the simulated system.
+// Small text helpers with one rule each (trimming, upper-casing, digits), shared by the sensor,
+// the library stand-ins and the simulated system.
 #pragma once
 
 #include <charconv>

@@ -20,7 +20,9 @@ bool StartWinsock(std::string &detail) {
     WSADATA data;
     return WSAStartup(MAKEWORD(2, 2), &data);
   }();
-  if (started != 0) detail = "WSAStartup failed with " + std::to_string(started);
+  if (started != 0) {
+    detail = "WSAStartup failed with " + std::to_string(started);
+  }
   return started == 0;
 }
 
@@ -31,15 +33,20 @@ std::string ErrorText(const char *what, int error) {
       nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<LPSTR>(&message), 0, nullptr);
   std::string text =
       std::string(what) + ": " + (message ? message : "error " + std::to_string(error));
-  if (message) LocalFree(message);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+  if (message) {
+    LocalFree(message);
+  }
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
     text.pop_back();
+  }
   return text;
 }
 
 long MillisecondsLeft(Deadline deadline) {
   const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-  if (left.count() <= 0) return 0;
+  if (left.count() <= 0) {
+    return 0;
+  }
   return left.count() > 60000 ? 60000 : static_cast<long>(left.count());
 }
 
@@ -55,12 +62,16 @@ IoResult WaitFor(SOCKET socket, bool for_writing, Deadline deadline, std::string
     timeval timeout{wait / 1000, (wait % 1000) * 1000};
     const int n = ::select(0, for_writing ? nullptr : &ready, for_writing ? &ready : nullptr,
                            &failed, &timeout);
-    if (n > 0) return IoResult::Done;
+    if (n > 0) {
+      return IoResult::Done;
+    }
     if (n == SOCKET_ERROR) {
       detail = ErrorText("select", WSAGetLastError());
       return IoResult::Failed;
     }
-    if (wait == 0) return IoResult::Timeout;
+    if (wait == 0) {
+      return IoResult::Timeout;
+    }
   }
 }
 
@@ -72,13 +83,17 @@ bool MakeNonBlocking(SOCKET socket) {
 struct AddressList {
   addrinfo *head = nullptr;
   ~AddressList() {
-    if (head != nullptr) ::freeaddrinfo(head);
+    if (head != nullptr) {
+      ::freeaddrinfo(head);
+    }
   }
 };
 
 bool Resolve(const std::string &host, const std::string &service, bool passive, AddressList &list,
              std::string &detail) {
-  if (!StartWinsock(detail)) return false;
+  if (!StartWinsock(detail)) {
+    return false;
+  }
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
@@ -111,7 +126,9 @@ IoResult ConnectOne(const addrinfo &address, Deadline deadline, Socket &out, std
     }
     const IoResult waited = WaitFor(Sock(socket), true, deadline, detail);
     if (waited != IoResult::Done) {
-      if (waited == IoResult::Timeout) detail = "connect: no answer before the connect timeout";
+      if (waited == IoResult::Timeout) {
+        detail = "connect: no answer before the connect timeout";
+      }
       return waited;
     }
     int socket_error = 0;
@@ -146,7 +163,9 @@ Socket Connect(const std::string &host, const std::string &service, Deadline dea
                const Reach &reach, std::string &detail, bool &out_of_reach) {
   out_of_reach = false;
   AddressList list;
-  if (!Resolve(host, service, false, list, detail)) return Socket();
+  if (!Resolve(host, service, false, list, detail)) {
+    return Socket();
+  }
   if (!AllWithinReach(list.head, reach, host, detail)) {
     out_of_reach = true;
     return Socket();
@@ -154,8 +173,12 @@ Socket Connect(const std::string &host, const std::string &service, Deadline dea
   for (const addrinfo *address = list.head; address != nullptr; address = address->ai_next) {
     Socket socket;
     const IoResult result = ConnectOne(*address, deadline, socket, detail);
-    if (result == IoResult::Done) return socket;
-    if (result == IoResult::Timeout) break;
+    if (result == IoResult::Done) {
+      return socket;
+    }
+    if (result == IoResult::Timeout) {
+      break;
+    }
   }
   return Socket();
 }
@@ -165,14 +188,20 @@ IoResult SendAll(Socket &socket, std::span<const std::uint8_t> data, Deadline de
   std::size_t sent = 0;
   while (sent < data.size()) {
     const IoResult waited = WaitFor(Sock(socket), true, deadline, detail);
-    if (waited != IoResult::Done) return waited;
+    if (waited != IoResult::Done) {
+      return waited;
+    }
     const int chunk = static_cast<int>(std::min<std::size_t>(data.size() - sent, 1 << 20));
     const int n =
         ::send(Sock(socket), reinterpret_cast<const char *>(data.data() + sent), chunk, 0);
     if (n == SOCKET_ERROR) {
       const int error = WSAGetLastError();
-      if (error == WSAEWOULDBLOCK || error == WSAEINTR) continue;
-      if (IsReset(error)) return IoResult::Closed;
+      if (error == WSAEWOULDBLOCK || error == WSAEINTR) {
+        continue;
+      }
+      if (IsReset(error)) {
+        return IoResult::Closed;
+      }
       detail = ErrorText("send", error);
       return IoResult::Failed;
     }
@@ -186,14 +215,22 @@ IoResult ReceiveAll(Socket &socket, std::span<std::uint8_t> data, Deadline deadl
   std::size_t received = 0;
   while (received < data.size()) {
     const IoResult waited = WaitFor(Sock(socket), false, deadline, detail);
-    if (waited != IoResult::Done) return waited;
+    if (waited != IoResult::Done) {
+      return waited;
+    }
     const int chunk = static_cast<int>(std::min<std::size_t>(data.size() - received, 1 << 20));
     const int n = ::recv(Sock(socket), reinterpret_cast<char *>(data.data() + received), chunk, 0);
-    if (n == 0) return IoResult::Closed;
+    if (n == 0) {
+      return IoResult::Closed;
+    }
     if (n == SOCKET_ERROR) {
       const int error = WSAGetLastError();
-      if (error == WSAEWOULDBLOCK || error == WSAEINTR) continue;
-      if (IsReset(error)) return IoResult::Closed;
+      if (error == WSAEWOULDBLOCK || error == WSAEINTR) {
+        continue;
+      }
+      if (IsReset(error)) {
+        return IoResult::Closed;
+      }
       detail = ErrorText("recv", error);
       return IoResult::Failed;
     }
@@ -209,7 +246,9 @@ IoResult WaitReadable(Socket &socket, std::chrono::milliseconds wait, std::strin
 Socket Listen(const std::string &host, const std::string &service, int &bound_port,
               std::string &detail) {
   AddressList list;
-  if (!Resolve(host, service, true, list, detail)) return Socket();
+  if (!Resolve(host, service, true, list, detail)) {
+    return Socket();
+  }
   for (const addrinfo *address = list.head; address != nullptr; address = address->ai_next) {
     Socket socket(static_cast<std::intptr_t>(
         ::socket(address->ai_family, address->ai_socktype, address->ai_protocol)));
@@ -226,10 +265,11 @@ Socket Listen(const std::string &host, const std::string &service, int &bound_po
     int size = sizeof bound;
     bound_port = 0;
     if (::getsockname(Sock(socket), reinterpret_cast<sockaddr *>(&bound), &size) == 0) {
-      if (bound.ss_family == AF_INET)
+      if (bound.ss_family == AF_INET) {
         bound_port = ntohs(reinterpret_cast<const sockaddr_in *>(&bound)->sin_port);
-      else if (bound.ss_family == AF_INET6)
+      } else if (bound.ss_family == AF_INET6) {
         bound_port = ntohs(reinterpret_cast<const sockaddr_in6 *>(&bound)->sin6_port);
+      }
     }
     return socket;
   }
@@ -238,8 +278,9 @@ Socket Listen(const std::string &host, const std::string &service, int &bound_po
 
 Socket Accept(Socket &listener, std::chrono::milliseconds wait) {
   std::string ignored;
-  if (WaitFor(Sock(listener), false, Clock::now() + wait, ignored) != IoResult::Done)
+  if (WaitFor(Sock(listener), false, Clock::now() + wait, ignored) != IoResult::Done) {
     return Socket();
+  }
   Socket socket(static_cast<std::intptr_t>(::accept(Sock(listener), nullptr, nullptr)));
   if (socket.IsOpen()) {
     MakeNonBlocking(Sock(socket));

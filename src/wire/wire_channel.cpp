@@ -49,16 +49,17 @@ Received ReceiveFrame(Socket &socket, Deadline deadline, std::uint32_t max_paylo
     received.status = ReceiveStatus::Malformed;
     return received;
   }
-  // The first slice is allocated as announced; the rest only once that much has arrived, so a
-  // partner that announces a large frame and sends little costs little.
+  // The payload grows only as its bytes arrive: the first slice, then at most as much again as
+  // has come, so a partner that announces a large frame and sends little makes this side hold
+  // little more than it sent.
   received.frame.type = header.type;
   std::vector<std::uint8_t> &payload = received.frame.payload;
   payload.resize(std::min<std::size_t>(header.payload_size, kFirstSlice));
   result = ReceiveAll(socket, payload, deadline, received.detail);
-  if (result == IoResult::Done && payload.size() < header.payload_size) {
-    const std::size_t first = payload.size();
-    payload.resize(header.payload_size);
-    result = ReceiveAll(socket, std::span<std::uint8_t>(payload).subspan(first), deadline,
+  while (result == IoResult::Done && payload.size() < header.payload_size) {
+    const std::size_t arrived = payload.size();
+    payload.resize(std::min<std::size_t>(header.payload_size, 2 * arrived));
+    result = ReceiveAll(socket, std::span<std::uint8_t>(payload).subspan(arrived), deadline,
                         received.detail);
   }
   received.status = FromIo(result);

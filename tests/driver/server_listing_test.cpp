@@ -3,7 +3,7 @@
 
 #include <map>
 
-#include "driver/run.h"
+#include "driver/server_listing.h"
 #include "sensor_texts.h"
 #include "test_platform.h"
 

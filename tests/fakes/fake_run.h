@@ -2,8 +2,8 @@
 // in-process tests of the connection layer and the checks.
 #pragma once
 
+#include "driver/endings.h"
 #include "fake_rfc_library.h"
-#include "output/log_lines.h"
 #include "output/result_document.h"
 #include "rfc/rfc_session.h"
 #include "test_platform.h"
@@ -15,7 +15,8 @@ struct FakeRun {
   kestrovan::RfcSession rfc{os, fake.Library()};
 
   /// Runs an operation that may stop the session; when it stopped for the library's error
-  /// block, prints the block as a run would and returns 1; -1 when the session goes on.
+  /// block, writes the block through the run's own writer and returns its exit code (1); 2 for a
+  /// stop at the time limit, -1 when the session goes on.
   template <typename F> int Ending(F operation) {
     operation();
     if (!rfc.stopped()) {
@@ -25,8 +26,6 @@ struct FakeRun {
     if (!abort) {
       return kestrovan::kExitError;
     }
-    os.WriteStdout(kestrovan::RfcErrorBlock(
-        {abort->operation, abort->key, abort->status, abort->message, abort->internal_status}));
-    return kestrovan::kExitRfcError;
+    return kestrovan::WriteEnding(os, *abort);
   }
 };

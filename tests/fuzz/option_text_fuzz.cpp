@@ -7,7 +7,7 @@
 #include <random>
 #include <string>
 
-#include "driver/run.h"
+#include "driver/options.h"
 #include "driver/sensor.h"
 #include "fake_rfc_library.h"
 #include "fuzz_check.h"

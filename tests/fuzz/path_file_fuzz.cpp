@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "driver/run.h"
+#include "driver/startup.h"
 #include "fuzz_check.h"
 #include "test_platform.h"
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "driver/run.h"
+#include "driver/server_listing.h"
 #include "fuzz_check.h"
 #include "memory_platform.h"
 

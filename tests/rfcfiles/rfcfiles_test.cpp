@@ -5,9 +5,11 @@
 #include <sys/stat.h>
 
 #include <fstream>
+#include <map>
 
 #include "rfcfiles/bounded_file.h"
 #include "rfcfiles/connect_data.h"
+#include "rfcfiles/destination_file.h"
 #include "rfcfiles/limits_file.h"
 #include "rfcfiles/standin_settings.h"
 #include "rfcfiles/trace_block.h"
@@ -96,6 +98,59 @@ TEST(SapRfcIniTest, DestinationNamesAreCaseSensitive) {
   EXPECT_FALSE(rfcfiles::FindDestinationEntry(kIni, "prd", entry));
   EXPECT_FALSE(rfcfiles::FindDestinationEntry(kIni, "XYZ", entry));
   EXPECT_FALSE(rfcfiles::FindDestinationEntry("", "PRD", entry));
+}
+
+// Both libraries look the destination up this way, each reading the files its own way.
+TEST(SapRfcIniTest, TheEntryIsLookedUpUnderEitherNameOfTheFile) {
+  const std::string entry = "DEST=PRD\nASHOST=h\nSYSNR=05\n";
+  const struct {
+    const char *name;
+    std::map<std::string, std::string> files; // "big": larger than the bound
+    rfcfiles::EntryLookup result;
+    std::string problem;
+    std::string host;
+  } cases[] = {
+      {"upper", {{"SapRfc.ini", entry}}, rfcfiles::EntryLookup::Found, "", "h"},
+      {"lower", {{"saprfc.ini", entry}}, rfcfiles::EntryLookup::Found, "", "h"},
+      {"upper first",
+       {{"SapRfc.ini", entry}, {"saprfc.ini", "DEST=PRD\nASHOST=other\n"}},
+       rfcfiles::EntryLookup::Found,
+       "",
+       "h"},
+      {"none",
+       {},
+       rfcfiles::EntryLookup::FileMissing,
+       "SapRfc.ini is missing in the working directory",
+       ""},
+      {"too large",
+       {{"SapRfc.ini", "big"}, {"saprfc.ini", entry}},
+       rfcfiles::EntryLookup::FileTooLarge,
+       "SapRfc.ini is larger than 1048576 bytes",
+       ""},
+      {"no entry",
+       {{"SapRfc.ini", "DEST=QAS\nASHOST=q\n"}, {"saprfc.ini", entry}},
+       rfcfiles::EntryLookup::NoEntry,
+       "no DEST=PRD entry in SapRfc.ini",
+       ""},
+  };
+  for (const auto &c : cases) {
+    const rfcfiles::FileReader read = [&](std::string_view name, std::string &content) {
+      const auto found = c.files.find(std::string(name));
+      if (found == c.files.end()) {
+        return rfcfiles::FileRead::Missing;
+      }
+      if (found->second == "big") {
+        return rfcfiles::FileRead::TooLarge;
+      }
+      content = found->second;
+      return rfcfiles::FileRead::Ok;
+    };
+    rfcfiles::ConnectValues values;
+    const rfcfiles::DestinationLookup lookup = rfcfiles::LookUpDestination(read, "PRD", values);
+    EXPECT_EQ(lookup.result, c.result) << c.name;
+    EXPECT_EQ(lookup.problem, c.problem) << c.name;
+    EXPECT_EQ(values["ASHOST"], c.host) << c.name;
+  }
 }
 
 TEST(LimitsFileTest, KeysInAnyCaseOverTheDefaults) {

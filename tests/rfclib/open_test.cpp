@@ -231,6 +231,11 @@ TEST_F(OpenTest, OpenExFailuresSayWhatIsWrongWithoutThePassword) {
        "CLIENT=100 USER=U PASSWD=Pw0rdX DEST=PRD", "invalid connect data"},
       {"no system number", "DEST=PRD\nTYPE=A\nASHOST=127.0.0.2\n",
        "CLIENT=100 USER=U PASSWD=Pw0rdX DEST=PRD", "invalid connect data"},
+      // SAP's libraries take a system number of two digits and an application server only.
+      {"one-digit system number", "DEST=PRD\nTYPE=A\nASHOST=127.0.0.2\nSYSNR=5\n",
+       "CLIENT=100 USER=U PASSWD=Pw0rdX DEST=PRD", "invalid connect data"},
+      {"gateway only", "DEST=PRD\nTYPE=A\nGWHOST=127.0.0.2\nGWSERV=sapgw00\nSYSNR=00\n",
+       "CLIENT=100 USER=U PASSWD=Pw0rdX DEST=PRD", "invalid connect data"},
       {"system number that would wrap to 00",
        "DEST=PRD\nTYPE=A\nASHOST=127.0.0.2\nGWSERV=sapgw00\n",
        "CLIENT=100 USER=U PASSWD=Pw0rdX DEST=PRD SYSNR=4294967296", "invalid connect data"},
