@@ -7,10 +7,9 @@
 #include <mutex>
 #include <thread>
 
-namespace kestrovan {
+#include "platform/thread_placement.h"
 
-/// How often the library's thread gives its core away before it sleeps for the next call.
-constexpr int kYieldsBeforeSleeping = 100;
+namespace kestrovan {
 
 /// Each side sleeps on a mutex and condition of its own, so that a wake-up never finds the mutex
 /// it needs held by the side that woke it: one wake-up each way per call, none for a side that is
@@ -19,6 +18,7 @@ struct LibraryThread::Shared {
   std::function<void()> call; // written before `handed` rises, taken after
   std::atomic<std::uint64_t> handed{0};
   std::atomic<std::uint64_t> done{0};
+  std::atomic<int> caller_core{-1}; // where the call was handed over; the thread follows it
   std::atomic<bool> quit{false};
 
   std::mutex library_mutex;
@@ -57,6 +57,7 @@ bool LibraryThread::Start(std::function<void()> call) {
   }
   // The thread is idle: the call before has come back, so nothing else touches `call` now.
   shared_->call = std::move(call);
+  shared_->caller_core.store(CurrentCore(), std::memory_order_relaxed);
   shared_->handed.fetch_add(1, std::memory_order_release);
   bool wake = false;
   {
@@ -88,16 +89,12 @@ bool LibraryThread::WaitUntil(RunClock::time_point until) {
 
 void LibraryThread::Serve(const std::shared_ptr<Shared> &shared) {
   std::uint64_t taken = 0;
+  int placed = -1; // the core this thread was kept on, after the first call
   const auto pending = [&] {
     return shared->handed.load(std::memory_order_acquire) != taken ||
            shared->quit.load(std::memory_order_relaxed);
   };
   for (;;) {
-    // The next call follows within microseconds when the run's thread is busy with the answer:
-    // giving the core away a few times costs less than a sleep and a wake-up.
-    for (int i = 0; i < kYieldsBeforeSleeping && !pending(); ++i) {
-      std::this_thread::yield();
-    }
     if (!pending()) {
       std::unique_lock lock(shared->library_mutex);
       shared->library_asleep = true;
@@ -108,6 +105,12 @@ void LibraryThread::Serve(const std::shared_ptr<Shared> &shared) {
       return; // quit, with no call waiting
     }
     ++taken;
+    // A wake-up across cores costs more than the call it hands over: this thread goes where the
+    // run's thread is (one of the two is idle whenever the other works).
+    if (const int core = shared->caller_core.load(std::memory_order_relaxed); core != placed) {
+      KeepThisThreadOn(core);
+      placed = core;
+    }
     std::function<void()> call = std::move(shared->call);
     call();
     call = nullptr; // what the call owns goes before the caller hears it is back

@@ -15,8 +15,8 @@ using RunClock = std::chrono::steady_clock;
 /// time of its choosing. A call still running when the caller gives up on it is left to itself:
 /// the library cannot always be stopped from outside, and the run must answer its monitor before
 /// it is killed. The thread is started at the first call; after a call was left, no further call
-/// is taken. A hand-off costs at most one wake-up each way, and none while the other side is
-/// still looking.
+/// is taken. A hand-off costs at most one wake-up each way, on one core: the thread keeps to the
+/// core of the thread that hands it the call.
 class LibraryThread {
 public:
   LibraryThread() = default;
