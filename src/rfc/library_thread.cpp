@@ -53,6 +53,9 @@ bool LibraryThread::Start(std::function<void()> call) {
   }
   if (!thread_.joinable()) {
     shared_ = std::make_shared<Shared>();
+    // The run's thread stays where it is now, and the library's thread joins it there: the two
+    // take turns, and a wake-up on one core is cheap where one across cores is not.
+    KeepThisThreadOn(CurrentCore());
     thread_ = std::thread([shared = shared_] { Serve(shared); });
   }
   // The thread is idle: the call before has come back, so nothing else touches `call` now.
