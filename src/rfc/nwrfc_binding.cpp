@@ -36,7 +36,7 @@ constexpr std::size_t kMaxConnections = 64;
 
 /// The reason a call the watchdog ended shows on the trace's ERROR line, as the classic
 /// library's own receive timeout reads.
-constexpr std::string_view kReasonTimeout = "timeout during receive";
+using rfcfiles::kReasonTimeout;
 
 std::string TrimTrailingBlanks(std::string_view text) {
   while (!text.empty() && text.back() == ' ') {

@@ -8,16 +8,18 @@
 #include "platform/platform.h"
 #include "rfcapi/nwrfc_api.h"
 #include "rfcapi/rfc_api.h"
+#include "rfcfiles/error_keys.h"
 
 namespace kestrovan {
 
-// Keys of the failures the binding finds itself, in the classic library's style.
-inline constexpr std::string_view kKeyCommunication = "RFC_ERROR_COMMUNICATION";
-inline constexpr std::string_view kKeyParameter = "RFC_ERROR_INVALID_PARAMETER";
-inline constexpr std::string_view kKeyHandle = "RFC_ERROR_INVALID_HANDLE";
-inline constexpr std::string_view kKeyConfiguration = "RFC_ERROR_CONFIGURATION";
-inline constexpr std::string_view kKeyInternal = "RFC_ERROR_INTERNAL";
-inline constexpr std::string_view kKeyProtocol = "RFC_ERROR_PROTOCOL";
+// Keys of the failures the binding finds itself, in the classic library's style: the ones every
+// library of the program writes.
+using rfcfiles::kKeyCommunication;
+using rfcfiles::kKeyConfiguration;
+using rfcfiles::kKeyHandle;
+using rfcfiles::kKeyInternal;
+using rfcfiles::kKeyParameter;
+using rfcfiles::kKeyProtocol;
 
 /// The NetWeaver name of a return code ("RFC_COMMUNICATION_FAILURE"), for texts.
 std::string_view NwRcName(nwrfc::Rc code);
