@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "checks/structure_descriptions.h"
-#include "rfc/error_report.h"
+#include "session/error_report.h"
 
 namespace kestrovan {
 

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <variant>
 
-#include "rfc/rfc_session.h"
+#include "session/rfc_session.h"
 #include "rfcapi/rfc_api.h"
 
 namespace kestrovan {

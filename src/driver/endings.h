@@ -7,7 +7,7 @@
 
 #include "checks/checks.h"
 #include "platform/platform.h"
-#include "rfc/rfc_session.h"
+#include "session/rfc_session.h"
 
 namespace kestrovan {
 

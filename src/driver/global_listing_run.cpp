@@ -7,7 +7,7 @@
 
 #include "driver/server_listing.h"
 #include "output/log_lines.h"
-#include "rfc/open_connection.h"
+#include "session/open_connection.h"
 
 namespace kestrovan {
 

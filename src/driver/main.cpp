@@ -8,7 +8,7 @@
 
 #include "driver/sensor.h"
 #include "output/result_document.h"
-#include "rfc/system_library.h"
+#include "loader/system_library.h"
 
 #ifdef __linux__
 #include <sys/prctl.h>

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "rfc/open_connection.h"
+#include "session/open_connection.h"
 
 namespace kestrovan {
 

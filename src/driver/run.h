@@ -9,7 +9,7 @@
 #include "driver/startup.h"
 #include "platform/platform.h"
 #include "profile/profile.h"
-#include "rfc/rfc_session.h"
+#include "session/rfc_session.h"
 
 namespace kestrovan {
 

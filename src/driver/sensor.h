@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "rfc/rfc_session.h"
+#include "session/rfc_session.h"
 
 namespace kestrovan {
 

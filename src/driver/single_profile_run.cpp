@@ -4,8 +4,8 @@
 #include "checks/checks.h"
 #include "output/log_lines.h"
 #include "output/result_document.h"
-#include "rfc/error_report.h"
-#include "rfc/open_connection.h"
+#include "session/error_report.h"
+#include "session/open_connection.h"
 
 namespace kestrovan {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "rfc/rfc_library.h"
+#include "session/rfc_library.h"
 
 /// What the fake saw of one open.
 struct SeenOpen {

@@ -5,7 +5,7 @@
 #include "driver/endings.h"
 #include "fake_rfc_library.h"
 #include "output/result_document.h"
-#include "rfc/rfc_session.h"
+#include "session/rfc_session.h"
 #include "test_platform.h"
 
 struct FakeRun {

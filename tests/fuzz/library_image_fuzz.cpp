@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "rfc/library_image.h"
+#include "loader/library_image.h"
 
 using namespace kestrovan;
 

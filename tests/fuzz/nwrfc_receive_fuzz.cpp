@@ -13,8 +13,8 @@
 
 #include "fuzz_check.h"
 #include "memory_platform.h"
-#include "rfc/nwrfc_binding.h"
-#include "rfc/nwrfc_text.h"
+#include "nwbinding/nwrfc_binding.h"
+#include "nwbinding/nwrfc_text.h"
 
 namespace {
 
@@ -120,7 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   g_input = &input;
   g_given.clear();
   MemoryPlatform files;
-  kestrovan::NwRfcFunctions functions;
+  kestrovan::nwbinding::NwRfcFunctions functions;
   functions.OpenConnection = Open;
   functions.CloseConnection = Close;
   functions.GetFunctionDesc = Desc;
@@ -134,7 +134,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   functions.GetTable = Child;
   functions.GetRowCount = RowCount;
   functions.MoveTo = MoveTo;
-  const kestrovan::RfcLibrary *library = kestrovan::BindNwRfcLibrary(functions, files);
+  const kestrovan::RfcLibrary *library = kestrovan::nwbinding::BindNwRfcLibrary(functions, files);
 
   RFC_TYPE_ELEMENT date_time[] = {{const_cast<char *>("MONI_DATE"), TYPDATE, 8, 0, 0},
                                   {const_cast<char *>("MONI_TIME"), TYPTIME, 6, 0, 0}};
@@ -172,7 +172,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   } else {
     const auto given = g_given.find(u"DIALOG_USER_TYPE");
     if (given != g_given.end()) {
-      std::string expected = kestrovan::NarrowToAnsi(given->second);
+      std::string expected = kestrovan::nwbinding::NarrowToAnsi(given->second);
       expected.resize(buffers.user_type.size(), ' ');
       FUZZ_CHECK(std::string(buffers.user_type.data(), buffers.user_type.size()) == expected);
     }
@@ -183,7 +183,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
       FUZZ_CHECK(last != nullptr && library->ItGetLine(table, rows + 1) == nullptr);
       const auto name = g_given.find(u"NAME");
       if (name != g_given.end()) {
-        std::string expected = kestrovan::NarrowToAnsi(name->second);
+        std::string expected = kestrovan::nwbinding::NarrowToAnsi(name->second);
         expected.resize(kLine, ' ');
         FUZZ_CHECK(std::string(last, kLine) == expected);
       }

@@ -7,7 +7,7 @@
 
 #include "fuzz_check.h"
 #include "memory_platform.h"
-#include "rfc/error_report.h"
+#include "session/error_report.h"
 
 using namespace kestrovan;
 

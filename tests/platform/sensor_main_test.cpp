@@ -12,7 +12,7 @@
 #include <unistd.h>
 
 #include "driver/sensor.h"
-#include "rfc/system_library.h"
+#include "loader/system_library.h"
 #include "support/scoped_temp_dir.h"
 
 int SensorMain(int argc, char **argv); // src/driver/main.cpp, built under this name here

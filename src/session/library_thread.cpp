@@ -1,0 +1,132 @@
+// The library's own thread: one call at a time, handed over and waited for with a deadline.
+#include "session/library_thread.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+
+#include "platform/thread_placement.h"
+
+namespace kestrovan {
+
+/// Each side sleeps on a mutex and condition of its own, so that a wake-up never finds the mutex
+/// it needs held by the side that woke it: one wake-up each way per call, none for a side that is
+/// still awake.
+struct LibraryThread::Shared {
+  std::function<void()> call; // written before `handed` rises, taken after
+  std::atomic<std::uint64_t> handed{0};
+  std::atomic<std::uint64_t> done{0};
+  std::atomic<int> caller_core{-1}; // where the call was handed over; the thread follows it
+  std::atomic<bool> quit{false};
+
+  std::mutex library_mutex;
+  std::condition_variable library_wake;
+  bool library_asleep = false; // under library_mutex
+
+  std::mutex caller_mutex;
+  std::condition_variable caller_wake;
+  bool caller_asleep = false; // under caller_mutex
+};
+
+LibraryThread::~LibraryThread() {
+  if (!thread_.joinable()) {
+    return;
+  }
+  if (abandoned_) {
+    // The thread is still inside the library; it keeps what it shares alive by itself.
+    thread_.detach();
+    return;
+  }
+  {
+    const std::lock_guard lock(shared_->library_mutex);
+    shared_->quit.store(true);
+  }
+  shared_->library_wake.notify_one();
+  thread_.join();
+}
+
+bool LibraryThread::Start(std::function<void()> call) {
+  if (abandoned_) {
+    return false;
+  }
+  if (!thread_.joinable()) {
+    shared_ = std::make_shared<Shared>();
+    // The run's thread stays where it is now, and the library's thread joins it there: the two
+    // take turns, and a wake-up on one core is cheap where one across cores is not.
+    KeepThisThreadOn(CurrentCore());
+    thread_ = std::thread([shared = shared_] { Serve(shared); });
+  }
+  // The thread is idle: the call before has come back, so nothing else touches `call` now.
+  shared_->call = std::move(call);
+  shared_->caller_core.store(CurrentCore(), std::memory_order_relaxed);
+  shared_->handed.fetch_add(1, std::memory_order_release);
+  bool wake = false;
+  {
+    const std::lock_guard lock(shared_->library_mutex);
+    wake = shared_->library_asleep;
+  }
+  if (wake) {
+    shared_->library_wake.notify_one();
+  }
+  return true;
+}
+
+bool LibraryThread::WaitUntil(RunClock::time_point until) {
+  if (!shared_) {
+    return true;
+  }
+  Shared &shared = *shared_;
+  const std::uint64_t handed = shared.handed.load(std::memory_order_relaxed);
+  const auto back = [&] { return shared.done.load(std::memory_order_acquire) == handed; };
+  if (back()) {
+    return true;
+  }
+  std::unique_lock lock(shared.caller_mutex);
+  shared.caller_asleep = true;
+  const bool came_back = shared.caller_wake.wait_until(lock, until, back);
+  shared.caller_asleep = false;
+  return came_back;
+}
+
+void LibraryThread::Serve(const std::shared_ptr<Shared> &shared) {
+  std::uint64_t taken = 0;
+  int placed = -1; // the core this thread was kept on, after the first call
+  const auto pending = [&] {
+    return shared->handed.load(std::memory_order_acquire) != taken ||
+           shared->quit.load(std::memory_order_relaxed);
+  };
+  for (;;) {
+    if (!pending()) {
+      std::unique_lock lock(shared->library_mutex);
+      shared->library_asleep = true;
+      shared->library_wake.wait(lock, pending);
+      shared->library_asleep = false;
+    }
+    if (shared->handed.load(std::memory_order_acquire) == taken) {
+      return; // quit, with no call waiting
+    }
+    ++taken;
+    // A wake-up across cores costs more than the call it hands over: this thread goes where the
+    // run's thread is (one of the two is idle whenever the other works).
+    if (const int core = shared->caller_core.load(std::memory_order_relaxed); core != placed) {
+      KeepThisThreadOn(core);
+      placed = core;
+    }
+    std::function<void()> call = std::move(shared->call);
+    call();
+    call = nullptr; // what the call owns goes before the caller hears it is back
+    shared->done.store(taken, std::memory_order_release);
+    bool wake = false;
+    {
+      const std::lock_guard lock(shared->caller_mutex);
+      wake = shared->caller_asleep;
+    }
+    if (wake) {
+      shared->caller_wake.notify_one();
+    }
+  }
+}
+
+} // namespace kestrovan
