@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <chrono>
 #include <cstring>
 #include <map>
@@ -24,6 +23,7 @@
 #include "rfcfiles/destination_file.h"
 #include "rfcfiles/file_names.h"
 #include "rfcfiles/guarded_entry.h"
+#include "wire/text_util.h"
 
 namespace kestrovan::nwbinding {
 
@@ -37,13 +37,6 @@ constexpr std::size_t kMaxConnections = 64;
 /// The reason a call the watchdog ended shows on the trace's ERROR line, as the classic
 /// library's own receive timeout reads.
 using rfcfiles::kReasonTimeout;
-
-std::string TrimTrailingBlanks(std::string_view text) {
-  while (!text.empty() && text.back() == ' ') {
-    text.remove_suffix(1);
-  }
-  return std::string(text);
-}
 
 /// The text of a settings or destination file, read as the sensor reads its own files; Missing
 /// when there is no regular file of that name.
@@ -380,11 +373,11 @@ RFC_HANDLE Binding::Open(const RFC_OPTIONS *options, bool &violation) {
   sysnr[0] = static_cast<char>('0' + server->sysnr / 10);
   sysnr[1] = static_cast<char>('0' + server->sysnr % 10);
   const auto text = [](const char *value) { return value ? std::string(value) : std::string(); };
-  password_ = TrimTrailingBlanks(text(options->password));
+  password_ = std::string(rfcwire::TrimTrailingBlanks(text(options->password)));
   Parameters parameters = {{"ASHOST", host},
                            {"SYSNR", sysnr.data()},
                            {"CLIENT", text(options->client)},
-                           {"USER", TrimTrailingBlanks(text(options->user))},
+                           {"USER", std::string(rfcwire::TrimTrailingBlanks(text(options->user)))},
                            {"PASSWD", password_}};
   if (!text(options->language).empty()) {
     parameters.emplace_back("LANG", text(options->language));
@@ -435,9 +428,9 @@ RFC_HANDLE Binding::OpenEx(const char *connect_text, RFC_ERROR_INFO_EX *error_in
   };
   Parameters parameters;
   std::string partner;
-  const std::string type = UpperAscii(value("TYPE"));
   if (usable) {
-    if (type == "B" || (type.empty() && !value("MSHOST").empty())) {
+    const rfcfiles::ServerKind kind = rfcfiles::ServerKindOf(values);
+    if (kind == rfcfiles::ServerKind::LoadBalancing) {
       // Load balancing: the NetWeaver library asks the message server itself.
       if (value("MSHOST").empty() || value("R3NAME").empty()) {
         problem = "load balancing (TYPE=B) needs MSHOST and R3NAME";
@@ -451,20 +444,17 @@ RFC_HANDLE Binding::OpenEx(const char *connect_text, RFC_ERROR_INFO_EX *error_in
         }
         partner = "MSHOST " + value("MSHOST") + " R3NAME " + value("R3NAME");
       }
-    } else if (!type.empty() && type != "A") {
-      problem = "connection TYPE=" + type + " is not supported";
+    } else if (kind == rfcfiles::ServerKind::Unsupported) {
+      problem = rfcfiles::UnsupportedTypeProblem(values);
       usable = false;
     } else {
       const std::string host = value("ASHOST");
       const std::string sysnr = value("SYSNR");
-      const bool two_digits = sysnr.size() == 2 &&
-                              std::isdigit(static_cast<unsigned char>(sysnr[0])) &&
-                              std::isdigit(static_cast<unsigned char>(sysnr[1]));
       if (host.empty()) {
         problem = "no ASHOST given";
         usable = false;
-      } else if (!two_digits) {
-        problem = sysnr.empty() ? "no SYSNR given" : "SYSNR " + sysnr + " is not 00..99";
+      } else if (!rfcfiles::IsSystemNumber(sysnr)) {
+        problem = rfcfiles::SystemNumberProblem(sysnr);
         usable = false;
       } else {
         const rfcfiles::RoutedHost routed = rfcfiles::SplitRoute(host);
@@ -482,9 +472,9 @@ RFC_HANDLE Binding::OpenEx(const char *connect_text, RFC_ERROR_INFO_EX *error_in
   if (!usable) {
     Own("RfcOpenEx", where, kKeyConfiguration, "invalid connect data", problem);
   } else {
-    password_ = TrimTrailingBlanks(value("PASSWD"));
+    password_ = std::string(rfcwire::TrimTrailingBlanks(value("PASSWD")));
     parameters.emplace_back("CLIENT", value("CLIENT"));
-    parameters.emplace_back("USER", TrimTrailingBlanks(value("USER")));
+    parameters.emplace_back("USER", std::string(rfcwire::TrimTrailingBlanks(value("USER"))));
     parameters.emplace_back("PASSWD", password_);
     if (!value("LANG").empty()) {
       parameters.emplace_back("LANG", value("LANG"));

@@ -70,23 +70,13 @@ std::string GroupName(nwrfc::Group group) {
                                     : "group " + std::to_string(static_cast<int>(group));
 }
 
-std::string MaskedAs(std::string text, std::string_view password) {
-  if (password.empty()) {
-    return text;
-  }
-  for (std::size_t at = text.find(password); at != std::string::npos;
-       at = text.find(password, at + password.size())) {
-    text.replace(at, password.size(), password.size(), '*');
-  }
-  return text;
-}
-
 /// A text of the library with the password, should it ever appear there, masked: as the
 /// profile holds it, and as the library's text gives it back once narrowed; and with a route's
 /// router password, which the library may repeat with the route.
 std::string Masked(std::string text, std::string_view password) {
-  return rfcfiles::MaskRoutePasswords(
-      MaskedAs(MaskedAs(std::move(text), password), NarrowToAnsi(WidenProfileText(password))));
+  rfcfiles::MaskPassword(text, password);
+  rfcfiles::MaskPassword(text, NarrowToAnsi(WidenProfileText(password)));
+  return rfcfiles::MaskRoutePasswords(std::move(text));
 }
 
 std::string Location(std::string_view operation, std::string_view where) {

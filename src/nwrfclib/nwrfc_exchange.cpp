@@ -1,11 +1,9 @@
 // Each outcome of the shared wire client in the NetWeaver library's codes and texts.
 #include "nwrfclib/nwrfc_exchange.h"
 
-#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 
 #include "rfcfiles/bounded_file.h"
 #include "rfcfiles/destination_file.h"
@@ -38,14 +36,11 @@ std::string Keyed(std::string_view key, std::string_view value) {
 /// A failure of the network, told as SAP's library tells it: a block of keyed lines, each ended
 /// by LF, after a line end; the ERROR line says what went wrong, DETAIL what the socket said.
 Rc Communication(ErrorInfo *error, std::string_view what, std::string_view detail = {}) {
-  const std::tm local = rfcfiles::LocalNow();
-  std::array<char, 64> time{};
-  std::strftime(time.data(), time.size(), "%a %b %d %H:%M:%S %Y", &local);
   // Appended piece by piece: GCC 12 takes "\n" + text for an overlapping copy (-Wrestrict).
   std::string message = "\n";
   message += Keyed("LOCATION", "CPIC (TCP/IP) on local host with Unicode");
   message += Keyed("ERROR", what);
-  message += Keyed("TIME", time.data());
+  message += Keyed("TIME", rfcfiles::ClassicTime(rfcfiles::LocalNow()));
   message += Keyed("RELEASE", "750");
   message += Keyed("COMPONENT", "NI (network interface)");
   if (!detail.empty()) {

@@ -24,21 +24,7 @@ bool TextPieces::Next(std::size_t max_chars, std::string *piece) {
   return true;
 }
 
-std::string TranslateTextMode(std::string_view bytes) {
-  std::string text;
-  text.reserve(bytes.size());
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    const char c = bytes[i];
-    if (c == '\x1a') {
-      break; // Ctrl-Z marks the end of a text file on Windows
-    }
-    if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
-      continue;
-    }
-    text.push_back(c);
-  }
-  return text;
-}
+std::string TranslateTextMode(std::string_view bytes) { return rfcwire::TranslateTextMode(bytes); }
 
 void StripLineFeed(std::string *line) {
   if (!line->empty() && line->back() == '\n') {

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "wire/text_util.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -124,7 +126,7 @@ private:
 
 } // namespace
 
-FileRead ReadRegularFile(const std::string &path, std::size_t limit, std::string &content) {
+FileRead ReadTextFile(const std::string &path, std::size_t limit, std::string &content) {
   content.clear();
   if (path.find('\0') != std::string::npos) {
     return FileRead::Missing;
@@ -142,7 +144,9 @@ FileRead ReadRegularFile(const std::string &path, std::size_t limit, std::string
     }
     content.append(piece.data(), static_cast<std::size_t>(got));
   }
-  return FileRead::Ok; // a read error ends the text, as the end of the file does
+  // A read error ends the text, as the end of the file does.
+  content = rfcwire::TranslateTextMode(content);
+  return FileRead::Ok;
 }
 
 bool AppendToRegularFile(const std::string &path, std::string_view text) {

@@ -173,7 +173,7 @@ StandinSettings ParseStandinSettings(std::string_view text, TimeLimits defaults)
 
 StandinSettings ReadStandinSettings(const std::string &path, TimeLimits defaults) {
   std::string content;
-  if (ReadRegularFile(path, kLargestSettingsFile, content) != FileRead::Ok) {
+  if (ReadTextFile(path, kLargestSettingsFile, content) != FileRead::Ok) {
     StandinSettings settings;
     settings.limits = defaults;
     return settings;

@@ -7,17 +7,6 @@
 
 namespace rfcfiles {
 
-std::tm LocalNow() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
-  return local;
-}
-
 namespace {
 
 constexpr std::size_t kZoneWidth = 15; // the classic file cuts the zone name to this
@@ -65,6 +54,33 @@ std::string_view LineKey(std::string_view line) {
 }
 
 } // namespace
+
+TraceStamp LocalNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &now);
+#else
+  localtime_r(&now, &local);
+#endif
+  std::array<char, 64> zone{};
+  std::strftime(zone.data(), zone.size(), "%Z", &local);
+  return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_wday, local.tm_hour,
+          local.tm_min,         local.tm_sec,     zone.data()};
+}
+
+std::string ClassicTime(const TraceStamp &stamp) {
+  constexpr std::array<std::string_view, 7> kDays = {"Sun", "Mon", "Tue", "Wed",
+                                                     "Thu", "Fri", "Sat"};
+  constexpr std::array<std::string_view, 12> kMonths = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  const std::string_view day = kDays[static_cast<std::size_t>(std::clamp(stamp.weekday, 0, 6))];
+  const std::string_view month =
+      kMonths[static_cast<std::size_t>(std::clamp(stamp.month, 1, 12) - 1)];
+  return std::string(day) + " " + std::string(month) + " " + Digits(stamp.day, 2) + " " +
+         Digits(stamp.hour, 2) + ":" + Digits(stamp.minute, 2) + ":" + Digits(stamp.second, 2) +
+         " " + Digits(stamp.year, 4);
+}
 
 std::vector<std::string> KeyedLines(std::string_view message) {
   std::vector<std::string> lines;
@@ -118,16 +134,6 @@ std::string KeyedValue(const std::vector<std::string> &lines, std::string_view k
 std::string FormatTraceBlock(const TraceEntry &entry, const TraceStamp &stamp,
                              const TraceWriter &writer, unsigned counter,
                              const std::vector<std::string> &library_lines) {
-  constexpr std::array<std::string_view, 7> kDays = {"Sun", "Mon", "Tue", "Wed",
-                                                     "Thu", "Fri", "Sat"};
-  constexpr std::array<std::string_view, 12> kMonths = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  const std::string_view day = kDays[static_cast<std::size_t>(std::clamp(stamp.weekday, 0, 6))];
-  const std::string_view month =
-      kMonths[static_cast<std::size_t>(std::clamp(stamp.month, 1, 12) - 1)];
-  const std::string clock =
-      Digits(stamp.hour, 2) + ":" + Digits(stamp.minute, 2) + ":" + Digits(stamp.second, 2);
-
   std::string block(kTraceHeaderPrefix);
   block += Digits(stamp.year, 4) + Digits(stamp.month, 2) + Digits(stamp.day, 2) + " " +
            Digits(stamp.hour, 2) + Digits(stamp.minute, 2) + Digits(stamp.second, 2);
@@ -138,9 +144,7 @@ std::string FormatTraceBlock(const TraceEntry &entry, const TraceStamp &stamp,
   block += ", SAP-REL " + Clean(writer.release) + " RFC-VER 3 " + std::string(writer.kind) + "\n";
   KeyLine(block, "LOCATION", entry.location);
   KeyLine(block, "ERROR", entry.error);
-  KeyLine(block, "TIME",
-          std::string(day) + " " + std::string(month) + " " + Digits(stamp.day, 2) + " " + clock +
-              " " + Digits(stamp.year, 4));
+  KeyLine(block, "TIME", ClassicTime(stamp));
   KeyLine(block, "RELEASE", writer.release.substr(0, writer.release.find(',')));
   KeyLine(block, "COMPONENT", writer.component);
   KeyLine(block, "VERSION", "3");

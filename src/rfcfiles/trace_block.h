@@ -2,7 +2,6 @@
 // a header line, keyed lines with the value from column 13, an empty line.
 #pragma once
 
-#include <ctime>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,8 +27,12 @@ struct TraceStamp {
   std::string zone;
 };
 
-/// The local time now, as the stand-ins stamp their blocks and messages.
-std::tm LocalNow();
+/// The local time now, with the zone's name, as the stand-ins stamp their blocks and messages.
+TraceStamp LocalNow();
+
+/// The time as the TIME line of a library's message gives it: "Wed Dec 09 15:38:25 2026", in
+/// English names whatever the process's locale.
+std::string ClassicTime(const TraceStamp &stamp);
 
 /// Which library writes: its release as "major,minor,patch", the header's last word and the
 /// COMPONENT line.

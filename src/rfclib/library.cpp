@@ -30,9 +30,9 @@ std::string Lookup(const Settings &settings, const char *key) {
   return found == settings.end() ? std::string() : found->second;
 }
 
-/// The stand-in reads the destination file as bytes, as every file of its own.
+/// The stand-in reads the destination file as every file of its own.
 rfcfiles::FileRead ReadLibraryFile(std::string_view name, std::string &content) {
-  return rfcfiles::ReadRegularFile(std::string(name), rfcfiles::kLargestSettingsFile, content);
+  return rfcfiles::ReadTextFile(std::string(name), rfcfiles::kLargestSettingsFile, content);
 }
 
 /// The trace's reason for a destination that could not be looked up.

@@ -30,6 +30,23 @@ inline std::string_view TrimTrailingBlanks(std::string_view text) {
   return text;
 }
 
+/// A file's bytes as Windows reads a text file: CR LF becomes LF, Ctrl-Z ends the text.
+inline std::string TranslateTextMode(std::string_view bytes) {
+  std::string text;
+  text.reserve(bytes.size());
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const char c = bytes[i];
+    if (c == '\x1a') {
+      break;
+    }
+    if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
+      continue;
+    }
+    text.push_back(c);
+  }
+  return text;
+}
+
 inline std::string ToUpper(std::string_view text) {
   std::string upper(text);
   for (char &c : upper) {

@@ -303,13 +303,15 @@ TEST(BoundedFileTest, OnlyRegularFilesOfBoundedSizeAreRead) {
   const std::string fifo = (folder.Path() / "fifo").string();
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   const std::string small = folder.Write("small", "DEST=PRD\r\n").string();
+  const std::string ended = folder.Write("ended", "DEST=PRD\r\n\x1a" "DEST=QAS\r\n").string();
   const std::string large = folder.Write("large", std::string(70 * 1024, 'x')).string();
   const struct {
     std::string path;
     rfcfiles::FileRead read;
     std::string content;
   } cases[] = {
-      {small, rfcfiles::FileRead::Ok, "DEST=PRD\r\n"},
+      {small, rfcfiles::FileRead::Ok, "DEST=PRD\n"},
+      {ended, rfcfiles::FileRead::Ok, "DEST=PRD\n"}, // as the binding reads it
       {large, rfcfiles::FileRead::TooLarge, ""},
       {fifo, rfcfiles::FileRead::Missing, ""}, // never waits for a writer
       {"/dev/zero", rfcfiles::FileRead::Missing, ""},
@@ -319,7 +321,7 @@ TEST(BoundedFileTest, OnlyRegularFilesOfBoundedSizeAreRead) {
   };
   for (const auto &c : cases) {
     std::string content = "left over";
-    EXPECT_EQ(rfcfiles::ReadRegularFile(c.path, 64 * 1024, content), c.read) << c.path;
+    EXPECT_EQ(rfcfiles::ReadTextFile(c.path, 64 * 1024, content), c.read) << c.path;
     EXPECT_EQ(content, c.content) << c.path;
   }
   EXPECT_FALSE(rfcfiles::AppendToRegularFile(fifo, "x\n")) << "no reader: refused, not waited on";
