@@ -71,6 +71,10 @@ int main(int argc, char **argv) {
   std::printf("summary:            %s\n", summary.c_str());
   std::printf("wall time:          %.3f s\n", r.seconds);
   std::printf("time per system:    %.3f ms\n", 1000.0 * r.seconds / systems);
+  std::printf("sensor CPU per system: %.3f ms\n", 1000.0 * r.cpu_seconds / systems);
+  std::printf("sensor sleeps per system: %.1f (and %.1f times put aside)\n",
+              static_cast<double>(r.voluntary_switches) / systems,
+              static_cast<double>(r.involuntary_switches) / systems);
   std::printf("sensor peak memory: %ld KiB\n", r.peak_kib);
 
   sims.clear();

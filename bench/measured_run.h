@@ -23,6 +23,11 @@ inline void WriteFile(const fs::path &path, const std::string &content) {
 struct MeasuredRun {
   double seconds = 0;
   long peak_kib = 0; // the sensor's own peak resident memory
+  /// The sensor's processor time (user and system, all its threads) and how often its threads
+  /// went to sleep or were put aside: unlike the wall time, neither swings with the load other
+  /// machines put on a shared host.
+  double cpu_seconds = 0;
+  long voluntary_switches = 0, involuntary_switches = 0;
   int exit_code = -1;
   std::vector<std::string> stdout_lines;
 };
@@ -52,6 +57,12 @@ inline MeasuredRun RunSensorMeasured(const fs::path &work, const fs::path &root,
   MeasuredRun run;
   run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   run.peak_kib = usage.ru_maxrss;
+  const auto seconds_of = [](const timeval &t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+  };
+  run.cpu_seconds = seconds_of(usage.ru_utime) + seconds_of(usage.ru_stime);
+  run.voluntary_switches = usage.ru_nvcsw;
+  run.involuntary_switches = usage.ru_nivcsw;
   run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   std::ifstream in(out);
   for (std::string line; std::getline(in, line);)
