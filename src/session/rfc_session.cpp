@@ -61,13 +61,6 @@ RfcAbort RecordAbort(const RfcLibrary *library, std::string_view operation) {
 constexpr std::string_view kLogonStep = "the logon";
 constexpr std::string_view kCloseStep = "the close";
 
-/// What one remote operation owns: its result and its handler's record, and the blocks of what
-/// it hands the library.
-template <typename Result> struct CallBlock {
-  Result result;
-  HandlerRecord handler;
-};
-
 /// The blocks of a call and of a receive.
 struct CallOwned {
   CallOwned(const char *name, const RFC_PARAMETER *exporting_list, const RFC_TABLE *table_list)
@@ -248,9 +241,9 @@ Result RfcSession::Guarded(std::string_view step, RfcWait wait, RFC_HANDLE handl
     state.stopped = RfcDeadline{std::string(step)};
     return failed;
   }
-  // The step's limit is asked for while no call runs.
-  const RunClock::time_point step_end = StepEnd(wait, handle);
   if (job_) {
+    // The step's limit is asked for while no call runs.
+    const RunClock::time_point step_end = StepEnd(wait, handle);
     HandlerRecord handler{state.library, handler_reports_, std::nullopt};
     job_->BeginStep(step, wait, handle, step_end);
     Result result = failed;
@@ -269,44 +262,14 @@ Result RfcSession::Guarded(std::string_view step, RfcWait wait, RFC_HANDLE handl
     answered(result);
     return result;
   }
-  const auto block = std::make_shared<CallBlock<Result>>();
-  block->result = failed;
-  block->handler.library = state.library;
-  block->handler.reports = handler_reports_;
-  const bool started = thread_.Start([block, operation]() mutable {
-    const RecordScope scope(block->handler);
-    block->result = operation(*block->handler.library);
+  // A call of the run's thread is a piece of work of one step; what it writes back it writes
+  // only when it came back in time (a step that was left answers nothing).
+  const auto result = std::make_shared<Result>(failed);
+  const bool back = OnLibraryThread([result, step = std::string(step), wait, handle, failed,
+                                     operation, answered](RfcSession &work) {
+    *result = work.Guarded(step, wait, handle, failed, operation, answered);
   });
-  if (!started || !AwaitCall(step_end, wait, handle)) {
-    LeaveWith(std::string(step));
-    return failed;
-  }
-  if (StoppedByHandler(block->handler)) {
-    return failed;
-  }
-  answered(block->result);
-  return block->result;
-}
-
-bool RfcSession::AwaitCall(RunClock::time_point step_end, RfcWait wait, RFC_HANDLE handle) {
-  const RunClock::time_point deadline = state_->deadline;
-  const RfcLibrary &library = *state_->library;
-  if (thread_.WaitUntil(step_end)) {
-    return true;
-  }
-  if (step_end < deadline && library.Overrun) {
-    // A cancel may come before the library has reached the call: it is said again until the
-    // call is back or the run's time is up.
-    do {
-      library.Overrun(wait, handle);
-      if (thread_.WaitUntil(std::min(deadline, RunClock::now() + kOverrunGrace))) {
-        return true;
-      }
-    } while (RunClock::now() < deadline);
-  } else if (thread_.WaitUntil(deadline)) {
-    return true;
-  }
-  return false;
+  return back ? *result : failed;
 }
 
 bool RfcSession::OnLibraryThread(std::function<void(RfcSession &)> work) {

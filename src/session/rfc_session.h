@@ -187,19 +187,16 @@ private:
   RfcSession(std::shared_ptr<State> state, bool handler_reports, Job *job);
 
   /// Runs one library operation; failed is what the caller sees when the session has stopped or
-  /// stops now. On the run's thread the operation goes to the library's thread: it must own
-  /// everything it touches, and answered(result) takes what it wrote back into the caller's
-  /// buffers, on this thread, only when it came back in time. In a piece of work handed over
-  /// whole, both run here, the step told to the run's thread.
+  /// stops now. The operation runs on the library's thread: it must own everything it touches,
+  /// and answered(result) takes what it wrote back into the caller's buffers only when it came
+  /// back in time. A call of the run's thread goes there as a piece of work of one step.
   template <typename Result, typename Operation, typename Answered>
   Result Guarded(std::string_view step, RfcWait wait, RFC_HANDLE handle, Result failed,
                  Operation operation, Answered answered);
   /// When the step about to start must end: its own limit, never beyond the run's deadline.
   RunClock::time_point StepEnd(RfcWait wait, RFC_HANDLE handle) const;
-  /// Waits for the call handed over last: until its step's limit, then telling the library, then
-  /// until the run's deadline; false when it was left.
-  bool AwaitCall(RunClock::time_point step_end, RfcWait wait, RFC_HANDLE handle);
-  /// Waits for a piece of work handed over whole, by the step it tells; false when it was left.
+  /// Waits for a piece of work handed over whole, by the step it tells: until the step's limit,
+  /// then telling the library, then until the run's deadline; false when it was left.
   bool AwaitJob(Job &job);
   /// Leaves what runs on the library's thread: the session stops for good with the step.
   void LeaveWith(std::string step);
