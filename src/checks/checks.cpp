@@ -358,7 +358,7 @@ SystemCheck CheckConnectedSystem(RfcSession &rfc, RFC_HANDLE handle, const Count
   SystemCheck check{std::nullopt, NotOracle{}};
   if (!info.found) {
     FailedCheck failed{CheckStep::SystemInfo, info.failure};
-    failed.failure.trace_detail = ReadTraceDetail(rfc.os());
+    failed.failure.trace_detail = rfc.TraceDetail();
     check.outcome = failed;
   } else {
     check.host = info.found->host;
@@ -378,7 +378,10 @@ SystemCheck CheckConnectedSystem(RfcSession &rfc, RFC_HANDLE handle, const Count
   if (const std::optional<RfcStop> abort = CloseAfterFinding(rfc, handle, check, before_close)) {
     return {check.host, *abort}; // the block replaces the finding
   }
-  return WithoutTheClose(std::move(check), rfc.os());
+  if (IsFailedMissingIndices(check)) {
+    std::get<FailedCheck>(check.outcome).failure.trace_detail = rfc.TraceDetail();
+  }
+  return check;
 }
 
 } // namespace kestrovan

@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "session/call_lists.h"
+#include "session/error_report.h"
 
 namespace kestrovan {
 
@@ -210,6 +211,13 @@ RunLog &RfcSession::log() { return Left() ? left_log_ : state_->log; }
 
 Platform &RfcSession::os() { return state_->os; }
 
+std::optional<std::string> RfcSession::TraceDetail() {
+  if (Left() || work_left_) {
+    return std::nullopt;
+  }
+  return ReadTraceDetail(state_->os);
+}
+
 void RfcSession::LeaveWith(std::string step) {
   thread_.Leave();
   left_stop_ = RfcDeadline{std::move(step)};
@@ -253,6 +261,7 @@ Result RfcSession::Guarded(std::string_view step, RfcWait wait, RFC_HANDLE handl
     }
     if (job_->EndStep()) {
       // The run went on without this work: nothing of it is reached again.
+      work_left_ = true;
       state.stopped = RfcDeadline{std::string(step)};
       return failed;
     }

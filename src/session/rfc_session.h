@@ -168,6 +168,10 @@ public:
   /// for the block, closes every connection and stops.
   void Abort(std::string_view operation);
 
+  /// The last error text of the library's trace file (ReadTraceDetail); none for a piece of work
+  /// after a step it was left in, which reads nothing of the run's any more.
+  std::optional<std::string> TraceDetail();
+
   /// Why the session stopped, once it has.
   const std::optional<RfcStop> &stopped() const;
   /// A call was left running at the deadline: the process must end without waiting for it.
@@ -215,6 +219,7 @@ private:
   RfcBinder binder_;
   bool handler_reports_ = false; // a handler scope is open
   Job *job_ = nullptr;           // the piece of work this session makes the calls of
+  bool work_left_ = false;       // that work was left in one of its steps
   std::optional<RfcStop> left_stop_;
   RunLog left_log_; // what the log is once something was left: closed
   LibraryThread thread_;
