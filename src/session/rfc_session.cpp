@@ -123,7 +123,8 @@ struct RfcSession::State {
 /// the run's thread reads to know how long to wait and what to name when it leaves the work.
 struct RfcSession::Job {
   Job(std::shared_ptr<State> state, bool handler_reports, std::function<void()> nudger)
-      : session(std::move(state), handler_reports, this), nudge(std::move(nudger)) {}
+      : session(state, handler_reports, this), nudge(std::move(nudger)),
+        waiter_until(state->deadline) {}
 
   /// A step begins: the run's thread is nudged when it sleeps past the step's end.
   void BeginStep(std::string_view name, RfcWait step_wait, RFC_HANDLE step_handle,
@@ -132,7 +133,6 @@ struct RfcSession::Job {
     {
       const std::lock_guard lock(mutex);
       in_step = true;
-      ++step_count;
       step.assign(name);
       wait = step_wait;
       handle = step_handle;
@@ -155,12 +155,11 @@ struct RfcSession::Job {
   std::mutex mutex;
   // Under mutex:
   bool in_step = false;
-  std::uint64_t step_count = 0;
   std::string step;
   RfcWait wait = RfcWait::Other;
   RFC_HANDLE handle = 0;
   RunClock::time_point step_end = RunClock::time_point::max();
-  RunClock::time_point waiter_until = RunClock::time_point::max(); // the run's thread sleeps to
+  RunClock::time_point waiter_until; // what the run's thread sleeps to: first the deadline
   bool left = false;
 };
 
