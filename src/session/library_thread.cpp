@@ -31,6 +31,22 @@ struct LibraryThread::Shared {
   bool caller_asleep = false; // under caller_mutex
 };
 
+namespace {
+
+/// Wakes a side asleep on its condition; a side still awake sees the change by itself.
+void WakeIfAsleep(std::mutex &mutex, const bool &asleep, std::condition_variable &wake) {
+  bool sleeping = false;
+  {
+    const std::lock_guard lock(mutex);
+    sleeping = asleep;
+  }
+  if (sleeping) {
+    wake.notify_one();
+  }
+}
+
+} // namespace
+
 LibraryThread::~LibraryThread() {
   if (!thread_.joinable()) {
     return;
@@ -59,14 +75,7 @@ std::function<void()> LibraryThread::Nudger() {
   Prepared();
   return [shared = shared_] {
     shared->nudges.fetch_add(1, std::memory_order_release);
-    bool wake = false;
-    {
-      const std::lock_guard lock(shared->caller_mutex);
-      wake = shared->caller_asleep;
-    }
-    if (wake) {
-      shared->caller_wake.notify_one();
-    }
+    WakeIfAsleep(shared->caller_mutex, shared->caller_asleep, shared->caller_wake);
   };
 }
 
@@ -89,14 +98,7 @@ bool LibraryThread::Start(std::function<void()> call) {
   shared_->call = std::move(call);
   shared_->caller_core.store(CurrentCore(), std::memory_order_relaxed);
   shared_->handed.fetch_add(1, std::memory_order_release);
-  bool wake = false;
-  {
-    const std::lock_guard lock(shared_->library_mutex);
-    wake = shared_->library_asleep;
-  }
-  if (wake) {
-    shared_->library_wake.notify_one();
-  }
+  WakeIfAsleep(shared_->library_mutex, shared_->library_asleep, shared_->library_wake);
   return true;
 }
 
@@ -156,14 +158,7 @@ void LibraryThread::Serve(const std::shared_ptr<Shared> &shared) {
     call();
     call = nullptr; // what the call owns goes before the caller hears it is back
     shared->done.store(taken, std::memory_order_release);
-    bool wake = false;
-    {
-      const std::lock_guard lock(shared->caller_mutex);
-      wake = shared->caller_asleep;
-    }
-    if (wake) {
-      shared->caller_wake.notify_one();
-    }
+    WakeIfAsleep(shared->caller_mutex, shared->caller_asleep, shared->caller_wake);
   }
 }
 
