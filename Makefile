@@ -32,12 +32,13 @@ test-sanitize:
 	$(MAKE) test-thread CMAKE_FLAGS="$(CMAKE_FLAGS)"
 
 # The calls handed to the library's thread under ThreadSanitizer: the library thread and session
-# tests, the NetWeaver binding's, and the end-to-end deadline tests through both libraries.
-TSAN_TESTS = ^(LibraryThread|RfcSession|NwRfcBinding|DeadlineEndToEnd|nwrfc\.DeadlineEndToEnd)\.
+# tests, the NetWeaver binding's, a close the time runs out on in both run kinds, and the
+# end-to-end deadline tests through both libraries.
+TSAN_TESTS = ^(LibraryThread\.|RfcSession\.|NwRfcBinding\.|DeadlineEndToEnd\.|nwrfc\.DeadlineEndToEnd\.|RunOneSystem\.ACloseTheTime|GlobalListingRun\.ACloseTheTime)
 test-thread:
 	scripts/install-test-tools.sh
 	cmake -S . -B $(TSAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTROVAN_THREAD_SANITIZE=ON -DKESTROVAN_REQUIRE_TESTS=ON $(CMAKE_FLAGS)
-	cmake --build $(TSAN_DIR) -j $(JOBS) --target session_tests nwbinding_tests e2e_tests
+	cmake --build $(TSAN_DIR) -j $(JOBS) --target session_tests nwbinding_tests driver_tests e2e_tests
 	TSAN_OPTIONS="halt_on_error=1 $(TSAN_OPTIONS)" ctest --test-dir $(TSAN_DIR) --output-on-failure -j $(JOBS) -R '$(TSAN_TESTS)'
 
 # Every fuzz target in $(FUZZ_DIR)/fuzz for FUZZ_SECONDS each, on a scratch copy of its seeds.

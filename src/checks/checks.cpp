@@ -323,7 +323,11 @@ namespace {
 /// Closes the connection after the checks found what they found. Only the library's error block
 /// replaces that finding; a close the run's time ran out on leaves it in hand (the session stays
 /// stopped for what would come next).
-std::optional<RfcStop> CloseAfterFinding(RfcSession &rfc, RFC_HANDLE handle) {
+std::optional<RfcStop> CloseAfterFinding(RfcSession &rfc, RFC_HANDLE handle, const SystemCheck &found,
+                                         const FoundBeforeClose &before_close) {
+  if (before_close) {
+    before_close(found);
+  }
   rfc.Close(handle);
   if (rfc.stopped() && std::holds_alternative<RfcAbort>(*rfc.stopped())) {
     return rfc.stopped();
@@ -331,41 +335,51 @@ std::optional<RfcStop> CloseAfterFinding(RfcSession &rfc, RFC_HANDLE handle) {
   return std::nullopt;
 }
 
+bool IsFailedMissingIndices(const SystemCheck &check) {
+  const auto *failed = std::get_if<FailedCheck>(&check.outcome);
+  return failed && failed->step == CheckStep::MissingIndices;
+}
+
 } // namespace
 
-SystemCheck CheckConnectedSystem(RfcSession &rfc, RFC_HANDLE handle, const CountsHeard &heard) {
+SystemCheck WithoutTheClose(SystemCheck found, Platform &os) {
+  if (IsFailedMissingIndices(found)) {
+    std::get<FailedCheck>(found.outcome).failure.trace_detail = ReadTraceDetail(os);
+  }
+  return found;
+}
+
+SystemCheck CheckConnectedSystem(RfcSession &rfc, RFC_HANDLE handle, const CountsHeard &heard,
+                                 const FoundBeforeClose &before_close) {
   const CheckResult<SystemInfo> info = ReadSystemInfo(rfc, handle);
   if (info.stop) {
     return {std::nullopt, *info.stop};
   }
+  SystemCheck check{std::nullopt, NotOracle{}};
   if (!info.found) {
     FailedCheck failed{CheckStep::SystemInfo, info.failure};
-    failed.failure.trace_detail = ReadTraceDetail(rfc.os());
-    if (const std::optional<RfcStop> abort = CloseAfterFinding(rfc, handle)) {
-      return {std::nullopt, *abort};
-    }
-    return {std::nullopt, failed};
-  }
-  SystemCheck check{info.found->host, NotOracle{}};
-  if (!IsOracle(info.found->database_system)) {
-    if (const std::optional<RfcStop> abort = CloseAfterFinding(rfc, handle)) {
-      check.outcome = *abort;
-    }
-    return check;
-  }
-  const CheckResult<IndexCounts> indices = CheckMissingIndices(rfc, handle, heard);
-  if (indices.stop) {
-    check.outcome = *indices.stop;
-    return check;
-  }
-  if (const std::optional<RfcStop> abort = CloseAfterFinding(rfc, handle)) {
-    check.outcome = *abort;
-  } else if (indices.found) {
-    check.outcome = *indices.found;
-  } else {
-    FailedCheck failed{CheckStep::MissingIndices, indices.failure};
-    failed.failure.trace_detail = ReadTraceDetail(rfc.os());
+    failed.failure.trace_detail = rfc.TraceDetail();
     check.outcome = failed;
+  } else {
+    check.host = info.found->host;
+    if (IsOracle(info.found->database_system)) {
+      const CheckResult<IndexCounts> indices = CheckMissingIndices(rfc, handle, heard);
+      if (indices.stop) {
+        check.outcome = *indices.stop;
+        return check;
+      }
+      if (indices.found) {
+        check.outcome = *indices.found;
+      } else {
+        check.outcome = FailedCheck{CheckStep::MissingIndices, indices.failure};
+      }
+    }
+  }
+  if (const std::optional<RfcStop> abort = CloseAfterFinding(rfc, handle, check, before_close)) {
+    return {check.host, *abort}; // the block replaces the finding
+  }
+  if (IsFailedMissingIndices(check)) {
+    std::get<FailedCheck>(check.outcome).failure.trace_detail = rfc.TraceDetail();
   }
   return check;
 }

@@ -79,11 +79,19 @@ struct SystemCheck {
   std::variant<IndexCounts, FailedCheck, NotOracle, RfcStop> outcome;
 };
 
+/// Hears what the checks found as it stands before the close, should the close not come back.
+using FoundBeforeClose = std::function<void(const SystemCheck &)>;
+
 /// System information, the Oracle check and missing indices on an open connection, which is
 /// closed after (unless the session stopped). What the checks found stays the outcome when the
 /// run's time runs out on the close; only the library's error block replaces it. The trace of a
 /// failed system information call is read before the close, that of a failed missing-indices
-/// check after it; heard learns the counts before the tables go.
-SystemCheck CheckConnectedSystem(RfcSession &rfc, RFC_HANDLE handle, const CountsHeard &heard = {});
+/// check after it; heard learns the counts before the tables go, before_close what was found.
+SystemCheck CheckConnectedSystem(RfcSession &rfc, RFC_HANDLE handle, const CountsHeard &heard = {},
+                                 const FoundBeforeClose &before_close = {});
+
+/// What a check whose close was left running comes to: what it found, the trace of a failed
+/// missing-indices check read as after the close.
+SystemCheck WithoutTheClose(SystemCheck found, Platform &os);
 
 } // namespace kestrovan

@@ -127,26 +127,15 @@ std::optional<RunEnding> GlobalListingRun(Run &run) {
     WalkStep step;
     {
       ErrorHandlerScope handler(run.rfc);
-      const RFC_HANDLE handle =
-          run.rfc.stopped() ? 0 : OpenConnection(run.rfc, system.connection, options.overrides);
-      SystemOutcome outcome = NotOpened{};
-      if (run.rfc.stopped()) {
-        outcome = *run.rfc.stopped();
-      } else if (handle == 0) {
-        const bool test_library = RefusedByTestLibrary(run.rfc);
-        outcome = run.rfc.stopped() ? SystemOutcome(*run.rfc.stopped())
-                                    : SystemOutcome(NotOpened{test_library});
-      } else {
-        // The channel is out before the tables and the connection are given back.
-        const SystemCheck check =
-            CheckConnectedSystem(run.rfc, handle, [&](const IndexCounts &counts) {
-              WriteSystemChannel(os, document, selection.item, channel_name, counts);
-            });
-        if (check.host) {
-          system.display_host = *check.host;
-        }
-        outcome = OutcomeOf(check);
+      // The channel is out before the tables and the connection are given back.
+      const SystemRun checked =
+          CheckSystem(run, system.connection, options.overrides, [&](const IndexCounts &counts) {
+            WriteSystemChannel(os, document, selection.item, channel_name, counts);
+          });
+      if (checked.host) {
+        system.display_host = *checked.host;
       }
+      const SystemOutcome &outcome = checked.outcome;
       step = WalkRule(outcome, system.connection.destination);
     }
     if (auto *ending = std::get_if<RunEnding>(&step)) {

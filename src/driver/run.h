@@ -9,6 +9,7 @@
 #include "driver/startup.h"
 #include "platform/platform.h"
 #include "profile/profile.h"
+#include "session/open_connection.h"
 #include "session/rfc_session.h"
 
 namespace kestrovan {
@@ -38,6 +39,18 @@ struct Run {
 /// Binds the library for a run that has its options, and sets the run's deadline, which the
 /// session keeps as well; the ending when no library can be used.
 std::optional<RunEnding> PrepareSession(Run &run, const RunOptions &options);
+
+/// What became of one system, and the host name it gave for itself when it answered.
+struct SystemRun {
+  SystemOutcome outcome;
+  std::optional<std::string> host;
+};
+
+/// Opens the system, checks it and closes it again, in one hand-off to the library's thread; heard
+/// learns the counts there, while the run's thread waits. A system whose close was left running
+/// at the deadline comes to what its checks found; the session then takes no further call.
+SystemRun CheckSystem(Run &run, ConnectionParameters connection, ConnectionOverrides overrides,
+                      CountsHeard heard = {});
 
 /// "* time entry, host, destination, sysnr, client": the system a run is working on.
 std::string SystemLine(const SystemValues &system, const std::string &time,

@@ -52,23 +52,11 @@ std::optional<RunEnding> RunOneSystem(Run &run, SystemValues &system) {
                    ParameterDisplayText(setup.options.text) + " State=Executing\n");
   }
 
-  const RFC_HANDLE handle = OpenConnection(run.rfc, connection, setup.options.overrides);
-  if (run.rfc.stopped()) {
-    return ending_of(*run.rfc.stopped());
+  const SystemRun checked = CheckSystem(run, connection, setup.options.overrides);
+  if (checked.host) {
+    system.display_host = *checked.host;
   }
-  if (handle == 0) {
-    const bool test_library = RefusedByTestLibrary(run.rfc);
-    if (run.rfc.stopped()) {
-      return ending_of(*run.rfc.stopped());
-    }
-    return ending_of(NotOpened{test_library});
-  }
-
-  const SystemCheck check = CheckConnectedSystem(run.rfc, handle);
-  if (check.host) {
-    system.display_host = *check.host;
-  }
-  const SystemOutcome outcome = OutcomeOf(check);
+  const SystemOutcome &outcome = checked.outcome;
   if (auto ending = ending_of(outcome)) {
     return ending;
   }

@@ -18,6 +18,7 @@ struct LibraryThread::Shared {
   std::function<void()> call; // written before `handed` rises, taken after
   std::atomic<std::uint64_t> handed{0};
   std::atomic<std::uint64_t> done{0};
+  std::atomic<std::uint64_t> nudges{0};
   std::atomic<int> caller_core{-1}; // where the call was handed over; the thread follows it
   std::atomic<bool> quit{false};
 
@@ -29,6 +30,22 @@ struct LibraryThread::Shared {
   std::condition_variable caller_wake;
   bool caller_asleep = false; // under caller_mutex
 };
+
+namespace {
+
+/// Wakes a side asleep on its condition; a side still awake sees the change by itself.
+void WakeIfAsleep(std::mutex &mutex, const bool &asleep, std::condition_variable &wake) {
+  bool sleeping = false;
+  {
+    const std::lock_guard lock(mutex);
+    sleeping = asleep;
+  }
+  if (sleeping) {
+    wake.notify_one();
+  }
+}
+
+} // namespace
 
 LibraryThread::~LibraryThread() {
   if (!thread_.joinable()) {
@@ -47,12 +64,31 @@ LibraryThread::~LibraryThread() {
   thread_.join();
 }
 
+LibraryThread::Shared &LibraryThread::Prepared() {
+  if (!shared_) {
+    shared_ = std::make_shared<Shared>();
+  }
+  return *shared_;
+}
+
+std::function<void()> LibraryThread::Nudger() {
+  Prepared();
+  return [shared = shared_] {
+    shared->nudges.fetch_add(1, std::memory_order_release);
+    WakeIfAsleep(shared->caller_mutex, shared->caller_asleep, shared->caller_wake);
+  };
+}
+
+std::uint64_t LibraryThread::Nudges() const {
+  return shared_ ? shared_->nudges.load(std::memory_order_acquire) : 0;
+}
+
 bool LibraryThread::Start(std::function<void()> call) {
   if (abandoned_) {
     return false;
   }
   if (!thread_.joinable()) {
-    shared_ = std::make_shared<Shared>();
+    Prepared();
     // The run's thread stays where it is now, and the library's thread joins it there: the two
     // take turns, and a wake-up on one core is cheap where one across cores is not.
     KeepThisThreadOn(CurrentCore());
@@ -62,32 +98,36 @@ bool LibraryThread::Start(std::function<void()> call) {
   shared_->call = std::move(call);
   shared_->caller_core.store(CurrentCore(), std::memory_order_relaxed);
   shared_->handed.fetch_add(1, std::memory_order_release);
-  bool wake = false;
-  {
-    const std::lock_guard lock(shared_->library_mutex);
-    wake = shared_->library_asleep;
-  }
-  if (wake) {
-    shared_->library_wake.notify_one();
-  }
+  WakeIfAsleep(shared_->library_mutex, shared_->library_asleep, shared_->library_wake);
   return true;
 }
 
 bool LibraryThread::WaitUntil(RunClock::time_point until) {
+  return WaitUntil(until, UINT64_MAX);
+}
+
+bool LibraryThread::WaitUntil(RunClock::time_point until, std::uint64_t nudges_seen) {
   if (!shared_) {
     return true;
   }
   Shared &shared = *shared_;
   const std::uint64_t handed = shared.handed.load(std::memory_order_relaxed);
   const auto back = [&] { return shared.done.load(std::memory_order_acquire) == handed; };
+  const auto nudged = [&] {
+    return nudges_seen != UINT64_MAX &&
+           shared.nudges.load(std::memory_order_acquire) != nudges_seen;
+  };
   if (back()) {
     return true;
   }
+  if (nudged()) {
+    return false;
+  }
   std::unique_lock lock(shared.caller_mutex);
   shared.caller_asleep = true;
-  const bool came_back = shared.caller_wake.wait_until(lock, until, back);
+  shared.caller_wake.wait_until(lock, until, [&] { return back() || nudged(); });
   shared.caller_asleep = false;
-  return came_back;
+  return back();
 }
 
 void LibraryThread::Serve(const std::shared_ptr<Shared> &shared) {
@@ -118,14 +158,7 @@ void LibraryThread::Serve(const std::shared_ptr<Shared> &shared) {
     call();
     call = nullptr; // what the call owns goes before the caller hears it is back
     shared->done.store(taken, std::memory_order_release);
-    bool wake = false;
-    {
-      const std::lock_guard lock(shared->caller_mutex);
-      wake = shared->caller_asleep;
-    }
-    if (wake) {
-      shared->caller_wake.notify_one();
-    }
+    WakeIfAsleep(shared->caller_mutex, shared->caller_asleep, shared->caller_wake);
   }
 }
 

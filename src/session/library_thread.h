@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -29,8 +30,17 @@ public:
   bool Start(std::function<void()> call);
 
   /// Waits until the call handed over last has come back or `until` has passed; true when it
-  /// has come back (and everything it wrote is visible to the caller).
+  /// has come back (and everything it wrote is visible to the caller). With `nudges_seen`, the
+  /// wait also ends once the call has nudged its caller more often than that (Nudges, Nudger).
   bool WaitUntil(RunClock::time_point until);
+  bool WaitUntil(RunClock::time_point until, std::uint64_t nudges_seen);
+
+  /// What a call running on the thread uses to end its caller's wait early, when the caller
+  /// should look again at what the call is doing; safe on any thread, also after the object is
+  /// gone.
+  std::function<void()> Nudger();
+  /// How often the calls have nudged so far.
+  std::uint64_t Nudges() const;
 
   /// Leaves the call handed over last running: no further call is taken, and the thread is not
   /// waited for when this object goes.
@@ -42,6 +52,7 @@ public:
 private:
   struct Shared;
   static void Serve(const std::shared_ptr<Shared> &shared);
+  Shared &Prepared();
 
   std::shared_ptr<Shared> shared_;
   std::thread thread_;

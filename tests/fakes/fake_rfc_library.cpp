@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <thread>
 
 namespace {
 
@@ -76,11 +75,18 @@ int RFC_CALL LastError(RFC_ERROR_INFO *info) {
   return 0;
 }
 void RFC_CALL Close(RFC_HANDLE handle) {
-  g_fake->calls.push_back("RfcClose " + std::to_string(handle));
+  FakeRfc &fake = *g_fake;
+  std::unique_lock lock(fake.close_mutex);
+  ++fake.closing;
+  fake.calls.push_back("RfcClose " + std::to_string(handle));
   if (handle != 0) {
-    g_fake->MaybeCallHandler("RfcClose");
-    std::this_thread::sleep_for(g_fake->close_takes);
+    lock.unlock();
+    fake.MaybeCallHandler("RfcClose");
+    lock.lock();
+    fake.close_wake.wait_for(lock, fake.close_takes, [&] { return fake.ending; });
   }
+  --fake.closing;
+  fake.close_wake.notify_all();
 }
 
 const kestrovan::RfcLibrary kTable{Environment, Open, OpenEx,  Install, Call,      Receive,
@@ -98,7 +104,14 @@ void FakeRfc::MaybeCallHandler(const std::string &operation) {
   std::string name = operation;
   environment.errorhandler(name.data());
 }
-FakeRfc::~FakeRfc() { g_fake = nullptr; }
+FakeRfc::~FakeRfc() {
+  std::unique_lock lock(close_mutex);
+  ending = true;
+  close_wake.notify_all();
+  close_wake.wait(lock, [&] { return closing == 0; });
+  lock.unlock();
+  g_fake = nullptr;
+}
 const kestrovan::RfcLibrary *FakeRfc::Library() const { return &kTable; }
 
 RFC_HANDLE FakeRfc::Open(RFC_OPTIONS *options) {

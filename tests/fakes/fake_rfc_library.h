@@ -2,9 +2,11 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -43,13 +45,19 @@ public:
   /// The operation ("RfcOpen", "ItFill", ...) during which the library calls the error handler
   /// with the operation's name, once, and then returns as if nothing had happened.
   std::string handler_during;
-  /// How long a close of a connection takes; a run may leave such a close behind, so once it
-  /// has waited it touches nothing of the fake.
+  /// How long a close of a connection takes. A run may leave such a close behind: the fake,
+  /// when it goes, ends the wait and waits for the close to be out of it.
   std::chrono::milliseconds close_takes{0};
   /// Runs inside ItFill: lets a test call the error handler as the library would.
   std::function<void()> during_fill;
   /// Called at every open, before its result is taken: lets a test play several systems.
   std::function<void(FakeRfc &, const SeenOpen &)> on_open;
+
+  // A close in progress, and the end of the fake, which cuts its wait short.
+  std::mutex close_mutex;
+  std::condition_variable close_wake;
+  int closing = 0;
+  bool ending = false;
 
   // Record.
   std::vector<std::string> calls; // operation names in order
