@@ -323,7 +323,8 @@ namespace {
 /// Closes the connection after the checks found what they found. Only the library's error block
 /// replaces that finding; a close the run's time ran out on leaves it in hand (the session stays
 /// stopped for what would come next).
-std::optional<RfcStop> CloseAfterFinding(RfcSession &rfc, RFC_HANDLE handle, const SystemCheck &found,
+std::optional<RfcStop> CloseAfterFinding(RfcSession &rfc, RFC_HANDLE handle,
+                                         const SystemCheck &found,
                                          const FoundBeforeClose &before_close) {
   if (before_close) {
     before_close(found);

@@ -32,24 +32,24 @@ SystemRun CheckSystem(Run &run, ConnectionParameters connection, ConnectionOverr
     std::optional<SystemCheck> before_close;
   };
   const auto found = std::make_shared<Found>();
-  const bool back = run.rfc.OnLibraryThread(
-      [found, connection = std::move(connection), overrides = std::move(overrides),
-       heard = std::move(heard)](RfcSession &rfc) {
-        const RFC_HANDLE handle = OpenConnection(rfc, connection, overrides);
-        if (rfc.stopped()) {
-          found->run.outcome = *rfc.stopped();
-          return;
-        }
-        if (handle == 0) {
-          const bool test_library = RefusedByTestLibrary(rfc);
-          found->run.outcome = rfc.stopped() ? SystemOutcome(*rfc.stopped())
-                                             : SystemOutcome(NotOpened{test_library});
-          return;
-        }
-        const SystemCheck check = CheckConnectedSystem(
-            rfc, handle, heard, [found](const SystemCheck &so_far) { found->before_close = so_far; });
-        found->run = {OutcomeOf(check), check.host};
-      });
+  const bool back = run.rfc.OnLibraryThread([found, connection = std::move(connection),
+                                             overrides = std::move(overrides),
+                                             heard = std::move(heard)](RfcSession &rfc) {
+    const RFC_HANDLE handle = OpenConnection(rfc, connection, overrides);
+    if (rfc.stopped()) {
+      found->run.outcome = *rfc.stopped();
+      return;
+    }
+    if (handle == 0) {
+      const bool test_library = RefusedByTestLibrary(rfc);
+      found->run.outcome =
+          rfc.stopped() ? SystemOutcome(*rfc.stopped()) : SystemOutcome(NotOpened{test_library});
+      return;
+    }
+    const SystemCheck check = CheckConnectedSystem(
+        rfc, handle, heard, [found](const SystemCheck &so_far) { found->before_close = so_far; });
+    found->run = {OutcomeOf(check), check.host};
+  });
   if (back) {
     return found->run;
   }

@@ -1,5 +1,5 @@
 // The library table over the stand-in linked into this executable.
-#include "session/rfc_library.h"
+#include "rfcapi/rfc_library.h"
 
 namespace kestrovan {
 

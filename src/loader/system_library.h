@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "session/rfc_library.h"
+#include "rfcapi/rfc_library.h"
 
 namespace kestrovan {
 

@@ -8,7 +8,7 @@
 
 #include "platform/platform.h"
 #include "nwbinding/nwrfc_report.h"
-#include "session/rfc_library.h"
+#include "rfcapi/rfc_library.h"
 #include "rfcapi/nwrfc_api.h"
 #include "rfcfiles/limits_file.h"
 

@@ -65,8 +65,8 @@ TraceStamp LocalNow() {
 #endif
   std::array<char, 64> zone{};
   std::strftime(zone.data(), zone.size(), "%Z", &local);
-  return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_wday, local.tm_hour,
-          local.tm_min,         local.tm_sec,     zone.data()};
+  return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_wday,
+          local.tm_hour,        local.tm_min,     local.tm_sec,  zone.data()};
 }
 
 std::string ClassicTime(const TraceStamp &stamp) {

@@ -102,9 +102,7 @@ bool LibraryThread::Start(std::function<void()> call) {
   return true;
 }
 
-bool LibraryThread::WaitUntil(RunClock::time_point until) {
-  return WaitUntil(until, UINT64_MAX);
-}
+bool LibraryThread::WaitUntil(RunClock::time_point until) { return WaitUntil(until, UINT64_MAX); }
 
 bool LibraryThread::WaitUntil(RunClock::time_point until, std::uint64_t nudges_seen) {
   if (!shared_) {

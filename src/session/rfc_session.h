@@ -14,7 +14,7 @@
 
 #include "platform/platform.h"
 #include "session/library_thread.h"
-#include "session/rfc_library.h"
+#include "rfcapi/rfc_library.h"
 #include "rfcapi/rfc_api.h"
 
 namespace kestrovan {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "session/rfc_library.h"
+#include "rfcapi/rfc_library.h"
 
 /// What the fake saw of one open.
 struct SeenOpen {

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "library_fixture.h"
-#include "session/rfc_library.h"
+#include "rfcapi/rfc_library.h"
 #include "sensor_calls.h"
 
 namespace kestrovan_test {

@@ -97,7 +97,9 @@ HeldLibrary *g_held = nullptr;
 
 const RfcLibrary &HeldTable() {
   static RfcLibrary table{};
-  table.Call = [](RFC_HANDLE, const char *, RFC_PARAMETER *, RFC_TABLE *) { return RFC_RC{RFC_OK}; };
+  table.Call = [](RFC_HANDLE, const char *, RFC_PARAMETER *, RFC_TABLE *) {
+    return RFC_RC{RFC_OK};
+  };
   table.Receive = [](RFC_HANDLE, RFC_PARAMETER *importing, RFC_TABLE *, char **) {
     g_held->release.wait();
     std::memset(importing[0].addr, 'R', importing[0].leng);
@@ -137,8 +139,9 @@ TEST(RfcSession, WorkLeftInAStepReachesNothingOfTheRunAgain) {
   rfc.SetDeadline(RunClock::now() + 100ms);
   auto reached_run = std::make_shared<std::atomic<bool>>(false);
   auto finished = std::make_shared<std::latch>(1);
-  EXPECT_FALSE(rfc.OnLibraryThread(
-      [reached_run, finished](RfcSession &work) { CallAndReceive(work, *reached_run, *finished); }));
+  EXPECT_FALSE(rfc.OnLibraryThread([reached_run, finished](RfcSession &work) {
+    CallAndReceive(work, *reached_run, *finished);
+  }));
   ASSERT_TRUE(rfc.stopped());
   EXPECT_EQ(std::get<RfcDeadline>(*rfc.stopped()).step, "Z_HELD");
   EXPECT_TRUE(rfc.call_left_running());
@@ -162,8 +165,9 @@ TEST(RfcSession, AStepWithAShorterLimitThanTheWaitIsToldWhenItRunsOver) {
   rfc.SetDeadline(RunClock::now() + 10s);
   auto reached_run = std::make_shared<std::atomic<bool>>(false);
   auto finished = std::make_shared<std::latch>(1);
-  EXPECT_TRUE(rfc.OnLibraryThread(
-      [reached_run, finished](RfcSession &work) { CallAndReceive(work, *reached_run, *finished); }));
+  EXPECT_TRUE(rfc.OnLibraryThread([reached_run, finished](RfcSession &work) {
+    CallAndReceive(work, *reached_run, *finished);
+  }));
   EXPECT_GE(held.overruns.load(), 1);
   EXPECT_TRUE(*reached_run);
   EXPECT_FALSE(rfc.stopped());
