@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "checks/structure_descriptions.h"
-#include "session/error_report.h"
 
 namespace kestrovan {
 
@@ -343,9 +342,9 @@ bool IsFailedMissingIndices(const SystemCheck &check) {
 
 } // namespace
 
-SystemCheck WithoutTheClose(SystemCheck found, Platform &os) {
+SystemCheck AfterTheClose(SystemCheck found, RfcSession &rfc) {
   if (IsFailedMissingIndices(found)) {
-    std::get<FailedCheck>(found.outcome).failure.trace_detail = ReadTraceDetail(os);
+    std::get<FailedCheck>(found.outcome).failure.trace_detail = rfc.TraceDetail();
   }
   return found;
 }
@@ -379,10 +378,7 @@ SystemCheck CheckConnectedSystem(RfcSession &rfc, RFC_HANDLE handle, const Count
   if (const std::optional<RfcStop> abort = CloseAfterFinding(rfc, handle, check, before_close)) {
     return {check.host, *abort}; // the block replaces the finding
   }
-  if (IsFailedMissingIndices(check)) {
-    std::get<FailedCheck>(check.outcome).failure.trace_detail = rfc.TraceDetail();
-  }
-  return check;
+  return AfterTheClose(std::move(check), rfc);
 }
 
 } // namespace kestrovan

@@ -90,8 +90,8 @@ using FoundBeforeClose = std::function<void(const SystemCheck &)>;
 SystemCheck CheckConnectedSystem(RfcSession &rfc, RFC_HANDLE handle, const CountsHeard &heard = {},
                                  const FoundBeforeClose &before_close = {});
 
-/// What a check whose close was left running comes to: what it found, the trace of a failed
-/// missing-indices check read as after the close.
-SystemCheck WithoutTheClose(SystemCheck found, Platform &os);
+/// What a check comes to once its close is over, or was left running: what it found, with the
+/// trace of a failed missing-indices check, which is read after the close.
+SystemCheck AfterTheClose(SystemCheck found, RfcSession &rfc);
 
 } // namespace kestrovan

@@ -54,7 +54,7 @@ SystemRun CheckSystem(Run &run, ConnectionParameters connection, ConnectionOverr
     return found->run;
   }
   if (found->before_close) {
-    const SystemCheck check = WithoutTheClose(*found->before_close, run.os);
+    const SystemCheck check = AfterTheClose(*found->before_close, run.rfc);
     return {OutcomeOf(check), check.host};
   }
   return {*run.rfc.stopped(), std::nullopt};
