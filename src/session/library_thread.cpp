@@ -102,8 +102,6 @@ bool LibraryThread::Start(std::function<void()> call) {
   return true;
 }
 
-bool LibraryThread::WaitUntil(RunClock::time_point until) { return WaitUntil(until, UINT64_MAX); }
-
 bool LibraryThread::WaitUntil(RunClock::time_point until, std::uint64_t nudges_seen) {
   if (!shared_) {
     return true;
@@ -111,10 +109,7 @@ bool LibraryThread::WaitUntil(RunClock::time_point until, std::uint64_t nudges_s
   Shared &shared = *shared_;
   const std::uint64_t handed = shared.handed.load(std::memory_order_relaxed);
   const auto back = [&] { return shared.done.load(std::memory_order_acquire) == handed; };
-  const auto nudged = [&] {
-    return nudges_seen != UINT64_MAX &&
-           shared.nudges.load(std::memory_order_acquire) != nudges_seen;
-  };
+  const auto nudged = [&] { return shared.nudges.load(std::memory_order_acquire) != nudges_seen; };
   if (back()) {
     return true;
   }

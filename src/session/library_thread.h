@@ -29,10 +29,9 @@ public:
   /// call must own what it touches: once it is left, the caller's frames may be gone.
   bool Start(std::function<void()> call);
 
-  /// Waits until the call handed over last has come back or `until` has passed; true when it
-  /// has come back (and everything it wrote is visible to the caller). With `nudges_seen`, the
-  /// wait also ends once the call has nudged its caller more often than that (Nudges, Nudger).
-  bool WaitUntil(RunClock::time_point until);
+  /// Waits until the call handed over last has come back, `until` has passed, or the call has
+  /// nudged its caller since Nudges() gave `nudges_seen`; true when it has come back (and
+  /// everything it wrote is visible to the caller).
   bool WaitUntil(RunClock::time_point until, std::uint64_t nudges_seen);
 
   /// What a call running on the thread uses to end its caller's wait early, when the caller

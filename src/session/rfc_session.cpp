@@ -211,7 +211,7 @@ RunLog &RfcSession::log() { return Left() ? left_log_ : state_->log; }
 Platform &RfcSession::os() { return state_->os; }
 
 std::optional<std::string> RfcSession::TraceDetail() {
-  if (Left() || work_left_) {
+  if (work_left_) {
     return std::nullopt;
   }
   return ReadTraceDetail(state_->os);
@@ -303,6 +303,8 @@ bool RfcSession::AwaitJob(Job &job) {
     {
       const std::lock_guard lock(job.mutex);
       const RunClock::time_point now = RunClock::now();
+      // The step has a limit of its own that the library can be told it outran.
+      const bool own_limit = job.step_end < deadline && library.Overrun != nullptr;
       if (job.in_step && now >= deadline) {
         job.left = true;
         left_in = job.step;
@@ -310,12 +312,12 @@ bool RfcSession::AwaitJob(Job &job) {
         // The work's steps look at the deadline before they begin: past it, only a step that
         // began just before needs watching, and it nudges.
         until = now < deadline ? deadline : RunClock::time_point::max();
-      } else if (job.step_end < deadline && now >= job.step_end && library.Overrun) {
+      } else if (own_limit && now >= job.step_end) {
         // Told under the lock, so that it reaches the step that outran its limit, not the next.
         library.Overrun(job.wait, job.handle);
         until = std::min(deadline, now + kOverrunGrace);
       } else {
-        until = job.step_end < deadline && library.Overrun ? job.step_end : deadline;
+        until = own_limit ? job.step_end : deadline;
       }
       job.waiter_until = until;
       nudges = thread_.Nudges();

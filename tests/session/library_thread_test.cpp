@@ -18,7 +18,7 @@ TEST(LibraryThread, ACallThatComesBackInTimeIsSeenWhole) {
   auto seen = std::make_shared<int>(0);
   for (int i = 1; i <= 3; ++i) {
     ASSERT_TRUE(thread.Start([seen, i] { *seen = i * 10; }));
-    ASSERT_TRUE(thread.WaitUntil(RunClock::now() + 10s)) << i;
+    ASSERT_TRUE(thread.WaitUntil(RunClock::now() + 10s, thread.Nudges())) << i;
     EXPECT_EQ(*seen, i * 10) << "what the call wrote is visible once it is back";
   }
   EXPECT_FALSE(thread.abandoned());
@@ -35,7 +35,7 @@ TEST(LibraryThread, ACallLeftAtItsDeadlineTakesNoFurtherCall) {
       finished->count_down();
     }));
     const RunClock::time_point start = RunClock::now();
-    EXPECT_FALSE(thread.WaitUntil(start + 50ms));
+    EXPECT_FALSE(thread.WaitUntil(start + 50ms, thread.Nudges()));
     EXPECT_GE(RunClock::now() - start, 50ms) << "the wait lasts until its time";
     thread.Leave();
     EXPECT_TRUE(thread.abandoned());
