@@ -33,6 +33,15 @@ void LimitsBeyondTheRun(Landscape &l) {
                "CONNECT_TIMEOUT=600s\nCALL_TIMEOUT=600s\nCONNECTION_TIMEOUT=600s\n");
 }
 
+/// PRD on a simulated system with the faults in system_lines, behind limits beyond the run's.
+void PrdAnswering(Landscape &l, const std::string &system_lines, int sysnr) {
+  LimitsBeyondTheRun(l);
+  SimulatedSystemAnswers spec;
+  spec.extra = system_lines;
+  auto &sys = l.Start(spec, sysnr);
+  l.tree.Write(kHostDir + "PRD.P00", ProfileFor("PRD", sys.Address(), sysnr));
+}
+
 TEST(DeadlineEndToEnd, SingleRunNamesTheStepThatDidNotAnswer) {
   const struct {
     const char *name;
@@ -49,11 +58,7 @@ TEST(DeadlineEndToEnd, SingleRunNamesTheStepThatDidNotAnswer) {
   };
   for (const auto &c : cases) {
     Landscape l;
-    LimitsBeyondTheRun(l);
-    SimulatedSystemAnswers spec;
-    spec.extra = c.system_lines;
-    auto &sys = l.Start(spec, 40);
-    l.tree.Write(kHostDir + "PRD.P00", ProfileFor("PRD", sys.Address(), 40));
+    PrdAnswering(l, c.system_lines, 40);
     const Timed t = TimedSensor(l, {"PRD", ",TIMEOUT=3"});
     EXPECT_EQ(t.result.stdout_text, ExpectedError(std::string("Error 1031: PRD did not answer ") +
                                                   c.step + " within the time limit of 3 s..."))
@@ -67,11 +72,7 @@ TEST(DeadlineEndToEnd, SingleRunNamesTheStepThatDidNotAnswer) {
 TEST(DeadlineEndToEnd, AnAnswerInsideTheLimitIsTheResult) {
   // Two of the limit's three seconds pass before the system answers.
   Landscape l;
-  LimitsBeyondTheRun(l);
-  SimulatedSystemAnswers spec;
-  spec.extra = "delay.db_ora_missing_indices = 2000\n";
-  auto &sys = l.Start(spec, 46);
-  l.tree.Write(kHostDir + "PRD.P00", ProfileFor("PRD", sys.Address(), 46));
+  PrdAnswering(l, "delay.db_ora_missing_indices = 2000\n", 46);
   const Timed t = TimedSensor(l, {"PRD", ",TIMEOUT=3"});
   EXPECT_EQ(t.result.stdout_text,
             "\n<Prtg>\n\n<Text>(PRD) Indices: Not_Defined=3, Missing_Indices=1.234</Text>\n"
@@ -84,11 +85,7 @@ TEST(DeadlineEndToEnd, AnAnswerInsideTheLimitIsTheResult) {
 
 TEST(DeadlineEndToEnd, ConsoleLinesComeBeforeTheEnding) {
   Landscape l;
-  LimitsBeyondTheRun(l);
-  SimulatedSystemAnswers spec;
-  spec.extra = "fail.rfc_system_info = hang\n";
-  auto &sys = l.Start(spec, 41);
-  l.tree.Write(kHostDir + "PRD.P00", ProfileFor("PRD", sys.Address(), 41));
+  PrdAnswering(l, "fail.rfc_system_info = hang\n", 41);
   const Timed t = TimedSensor(l, {"PRD", ",TIMEOUT=2 #"});
   const std::string ending = ExpectedError(
       "Error 1031: PRD did not answer RFC_SYSTEM_INFO within the time limit of 2 s...");

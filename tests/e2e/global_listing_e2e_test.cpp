@@ -118,15 +118,8 @@ TEST(GlobalListingEndToEnd, TheErrorHandlerInAWalkEndsItWithTheLibrarysBlock) {
   l.Listing("PRD.P00#BRK.P00#QAS.P00#", "Item=Missing_Idices" + kAllocation + ",Profile");
   const ProcessResult r = l.Sensor({"GLOBAL", "PROD"});
   const std::regex block("\n<Prtg>\n\n\n<Result><Channel>PRD\\.P00</Channel>\n<Value>12</Value>"
-                         "</Result>\n"
-                         "RFC error\n"
-                         "operation/code  : RfcReceive\n"
-                         "key             : [^\n]*\n"
-                         "status          : [^\n]*\n"
-                         "message         : [^\n]*\n"
-                         "internal status : [^\n]*\n"
-                         "\n"
-                         "\\* Programm aborted\\.\\.\\.\n");
+                         "</Result>\n" +
+                         std::string(kReceiveBlockPattern));
   EXPECT_TRUE(std::regex_match(r.stdout_text, block)) << r.stdout_text;
   EXPECT_EQ(r.exit_code, 1);
 }

@@ -19,12 +19,6 @@ std::string Variable(const char *name) {
   return value ? value : "";
 }
 
-ProcessResult RunIn(const Landscape &l, const std::string &program,
-                    const std::vector<std::string> &args) {
-  return RunProcess(program, args, l.tree.work().string(),
-                    {{"KESTROVAN_DRIVE_ROOT", l.tree.root().string()}});
-}
-
 /// The trace block's header names the library that wrote it: the binding's blocks say NWRFC, the
 /// classic stand-in's say STANDIN. A run through the wrong one fails here, whatever it printed.
 void ExpectTraceFrom(const std::string &trace, bool nwrfc, const std::string &name) {
@@ -56,7 +50,7 @@ TEST(NwRfcEndToEnd, TheTraceNamesTheLibraryTheRunWentThrough) {
       continue;
     }
     std::filesystem::remove(l.tree.Local("Dev_Rfc.Trc"));
-    const ProcessResult other = RunIn(l, program, {"PRD"});
+    const ProcessResult other = l.Program(program, {"PRD"});
     EXPECT_EQ(other.stdout_text, r.stdout_text) << c.variable;
     ExpectTraceFrom(l.tree.Read("Dev_Rfc.Trc"), c.nwrfc, c.variable);
   }
@@ -102,7 +96,7 @@ TEST(NwRfcEndToEnd, MissingOrIncompleteLibraryIsAnErrorDocument) {
     Landscape l;
     auto &sys = l.Start({}, 32);
     l.tree.Write(kHostDir + "PRD.P00", ProfileFor("PRD", sys.Address(), 32));
-    const ProcessResult r = RunIn(l, program, {"PRD", "#"});
+    const ProcessResult r = l.Program(program, {"PRD", "#"});
     EXPECT_TRUE(std::regex_match(r.stdout_text, std::regex("<Prtg>\n<Error>1</Error>\n<Text>" +
                                                            c.text + "</Text>\n</Prtg>\n")))
         << c.variable << "\n"

@@ -43,7 +43,12 @@ void Landscape::ShortTimeouts() {
 }
 
 ProcessResult Landscape::Sensor(const std::vector<std::string> &args) const {
-  return RunProcess(SensorProgram(), args, tree.work().string(),
+  return Program(SensorProgram(), args);
+}
+
+ProcessResult Landscape::Program(const std::string &program,
+                                 const std::vector<std::string> &args) const {
+  return RunProcess(program, args, tree.work().string(),
                     {{"KESTROVAN_DRIVE_ROOT", tree.root().string()}});
 }
 

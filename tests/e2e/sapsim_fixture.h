@@ -35,6 +35,17 @@ inline std::string TestLibraryRefusal(const std::string &destination) {
          "addresses only; install SAP's RFC library (see README)";
 }
 
+/// The library's error block for a reply it could not read, as a regular expression: the values
+/// are the library's own.
+inline constexpr const char *kReceiveBlockPattern = "RFC error\n"
+                                                    "operation/code  : RfcReceive\n"
+                                                    "key             : [^\n]*\n"
+                                                    "status          : [^\n]*\n"
+                                                    "message         : [^\n]*\n"
+                                                    "internal status : [^\n]*\n"
+                                                    "\n"
+                                                    "\\* Programm aborted\\.\\.\\.\n";
+
 /// Why the sensor cannot be run in a network namespace of its own here; nothing when it can.
 /// Under Wine it never can: the sockets belong to the wineserver, which lives outside.
 std::optional<std::string> NoOwnNetwork();
@@ -50,6 +61,8 @@ public:
   void ShortTimeouts();
 
   ProcessResult Sensor(const std::vector<std::string> &args) const;
+  /// Another build of the sensor, run as Sensor runs the default one.
+  ProcessResult Program(const std::string &program, const std::vector<std::string> &args) const;
   /// The sensor in a network namespace of its own whose loopback device carries the addresses
   /// off loopback that the profiles name: should the library try to reach one, nothing leaves
   /// the machine. Only where NoOwnNetwork() says nothing.

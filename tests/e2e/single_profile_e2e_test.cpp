@@ -216,14 +216,7 @@ TEST(SingleProfileEndToEnd, MalformedReplyEndsThroughTheErrorHandler) {
   l.tree.Write(kHostDir + "PRD.P00", ProfileFor("PRD", sys.Address(), 6));
   const ProcessResult r = l.Sensor({"PRD"});
   EXPECT_EQ(r.exit_code, 1);
-  const std::regex block("RFC error\n"
-                         "operation/code  : RfcReceive\n"
-                         "key             : [^\n]*\n"
-                         "status          : [^\n]*\n"
-                         "message         : [^\n]*\n"
-                         "internal status : [^\n]*\n"
-                         "\n"
-                         "\\* Programm aborted\\.\\.\\.\n");
+  const std::regex block(kReceiveBlockPattern);
   EXPECT_TRUE(std::regex_match(r.stdout_text, block)) << r.stdout_text;
   EXPECT_EQ(r.stdout_text.find("Secret1"), std::string::npos);
 }

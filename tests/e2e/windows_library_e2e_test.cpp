@@ -44,15 +44,13 @@ TEST(WindowsLibraryEndToEnd, MissingOrIncompleteLibraryIsAnErrorDocument) {
     Landscape l;
     auto &sys = l.Start({}, 20);
     l.tree.Write(kHostDir + "PRD.P00", ProfileFor("PRD", sys.Address(), 20));
-    const ProcessResult r = RunProcess(program, {"PRD", "#"}, l.tree.work().string(),
-                                       {{"KESTROVAN_DRIVE_ROOT", l.tree.root().string()}});
+    const ProcessResult r = l.Program(program, {"PRD", "#"});
     EXPECT_EQ(r.stdout_text, ExpectedError(c.text)) << c.variable;
     EXPECT_EQ(r.exit_code, 2) << c.variable;
 
     // Start-up and profile errors still come first.
     l.tree.Write(kHostDir + "PRD.P00", "");
-    const ProcessResult profile = RunProcess(program, {"PRD"}, l.tree.work().string(),
-                                             {{"KESTROVAN_DRIVE_ROOT", l.tree.root().string()}});
+    const ProcessResult profile = l.Program(program, {"PRD"});
     EXPECT_EQ(profile.stdout_text,
               ExpectedError("Error 1006: Username in Profile PRD.P00 is missing..."));
   }
@@ -96,8 +94,7 @@ TEST(WindowsLibraryEndToEnd, TheIcuFilesTheLibraryNamesAreLoadedBeforeTheFirstOp
     Landscape l;
     l.tree.Write(kHostDir + "PRD.P00",
                  ProfileFor("PRD", kestrovan_test::RandomLoopbackAddress(), 35));
-    const ProcessResult r = RunProcess(program, {"PRD"}, l.tree.work().string(),
-                                       {{"KESTROVAN_DRIVE_ROOT", l.tree.root().string()}});
+    const ProcessResult r = l.Program(program, {"PRD"});
     EXPECT_TRUE(std::regex_match(r.stdout_text, std::regex("<Prtg>\n<Error>1</Error>\n<Text>" +
                                                            c.text + "</Text>\n</Prtg>\n")))
         << c.variable << "\n"
